@@ -1,0 +1,40 @@
+#pragma once
+// Fault injection for tests: make the Nth read, write or open of platform::File fail, or every
+// write from the Nth on (a card that filled up). Counting starts when a plan is armed.
+
+#include <cerrno>
+#include <cstdint>
+
+namespace platform::faults {
+
+struct Plan {
+    int64_t failOpenAt = 0;  // 1-based call number; 0 = never
+    int64_t failReadAt = 0;
+    int64_t failWriteAt = 0;
+    bool writesStayFailed = false; // every write from failWriteAt on fails (a full card)
+    int error = EIO;               // errno reported for the injected failure
+};
+
+void Arm(const Plan& plan);
+void Disarm();
+
+// Calls counted since the last Arm (counted even while no failure is planned).
+int64_t OpenCount();
+int64_t ReadCount();
+int64_t WriteCount();
+
+// Used by the file layer: true when this call must fail; *error receives the errno to report.
+bool NextOpenFails(int* error);
+bool NextReadFails(int* error);
+bool NextWriteFails(int* error);
+
+// Arms a plan for the lifetime of the object.
+class ScopedPlan {
+public:
+    explicit ScopedPlan(const Plan& plan) { Arm(plan); }
+    ~ScopedPlan() { Disarm(); }
+    ScopedPlan(const ScopedPlan&) = delete;
+    ScopedPlan& operator=(const ScopedPlan&) = delete;
+};
+
+} // namespace platform::faults
