@@ -1,0 +1,83 @@
+#include "Args.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+namespace cli {
+
+Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& allowed) {
+    Args args;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (optionsEnded || w.size() < 2 || w[0] != '-') {
+            args.positional.push_back(w);
+            continue;
+        }
+        if (w == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (w == "-h" || w == "--help") {
+            args.flags.insert("--help");
+            continue;
+        }
+        std::string name = w, value;
+        const auto eq = w.find('=');
+        if (eq != std::string::npos) {
+            name = w.substr(0, eq);
+            value = w.substr(eq + 1);
+        }
+        if (!allowed.count(name)) {
+            args.error = "unknown option " + name;
+            return args;
+        }
+        if (name == "--tracks") {
+            if (eq == std::string::npos) {
+                if (i + 1 >= words.size()) {
+                    args.error = "--tracks needs a list such as 1,3,5-8";
+                    return args;
+                }
+                value = words[++i];
+            }
+            args.tracks = value;
+        } else if (eq != std::string::npos) {
+            args.error = name + " takes no value";
+            return args;
+        }
+        args.flags.insert(name);
+    }
+    return args;
+}
+
+bool ParseTrackList(const std::string& text, std::vector<int>* tracks) {
+    tracks->clear();
+    std::istringstream in(text);
+    std::string item;
+    auto number = [](const std::string& s, int* n) {
+        if (s.empty() || s.size() > 2 || !std::all_of(s.begin(), s.end(), ::isdigit))
+            return false;
+        *n = std::atoi(s.c_str());
+        return *n >= 1 && *n <= 16;
+    };
+    while (std::getline(in, item, ',')) {
+        int first = 0, last = 0;
+        const auto dash = item.find('-');
+        if (dash == std::string::npos) {
+            if (!number(item, &first))
+                return false;
+            last = first;
+        } else if (!number(item.substr(0, dash), &first) || !number(item.substr(dash + 1), &last) ||
+                   last < first) {
+            return false;
+        }
+        for (int t = first; t <= last; ++t)
+            tracks->push_back(t);
+    }
+    std::sort(tracks->begin(), tracks->end());
+    tracks->erase(std::unique(tracks->begin(), tracks->end()), tracks->end());
+    return !tracks->empty();
+}
+
+} // namespace cli

@@ -1,0 +1,24 @@
+#pragma once
+// Command-line arguments: positional words and the few options the commands take.
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Args {
+    std::vector<std::string> positional;
+    std::set<std::string> flags; // e.g. "--yes", "--ab", "--full", "--help"
+    std::string tracks;          // value of --tracks
+    std::string error;           // set when the arguments cannot be understood
+    bool Has(const std::string& flag) const { return flags.count(flag) != 0; }
+};
+
+// `allowed` lists the flags the command knows; "--tracks" takes a value.
+Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& allowed);
+
+// "1,3,5-8" -> {1,3,5,6,7,8}; false when the list is malformed or a number is outside 1..16.
+bool ParseTrackList(const std::string& text, std::vector<int>* tracks);
+
+} // namespace cli

@@ -1,0 +1,38 @@
+#pragma once
+// The table of pelmora-cli commands; each command's handler lives in its own Cmd*.cpp file.
+
+#include "Args.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* summary;
+    const char* help;
+    std::set<std::string> flags;
+    size_t minArgs;
+    int maxArgs; // -1 = any number
+    int (*run)(const Args& args);
+};
+
+const std::vector<Command>& AllCommands();
+const Command* FindCommand(const std::string& name);
+
+// Handlers.
+int RunBackup(const Args& args);
+int RunVerify(const Args& args);
+int RunRestore(const Args& args);
+
+// Prints "pelmora-cli: <text>" on stderr.
+void Complain(const std::string& text);
+
+} // namespace cli
