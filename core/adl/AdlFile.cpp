@@ -1,0 +1,562 @@
+#include "adl/AdlFile.h"
+
+#include "adl/LineFields.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Copies a value into a fixed field, cutting what does not fit.
+template <size_t N> void CopyField(char (&field)[N], const char* value, size_t length) {
+    const size_t n = std::min(length, N - 1);
+    std::memcpy(field, value, n);
+    field[n] = '\0';
+}
+
+template <size_t N> void CopyField(char (&field)[N], const char* value) {
+    CopyField(field, value, std::strlen(value));
+}
+
+// atoi without undefined behaviour on out-of-range numbers.
+int ToInt(const char* text) {
+    const long value = std::strtol(text, nullptr, 10);
+    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+// The event source name without its double quotes: from the second character up to the last quote.
+// A name without quotes is taken as it stands; an opening quote that never closes gives the rest.
+void CopySourceName(char (&field)[260], const char* value) {
+    const char* lastQuote = std::strrchr(value, '"');
+    if (lastQuote == nullptr) {
+        CopyField(field, value);
+    } else if (lastQuote == value) {
+        CopyField(field, value + 1);
+    } else {
+        CopyField(field, value + 1, static_cast<size_t>(lastQuote - value - 1));
+    }
+}
+
+uint16_t FlagCode(const char* text) {
+    static const char* const kFlags[] = {"R", "E", "D", "X", "M", "_"};
+    for (uint16_t i = 0; i < 6; ++i) {
+        if (std::strcmp(text, kFlags[i]) == 0) {
+            return static_cast<uint16_t>(i + 1);
+        }
+    }
+    return 0;
+}
+
+uint16_t EditTypeCode(const char* text) {
+    static const char* const kTypes[] = {"(Cut)", "(Silence)", "(Aux)", "(Vid)", "(Alt)"};
+    for (uint16_t i = 0; i < 5; ++i) {
+        if (std::strcmp(text, kTypes[i]) == 0) {
+            return static_cast<uint16_t>(i + 1);
+        }
+    }
+    return 0;
+}
+
+// Makes room for record `count` and clears it, so every record starts zero-filled.
+template <typename T> T& FreshRecord(std::vector<T>& list, int32_t count) {
+    const auto index = static_cast<size_t>(count);
+    if (list.size() <= index) {
+        list.resize(index + 1);
+    }
+    list[index] = T{};
+    return list[index];
+}
+
+} // namespace
+
+CAdlFile::CAdlFile() : m_tracks(1), m_locates(1), m_events(1) {}
+
+CAdlFile::~CAdlFile() {
+    if (m_file.IsOpen()) {
+        Close();
+    }
+}
+
+bool CAdlFile::HasAdlExtension(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos) {
+        return false;
+    }
+    const std::string ext = path.substr(dot + 1);
+    return ext == "adl" || ext == "ADL";
+}
+
+bool CAdlFile::Open(const std::string& path, bool readOnly) {
+    if (!HasAdlExtension(path)) {
+        return false;
+    }
+    if (m_file.IsOpen()) {
+        Close();
+    }
+    m_creating = 0;
+    const auto access = readOnly ? platform::Access::Read : platform::Access::ReadWrite;
+    if (!m_file.Open(path, access, platform::Disposition::OpenExisting)) {
+        return false;
+    }
+    m_filePos = 0;
+    if (!ReadVersion() || !ReadProject() || !ReadSequence() || !ReadTrackList() || !ReadMemoryList() ||
+        !ReadTempoMap() || !ReadEventList()) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void CAdlFile::Close() {
+    if (!m_file.IsOpen()) {
+        return;
+    }
+    if (m_creating) {
+        static const char kClosing[] = "</ADL>\r\n";
+        m_filePos = m_file.Seek(0, platform::Whence::End);
+        if (m_filePos >= 0) {
+            m_file.Write(kClosing, sizeof(kClosing) - 1);
+        }
+        m_creating = 0;
+    }
+    m_file.Close();
+    m_filePos = 0;
+}
+
+bool CAdlFile::ReadLine(char* buffer) {
+    std::memset(buffer, 0, kLineBufferSize);
+    size_t length = 0;
+    bool ended = false;
+    for (;;) {
+        uint8_t c = 0;
+        if (m_file.ReadByte(&c) != 1) {
+            break;
+        }
+        if (c == '\n') {
+            ended = true;
+            break;
+        }
+        if (c == '\r') {
+            // CR LF is one line end; a CR alone ends the line and the byte after it starts the next.
+            // Only a byte actually read is given back, so a CR at the end of the file cannot loop.
+            uint8_t next = 0;
+            if (m_file.ReadByte(&next) == 1 && next != '\n') {
+                m_file.Seek(-1, platform::Whence::Current);
+            }
+            ended = true;
+            break;
+        }
+        buffer[length++] = static_cast<char>(c);
+        if (length == kLineBufferSize - 1) {
+            break; // 399 characters without a line end: too long
+        }
+    }
+    m_filePos = m_file.Tell();
+    return ended;
+}
+
+bool CAdlFile::SkipToLine(const char* tag, char* buffer) {
+    while (ReadLine(buffer)) {
+        if (std::strstr(buffer, tag) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CAdlFile::ReadVersion() {
+    char line[kLineBufferSize];
+    if (!SkipToLine("<VERSION>", line)) {
+        return false;
+    }
+    m_version = 0;
+    while (ReadLine(line)) {
+        if (std::strstr(line, "</VERSION>") != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CAdlFile::ReadProject() {
+    char line[kLineBufferSize];
+    if (!SkipToLine("<PROJECT>", line)) {
+        return false;
+    }
+    m_project = AdlProject{};
+    while (ReadLine(line)) {
+        if (std::strstr(line, "</PROJECT>") != nullptr) {
+            return true;
+        }
+        CLineFields fields(line);
+        const char* keyword = fields.Next();
+        if (keyword == nullptr) {
+            return false;
+        }
+        const char* value = fields.Next();
+        if (value == nullptr) {
+            continue;
+        }
+        if (std::strcmp(keyword, "(PROJ_TITLE)") == 0) {
+            CopyField(m_project.m_title, value);
+        } else if (std::strcmp(keyword, "(PROJ_ORIGINATOR)") == 0) {
+            CopyField(m_project.m_originator, value);
+        } else if (std::strcmp(keyword, "(PROJ_CREATE_DATE)") == 0) {
+            CopyField(m_project.m_createDate, value);
+        } else if (std::strcmp(keyword, "(PROJ_NOTES)") == 0) {
+            CopyField(m_project.m_notes, value);
+        } else if (std::strcmp(keyword, "(PROJ_CLIENT_DATA)") == 0) {
+            CopyField(m_project.m_clientData, value);
+        }
+    }
+    return false;
+}
+
+bool CAdlFile::ReadSequence() {
+    char line[kLineBufferSize];
+    if (!SkipToLine("<SEQUENCE>", line)) {
+        return false;
+    }
+    m_sequence = AdlSequence{};
+    m_sequence.m_destStart.Set(0, 0, 0);
+    AdlSequence& s = m_sequence;
+    while (ReadLine(line)) {
+        if (std::strstr(line, "</SEQUENCE>") != nullptr) {
+            return true;
+        }
+        CLineFields fields(line);
+        const char* keyword = fields.Next();
+        if (keyword == nullptr) {
+            return false;
+        }
+        const char* value = fields.Next();
+        if (value == nullptr) {
+            continue;
+        }
+        if (std::strcmp(keyword, "(SEQ_TITLE)") == 0) {
+            CopyField(s.m_title, value);
+        } else if (std::strcmp(keyword, "(SEQ_DESCRIPT)") == 0) {
+            CopyField(s.m_description, value);
+        } else if (std::strcmp(keyword, "(SEQ_SAMPLE_RATE)") == 0) {
+            if (std::strcmp(value, "S48000") == 0) {
+                s.m_sampleRateCode = 1;
+            } else if (std::strcmp(value, "S44100") == 0) {
+                s.m_sampleRateCode = 2;
+            } else if (std::strcmp(value, "S22050") == 0) {
+                s.m_sampleRateCode = 3;
+            }
+        } else if (std::strcmp(keyword, "(SEQ_SAMP_RATE_FACTOR)") == 0) {
+            s.m_sampleRateFactor = static_cast<uint16_t>(ToInt(value));
+        } else if (std::strcmp(keyword, "(SEQ_FRAME_RATE)") == 0) {
+            // "29" is written for 29.97 fps but not read back as such.
+            if (std::strcmp(value, "24") == 0) {
+                s.m_frameRateCode = 1;
+            } else if (std::strcmp(value, "25") == 0) {
+                s.m_frameRateCode = 2;
+            } else if (std::strcmp(value, "30") == 0) {
+                s.m_frameRateCode = 5;
+            }
+        } else if (std::strcmp(keyword, "(SEQ_ADL_LEVEL)") == 0) {
+            s.m_adlLevel = static_cast<uint16_t>(ToInt(value));
+        } else if (std::strcmp(keyword, "(SEQ_CLEAN)") == 0) {
+            s.m_clean = std::strcmp(value, "TRUE") == 0 ? 1 : 0;
+        } else if (std::strcmp(keyword, "(SEQ_SORT)") == 0) {
+            s.m_sort = static_cast<uint16_t>(ToInt(value));
+        } else if (std::strcmp(keyword, "(SEQ_MULTICHAN)") == 0) {
+            s.m_multichannel = std::strcmp(value, "TRUE") == 0 ? 1 : 0;
+        } else if (std::strcmp(keyword, "(SEQ_DEST_START)") == 0) {
+            s.m_destStart.Parse(value); // a bad value only marks the time code invalid
+        }
+    }
+    return false;
+}
+
+bool CAdlFile::ReadTrackList() {
+    char line[kLineBufferSize];
+    if (!SkipToLine("<TRACKLIST>", line)) {
+        return false;
+    }
+    m_trackCount = 0;
+    m_tracks.assign(1, AdlTrack{});
+    while (ReadLine(line)) {
+        if (std::strstr(line, "</TRACKLIST>") != nullptr) {
+            return true;
+        }
+        AdlTrack& track = FreshRecord(m_tracks, m_trackCount);
+        CLineFields fields(line);
+        const char* keyword = fields.Next();
+        if (keyword == nullptr) {
+            return false;
+        }
+        if (std::strcmp(keyword, "(Track)") == 0) {
+            const char* number = fields.Next();
+            const char* name = number != nullptr ? fields.Next() : nullptr;
+            if (name == nullptr) {
+                return false;
+            }
+            track.m_number = static_cast<uint16_t>(ToInt(number));
+            CopyField(track.m_name, name);
+        }
+        // Any other line still takes a (empty) record.
+        ++m_trackCount;
+    }
+    return false;
+}
+
+bool CAdlFile::ReadMemoryList() {
+    char line[kLineBufferSize];
+    if (!SkipToLine("<MEMLIST>", line)) {
+        return false;
+    }
+    m_locateCount = 0;
+    m_locates.assign(1, AdlLocate{});
+    while (ReadLine(line)) {
+        if (std::strstr(line, "</MEMLIST>") != nullptr) {
+            return true;
+        }
+        AdlLocate& locate = FreshRecord(m_locates, m_locateCount);
+        CLineFields fields(line);
+        const char* keyword = fields.Next();
+        if (keyword == nullptr) {
+            return false;
+        }
+        if (std::strcmp(keyword, "(Memory)") != 0) {
+            continue;
+        }
+        const char* number = fields.Next();
+        const char* name = number != nullptr ? fields.Next() : nullptr;
+        const char* time = name != nullptr ? fields.Next() : nullptr;
+        if (time == nullptr) {
+            continue; // too few fields: the record stays cleared and is not counted
+        }
+        locate.m_number = static_cast<uint16_t>(ToInt(number));
+        CopyField(locate.m_name, name);
+        locate.m_time.Parse(time); // a bad time only marks the time code invalid
+        ++m_locateCount;
+    }
+    return false;
+}
+
+bool CAdlFile::ReadTempoMap() {
+    char line[kLineBufferSize];
+    if (!SkipToLine("<TEMPO_MAP>", line)) {
+        return false;
+    }
+    m_tempoMap = AdlTempoMap{};
+    AdlTempoMap& t = m_tempoMap;
+    while (ReadLine(line)) {
+        if (std::strstr(line, "</TEMPO_MAP>") != nullptr) {
+            return true;
+        }
+        CLineFields fields(line);
+        const char* keyword = fields.Next("\t");
+        if (keyword == nullptr) {
+            return false;
+        }
+        const char* value = fields.Next(" \t");
+        if (value == nullptr) {
+            continue;
+        }
+        if (std::strcmp(keyword, "(Offset)") == 0) {
+            t.m_offset = static_cast<uint16_t>(ToInt(value));
+        } else if (std::strcmp(keyword, "(Signature)") == 0) {
+            CopyField(t.m_signatureBar, value);
+            const char* beat = fields.Next("\t");
+            if (beat == nullptr) {
+                // The rest of the section is passed over by the search for the event list.
+                t.m_signatureBar[0] = '\0';
+                t.m_signatureBeat[0] = '\0';
+                return true;
+            }
+            CopyField(t.m_signatureBeat, beat);
+        } else if (std::strcmp(keyword, "(Tempo)") == 0) {
+            CopyField(t.m_tempoBar, value);
+            const char* beat = fields.Next(" \t");
+            const char* tempo = beat != nullptr ? fields.Next(" \t") : nullptr;
+            if (tempo == nullptr) {
+                t.m_tempoBar[0] = '\0';
+                t.m_tempoBeat[0] = '\0';
+                return false;
+            }
+            CopyField(t.m_tempoBeat, beat);
+            CopyField(t.m_tempoValue, tempo);
+        }
+    }
+    return false;
+}
+
+bool CAdlFile::ReadEventList() {
+    char line[kLineBufferSize];
+    if (!SkipToLine("<EVENT_LIST>", line)) {
+        return false;
+    }
+    m_eventCount = 0;
+    m_events.assign(1, AdlEvent{});
+    while (ReadLine(line)) {
+        if (std::strstr(line, "</EVENT_LIST>") != nullptr) {
+            return true;
+        }
+        AdlEvent& ev = FreshRecord(m_events, m_eventCount);
+        CLineFields fields(line);
+        const char* keyword = fields.Next();
+        if (keyword == nullptr) {
+            return false;
+        }
+        if (std::strcmp(keyword, "(Entry)") != 0) {
+            continue;
+        }
+        bool silence = false;
+        int position = 0;
+        while (position <= 9) {
+            if (position == 6 && silence) {
+                // A silence has no source: its source in is fixed and takes no field.
+                ev.m_sourceIn.Set(0, CTimeCode::FPS_30, CTimeCode::RATE_44100);
+                ++position;
+                continue;
+            }
+            const char* field = fields.Next();
+            if (field == nullptr) {
+                break;
+            }
+            switch (position) {
+            case 0:
+                ev.m_entryNumber = static_cast<uint16_t>(ToInt(field));
+                break;
+            case 1:
+                ev.m_editType = EditTypeCode(field);
+                if (ev.m_editType == 2) {
+                    silence = true;
+                    ev.m_sourceKind = 3;
+                    ev.m_sourceName[0] = '\0';
+                    ev.m_sourceChannel = 0;
+                    position = 4; // the next field is the destination channel
+                }
+                break;
+            case 2:
+                ev.m_sourceKind = std::strcmp(field, "F") == 0 ? 1 : std::strcmp(field, "T") == 0 ? 2 : 0;
+                break;
+            case 3:
+                CopySourceName(ev.m_sourceName, field);
+                break;
+            case 4:
+                ev.m_sourceChannel = static_cast<uint8_t>(ToInt(field));
+                break;
+            case 5:
+                ev.m_destChannel = static_cast<uint8_t>(ToInt(field));
+                break;
+            case 6:
+                if (!ev.m_sourceIn.Parse(field)) {
+                    return false;
+                }
+                break;
+            case 7:
+                if (!ev.m_destIn.Parse(field)) {
+                    return false;
+                }
+                break;
+            case 8:
+                if (!ev.m_destOut.Parse(field)) {
+                    return false;
+                }
+                break;
+            default:
+                ev.m_flag = FlagCode(field);
+                if (ev.m_flag == 0) {
+                    return false;
+                }
+                break;
+            }
+            ++position;
+        }
+        if (position <= 9) {
+            ev = AdlEvent{}; // too few fields: dropped
+            continue;
+        }
+        if (++m_eventCount == kMaxEvents) {
+            return true; // the rest of the list is not read
+        }
+    }
+    return false;
+}
+
+bool CAdlFile::GetTrack(int index, AdlTrack* track) const {
+    if (index < 0 || index >= m_trackCount) {
+        return false;
+    }
+    *track = m_tracks[static_cast<size_t>(index)];
+    return true;
+}
+
+bool CAdlFile::GetLocate(int index, AdlLocate* locate) const {
+    if (index < 0 || index >= m_locateCount) {
+        return false;
+    }
+    *locate = m_locates[static_cast<size_t>(index)];
+    return true;
+}
+
+bool CAdlFile::GetTrackName(uint16_t number, std::string* name) const {
+    for (int i = 0; i < m_trackCount; ++i) {
+        if (m_tracks[static_cast<size_t>(i)].m_number == number) {
+            *name = m_tracks[static_cast<size_t>(i)].m_name;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CAdlFile::GetLocateName(uint16_t number, std::string* name) const {
+    for (int i = 0; i < m_locateCount; ++i) {
+        if (m_locates[static_cast<size_t>(i)].m_number == number) {
+            *name = m_locates[static_cast<size_t>(i)].m_name;
+            return true;
+        }
+    }
+    return false;
+}
+
+CTimeCode CAdlFile::GetLocateTime(uint16_t number) const {
+    if (number > m_locateCount) {
+        number = 1;
+    }
+    const int examined = std::min(m_locateCount, 2);
+    for (int i = 0; i < examined; ++i) {
+        if (m_locates[static_cast<size_t>(i)].m_number == number) {
+            return m_locates[static_cast<size_t>(i)].m_time;
+        }
+    }
+    return CTimeCode();
+}
+
+bool CAdlFile::GetEvent(int index, AdlEvent* event) const {
+    if (index < 0 || index >= m_eventCount) {
+        return false;
+    }
+    *event = m_events[static_cast<size_t>(index)];
+    return true;
+}
+
+// Field queries answer the cleared value for an index outside the list instead of reading past it.
+#define ADL_EVENT_FIELD(Type, Name, member, fallback)                                                        \
+    Type CAdlFile::Name(int index) const {                                                                   \
+        if (index < 0 || index >= m_eventCount) {                                                            \
+            return fallback;                                                                                 \
+        }                                                                                                    \
+        return m_events[static_cast<size_t>(index)].member;                                                  \
+    }
+
+ADL_EVENT_FIELD(uint16_t, GetEventEntryNumber, m_entryNumber, 0)
+ADL_EVENT_FIELD(uint16_t, GetEventEditType, m_editType, 0)
+ADL_EVENT_FIELD(uint16_t, GetEventSourceKind, m_sourceKind, 0)
+ADL_EVENT_FIELD(uint16_t, GetEventFlag, m_flag, 0)
+ADL_EVENT_FIELD(uint8_t, GetEventSourceChannel, m_sourceChannel, 0)
+ADL_EVENT_FIELD(uint8_t, GetEventDestChannel, m_destChannel, 0)
+ADL_EVENT_FIELD(std::string, GetEventSourceName, m_sourceName, std::string())
+ADL_EVENT_FIELD(CTimeCode, GetEventSourceIn, m_sourceIn, CTimeCode())
+ADL_EVENT_FIELD(CTimeCode, GetEventDestIn, m_destIn, CTimeCode())
+ADL_EVENT_FIELD(CTimeCode, GetEventDestOut, m_destOut, CTimeCode())
+
+#undef ADL_EVENT_FIELD
