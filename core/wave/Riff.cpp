@@ -1,0 +1,95 @@
+#include "wave/Riff.h"
+
+#include <algorithm>
+
+namespace wave {
+
+uint16_t ReadLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t ReadLe32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void PutLe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+bool Descend(platform::File& file, ChunkInfo* ck, const ChunkInfo* parent, FindKind kind) {
+    const int64_t fileSize = file.Size();
+    if (fileSize < 0)
+        return false;
+    int64_t end = fileSize;
+    // A parent whose size field was never filled in (0 or all ones) is bounded by the file instead.
+    if (parent && parent->size != 0 && parent->size != 0xFFFFFFFFu)
+        end = std::min<int64_t>(end, parent->dataOffset + parent->size);
+    int64_t pos = file.Tell();
+    while (pos + 8 <= end) {
+        if (file.Seek(pos, platform::Whence::Begin) < 0)
+            return false;
+        uint8_t header[12];
+        const bool riff = kind == FindKind::Riff;
+        const size_t want = riff ? 12 : 8;
+        if (file.Read(header, want) != static_cast<int64_t>(want))
+            return false;
+        const uint32_t id = ReadLe32(header);
+        const uint32_t size = ReadLe32(header + 4);
+        if (riff ? (id == kRiffId && ReadLe32(header + 8) == ck->formType) : id == ck->id) {
+            ck->id = id;
+            ck->size = size;
+            ck->dataOffset = pos + 8;
+            ck->dirty = false;
+            if (!riff)
+                return true;
+            return file.Seek(pos + 12, platform::Whence::Begin) >= 0;
+        }
+        // Chunks are word aligned: an odd-sized chunk is followed by one pad byte.
+        pos += 8 + static_cast<int64_t>(size) + (size & 1);
+    }
+    return false;
+}
+
+bool CreateChunk(platform::File& file, ChunkInfo* ck, bool riff) {
+    uint8_t header[12];
+    PutLe32(header, riff ? kRiffId : ck->id);
+    PutLe32(header + 4, ck->size);
+    PutLe32(header + 8, ck->formType);
+    const int64_t pos = file.Tell();
+    const size_t len = riff ? 12 : 8;
+    if (file.Write(header, len) != static_cast<int64_t>(len))
+        return false;
+    if (riff)
+        ck->id = kRiffId;
+    ck->dataOffset = pos + 8;
+    ck->dirty = true;
+    return true;
+}
+
+bool Ascend(platform::File& file, ChunkInfo* ck) {
+    bool ok = true;
+    if (ck->dirty) {
+        const int64_t pos = file.Tell();
+        const int64_t length = pos - ck->dataOffset;
+        const uint32_t size = length > 0 ? static_cast<uint32_t>(length) : 0;
+        if (size != ck->size) {
+            uint8_t bytes[4];
+            PutLe32(bytes, size);
+            ok = file.Seek(ck->dataOffset - 4, platform::Whence::Begin) >= 0 && file.Write(bytes, 4) == 4;
+            ck->size = size;
+        }
+        if (ok && (size & 1)) {
+            const uint8_t zero = 0;
+            ok = file.Seek(ck->dataOffset + size, platform::Whence::Begin) >= 0 && file.Write(&zero, 1) == 1;
+        }
+        ck->dirty = false;
+    }
+    const int64_t next = ck->dataOffset + static_cast<int64_t>(ck->size) + (ck->size & 1);
+    return file.Seek(next, platform::Whence::Begin) >= 0 && ok;
+}
+
+} // namespace wave

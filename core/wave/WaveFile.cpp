@@ -1,0 +1,405 @@
+#include "wave/WaveFile.h"
+
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace wave {
+namespace {
+
+using platform::Whence;
+
+constexpr uint32_t kFormatSize = 18;
+// The pad chunk ends here, so that the data header lies at 32760 and audio starts at 32768.
+constexpr int64_t kPadEnd = 0x7FF0;
+
+const uint8_t kZeros[kTransferBlock] = {};
+
+bool WriteZeros(platform::File& file, int64_t count) {
+    while (count > 0) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(count, kTransferBlock));
+        if (file.Write(kZeros, n) != static_cast<int64_t>(n))
+            return false;
+        count -= static_cast<int64_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+CWaveFile::~CWaveFile() {
+    // Like a plain handle close: no size correction here, writers call Close.
+    if (m_file.IsOpen())
+        m_file.Close();
+}
+
+bool CWaveFile::HasWaveExtension(const std::string& name) {
+    const std::string ext = platform::Extension(name);
+    return ext == "wav" || ext == "WAV";
+}
+
+int CWaveFile::Fail(uint16_t code) {
+    if (code != 0)
+        m_lastError = code;
+    return 0;
+}
+
+void CWaveFile::BuildFormat(uint8_t* out, uint16_t channels, uint16_t bits, uint32_t rate) {
+    const uint16_t blockAlign = static_cast<uint16_t>(channels * (bits / 8));
+    PutLe16(out, 1);
+    PutLe16(out + 2, channels);
+    PutLe32(out + 4, rate);
+    PutLe32(out + 8, blockAlign * rate);
+    PutLe16(out + 12, blockAlign);
+    PutLe16(out + 14, bits);
+    PutLe16(out + 16, 0);
+}
+
+void CWaveFile::Notify(unsigned message, uintptr_t wParam) {
+    platform::Deliver(m_notify, m_post != 0, message, wParam, 0);
+}
+
+void CWaveFile::SetNotify(platform::IMessageTarget* target, int post) {
+    m_notify = target;
+    m_post = post;
+}
+
+void CWaveFile::SetCancelFlag(const platform::CancelFlag* flag) {
+    m_cancel = flag;
+}
+
+int CWaveFile::Open(const std::string& name, int readOnly) {
+    if (IsOpen() || !HasWaveExtension(name))
+        return 0;
+    if (!m_file.Open(name, readOnly ? platform::Access::Read : platform::Access::ReadWrite,
+                     platform::Disposition::OpenExisting))
+        return 0;
+    m_readOnly = readOnly ? 1 : 0;
+    m_fileName = name;
+    return 1;
+}
+
+int CWaveFile::Create(const std::string& name, uint16_t channels, uint16_t bits, uint32_t rate) {
+    if (IsOpen() || !HasWaveExtension(name) || platform::PathExists(name))
+        return 0;
+    if (!m_file.Open(name, platform::Access::ReadWrite, platform::Disposition::CreateNew))
+        return 0;
+    m_fileName = name;
+    m_readOnly = 0;
+
+    ChunkInfo riff;
+    riff.formType = kWaveId;
+    bool ok = CreateChunk(m_file, &riff, true);
+
+    ChunkInfo fmt;
+    fmt.id = kFmtId;
+    fmt.size = kFormatSize;
+    uint8_t format[kFormatSize];
+    BuildFormat(format, channels, bits, rate);
+    ok = ok && CreateChunk(m_file, &fmt, false) && m_file.Write(format, kFormatSize) == kFormatSize &&
+         Ascend(m_file, &fmt);
+
+    const int64_t length = ok ? m_file.Seek(0, Whence::End) : -1;
+    ChunkInfo pad;
+    pad.id = kPadId;
+    pad.size = static_cast<uint32_t>(kPadEnd - length);
+    ok = ok && length >= 0 && length <= kPadEnd && CreateChunk(m_file, &pad, false) &&
+         WriteZeros(m_file, pad.size) && Ascend(m_file, &pad);
+
+    ChunkInfo data;
+    data.id = kDataId;
+    ok = ok && CreateChunk(m_file, &data, false) && Ascend(m_file, &data) && Ascend(m_file, &riff) &&
+         m_file.Flush();
+    if (!ok) {
+        // A card that fills up or goes away while the header is written: leave nothing half-made.
+        m_file.Close();
+        platform::DeleteFile(name);
+        m_fileName.clear();
+        return 0;
+    }
+    return 1;
+}
+
+int CWaveFile::Close() {
+    if (!IsOpen())
+        return 0;
+    bool ok = true;
+    if (!m_readOnly) {
+        const int64_t length = m_file.Seek(0, Whence::End);
+        if (length >= 8) {
+            uint8_t size[4];
+            PutLe32(size, static_cast<uint32_t>(std::min<int64_t>(length - 8, 0xFFFFFFFF)));
+            ok = m_file.Seek(4, Whence::Begin) == 4 && m_file.Write(size, 4) == 4;
+        }
+    }
+    ok = m_file.Close() && ok;
+    m_fileName.clear();
+    return ok ? 1 : 0;
+}
+
+bool CWaveFile::FindRiff(platform::File& file, ChunkInfo* riff) {
+    riff->formType = kWaveId;
+    return file.Seek(0, Whence::Begin) == 0 && Descend(file, riff, nullptr, FindKind::Riff);
+}
+
+bool CWaveFile::FindChunk(platform::File& file, const ChunkInfo& riff, uint32_t id, ChunkInfo* chunk) {
+    chunk->id = id;
+    return file.Seek(riff.dataOffset + 4, Whence::Begin) >= 0 && Descend(file, chunk, &riff, FindKind::Chunk);
+}
+
+int CWaveFile::GetFormatTag(uint16_t* tag) {
+    ChunkInfo riff, fmt;
+    if (!IsOpen())
+        return 0;
+    if (!FindRiff(m_file, &riff))
+        return Fail(ERR_NO_RIFF);
+    // Shorter than the PCM fields, or missing: there is no format to report.
+    if (!FindChunk(m_file, riff, kFmtId, &fmt) || fmt.size < 16)
+        return Fail(ERR_NO_CHUNK);
+    uint8_t format[2];
+    if (m_file.Read(format, 2) != 2)
+        return 0;
+    *tag = ReadLe16(format);
+    return 1;
+}
+
+int CWaveFile::GetFormat(uint16_t* channels, uint16_t* bits, uint32_t* rate) {
+    ChunkInfo riff, fmt;
+    if (!IsOpen())
+        return 0;
+    if (!FindRiff(m_file, &riff))
+        return Fail(ERR_NO_RIFF);
+    if (!FindChunk(m_file, riff, kFmtId, &fmt) || fmt.size < 16)
+        return Fail(ERR_NO_CHUNK);
+    uint8_t format[16];
+    if (m_file.Read(format, 16) != 16)
+        return 0;
+    *channels = ReadLe16(format + 2);
+    *rate = ReadLe32(format + 4);
+    *bits = ReadLe16(format + 14);
+    return 1;
+}
+
+int CWaveFile::SetFormat(uint16_t channels, uint16_t bits, uint32_t rate) {
+    ChunkInfo riff, fmt;
+    if (!IsOpen() || m_readOnly)
+        return 0;
+    if (!FindRiff(m_file, &riff))
+        return Fail(ERR_NO_RIFF);
+    if (!FindChunk(m_file, riff, kFmtId, &fmt) || fmt.size < 16)
+        return Fail(ERR_NO_CHUNK);
+    uint8_t format[kFormatSize];
+    BuildFormat(format, channels, bits, rate);
+    // A 16-byte chunk (as PC programs write it) gets no extra-size field: it would overwrite the next chunk.
+    const size_t len = std::min<uint32_t>(fmt.size, kFormatSize);
+    if (m_file.Write(format, len) != static_cast<int64_t>(len) || !m_file.Flush())
+        return 0;
+    return 1;
+}
+
+uint64_t CWaveFile::GetRiffSize() {
+    ChunkInfo riff;
+    if (!IsOpen() || !FindRiff(m_file, &riff)) {
+        Fail(ERR_NO_RIFF);
+        return 0;
+    }
+    return static_cast<uint64_t>(riff.size) + 8;
+}
+
+uint32_t CWaveFile::GetChunkSize(int kind) {
+    static const uint32_t ids[] = {kFmtId, kPadId, kDataId};
+    if (!IsOpen() || kind < CHUNK_FMT || kind > CHUNK_DATA)
+        return 0;
+    ChunkInfo riff, chunk;
+    if (!FindRiff(m_file, &riff))
+        return Fail(ERR_NO_RIFF);
+    if (!FindChunk(m_file, riff, ids[kind - 1], &chunk))
+        return Fail(ERR_NO_CHUNK);
+    return chunk.size;
+}
+
+bool CWaveFile::CopyBlocks(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
+                           uint32_t count, uint16_t writeCode, uint16_t* code) {
+    uint8_t buffer[kTransferBlock];
+    uint32_t remaining = count;
+    while (remaining > 0) {
+        if (platform::IsCancelled(m_cancel))
+            break;
+        uint32_t n = std::min(remaining, kTransferBlock);
+        const uint8_t* block = kZeros;
+        if (fill == Fill::Source) {
+            // A source that ends early or fails would otherwise never finish the count.
+            n = static_cast<uint32_t>(std::min<uint64_t>(n, sourceAvail));
+            const int64_t got = n > 0 ? source->Read(buffer, n) : 0;
+            if (got <= 0) {
+                *code = ERR_SOURCE_SHORT;
+                return false;
+            }
+            n = static_cast<uint32_t>(got);
+            sourceAvail -= n;
+            block = buffer;
+        } else if (fill == Fill::Memory) {
+            block = data + (count - remaining);
+        }
+        if (m_file.Write(block, n) != static_cast<int64_t>(n)) {
+            *code = writeCode;
+            return false;
+        }
+        remaining -= n;
+        m_bytesWritten += n;
+        Notify(WM_TRANSFER_POS, count - remaining);
+        Notify(WM_TRANSFER_TOTAL, static_cast<uintptr_t>(m_bytesWritten));
+    }
+    return true;
+}
+
+int CWaveFile::WriteIntoData(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
+                             uint32_t count, uint32_t destOffset, uint16_t writeCode, ChunkInfo* riff,
+                             const ChunkInfo& dataChunk) {
+    uint16_t code = 0;
+    bool ok = true;
+    // The data size must still fit the 32-bit size fields once the bytes are written.
+    if (static_cast<uint64_t>(dataChunk.dataOffset) + destOffset + count > 0xFFFFFFFFull) {
+        code = writeCode;
+        ok = false;
+    }
+    // Rewriting the header here makes the ascend below set the size to the end of this write.
+    ChunkInfo out;
+    out.id = kDataId;
+    out.size = dataChunk.size;
+    if (ok &&
+        !(m_file.Seek(dataChunk.dataOffset - 8, Whence::Begin) >= 0 && CreateChunk(m_file, &out, false) &&
+          m_file.Seek(out.dataOffset + destOffset, Whence::Begin) >= 0)) {
+        code = writeCode;
+        ok = false;
+    }
+    if (ok)
+        ok = CopyBlocks(fill, data, source, sourceAvail, count, writeCode, &code);
+    if (out.dirty && !Ascend(m_file, &out) && ok) {
+        code = writeCode;
+        ok = false;
+    }
+    Ascend(m_file, riff);
+    // Buffered writes meet a full disk here at the latest.
+    if (!m_file.Flush() && ok) {
+        code = writeCode;
+        ok = false;
+    }
+    return ok ? 1 : Fail(code);
+}
+
+int CWaveFile::CopyFrom(const std::string& source, uint32_t count, uint32_t sourceOffset,
+                        uint32_t destOffset) {
+    platform::File src;
+    if (!src.Open(source, platform::Access::Read, platform::Disposition::OpenExisting))
+        return Fail(ERR_SOURCE_OPEN);
+    ChunkInfo riff, srcRiff, data, srcData;
+    if (!FindRiff(m_file, &riff) || !FindRiff(src, &srcRiff))
+        return Fail(ERR_NO_RIFF);
+    if (!FindChunk(m_file, riff, kDataId, &data)) {
+        Ascend(m_file, &riff);
+        return Fail(ERR_NO_DATA);
+    }
+    if (!FindChunk(src, srcRiff, kDataId, &srcData))
+        return Fail(ERR_NO_DATA);
+    // Only the source's audio is copied, never the chunks that may follow it.
+    const uint64_t srcSize = srcData.size == 0xFFFFFFFFu ? UINT64_MAX : srcData.size;
+    const uint64_t avail = srcSize > sourceOffset ? srcSize - sourceOffset : 0;
+    if (src.Seek(srcData.dataOffset + sourceOffset, Whence::Begin) < 0)
+        return Fail(ERR_SOURCE_SHORT);
+    return WriteIntoData(Fill::Source, nullptr, &src, avail, count, destOffset, ERR_WRITE, &riff, data);
+}
+
+int CWaveFile::WriteSilence(uint32_t count, uint32_t destOffset) {
+    if (!IsOpen() || m_readOnly)
+        return 0;
+    ChunkInfo riff, data;
+    if (!FindRiff(m_file, &riff))
+        return Fail(ERR_NO_RIFF);
+    if (!FindChunk(m_file, riff, kDataId, &data)) {
+        Ascend(m_file, &riff);
+        return Fail(ERR_NO_DATA);
+    }
+    return WriteIntoData(Fill::Zero, nullptr, nullptr, 0, count, destOffset, ERR_WRITE, &riff, data);
+}
+
+int CWaveFile::WriteData(const void* data, uint32_t count, uint32_t destOffset) {
+    if (!IsOpen() || m_readOnly)
+        return 0;
+    ChunkInfo riff, chunk;
+    if (!FindRiff(m_file, &riff) || !FindChunk(m_file, riff, kDataId, &chunk))
+        return 0;
+    return WriteIntoData(Fill::Memory, static_cast<const uint8_t*>(data), nullptr, 0, count, destOffset, 0,
+                         &riff, chunk);
+}
+
+int CWaveFile::ImportFile(const std::string& source) {
+    if (!IsOpen() || m_readOnly)
+        return 0;
+    ChunkInfo riff;
+    riff.formType = kWaveId;
+    if (m_file.Seek(0, Whence::Begin) != 0 || !CreateChunk(m_file, &riff, true))
+        return Fail(ERR_WRITE);
+    platform::File src;
+    if (!src.Open(source, platform::Access::Read, platform::Disposition::OpenExisting))
+        return 0;
+
+    uint16_t code = 0;
+    bool ok = true;
+    ChunkInfo srcRiff, srcFmt, srcData;
+    uint8_t format[kFormatSize] = {};
+    if (!FindRiff(src, &srcRiff)) {
+        code = ERR_NO_RIFF;
+        ok = false;
+    } else if (!FindChunk(src, srcRiff, kFmtId, &srcFmt) || srcFmt.size < 16) {
+        code = ERR_NO_CHUNK;
+        ok = false;
+    } else if (src.Read(format, 16) != 16) {
+        code = ERR_SOURCE_SHORT;
+        ok = false;
+    }
+    // The copy always has an 18-byte format chunk; its extra-size field says no extra bytes follow.
+    PutLe16(format + 16, 0);
+
+    if (ok) {
+        ChunkInfo fmt;
+        fmt.id = kFmtId;
+        fmt.size = kFormatSize;
+        ok = CreateChunk(m_file, &fmt, false) && m_file.Write(format, kFormatSize) == kFormatSize &&
+             Ascend(m_file, &fmt);
+        ChunkInfo pad;
+        pad.id = kPadId;
+        const int64_t pos = m_file.Tell();
+        pad.size = static_cast<uint32_t>(kPadEnd - pos);
+        ok = ok && CreateChunk(m_file, &pad, false) && WriteZeros(m_file, pad.size) && Ascend(m_file, &pad);
+        if (!ok)
+            code = ERR_WRITE;
+    }
+    ChunkInfo data;
+    data.id = kDataId;
+    if (ok && !CreateChunk(m_file, &data, false)) {
+        code = ERR_WRITE;
+        ok = false;
+    }
+    if (ok && !FindChunk(src, srcRiff, kDataId, &srcData)) {
+        code = ERR_NO_DATA;
+        ok = false;
+    }
+    if (ok) {
+        Notify(WM_TRANSFER_RANGE, srcData.size);
+        ok = CopyBlocks(Fill::Source, nullptr, &src, srcData.size, srcData.size, ERR_WRITE, &code);
+    }
+    if (data.dirty && !Ascend(m_file, &data) && ok) {
+        code = ERR_WRITE;
+        ok = false;
+    }
+    const bool ascended = Ascend(m_file, &riff);
+    if ((!ascended || !m_file.Flush()) && ok) {
+        code = ERR_WRITE;
+        ok = false;
+    }
+    return ok ? 1 : Fail(code);
+}
+
+} // namespace wave
