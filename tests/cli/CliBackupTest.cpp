@@ -1,0 +1,111 @@
+#include "CliSupport.h"
+
+#include "platform/FileSystem.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using testsupport::TempDir;
+
+namespace {
+
+// A card with two songs: one with audio and a mixdown folder, one protected.
+void MakeCard(const std::string& card) {
+    platform::CreateDirectory(card);
+    platform::CreateDirectory(card + "/Song A");
+    platform::CreateDirectory(card + "/Song A/2mix");
+    testsupport::WriteText(card + "/Song A/Song A.adl", "<ADL>\r\n</ADL>\r\n");
+    std::vector<uint8_t> audio(70000);
+    for (size_t i = 0; i < audio.size(); ++i)
+        audio[i] = static_cast<uint8_t>(i * 7);
+    testsupport::WriteBytes(card + "/Song A/zt50001.wav", audio);
+    testsupport::WriteBytes(card + "/Song A/2mix/mix.wav", audio);
+    platform::CreateDirectory(card + "/Locked");
+    testsupport::WriteText(card + "/Locked/Locked.adl", "x");
+    platform::SetFileAttributes(card + "/Locked/Locked.adl", platform::FILE_ATTRIBUTE_READONLY);
+    platform::CreateDirectory(card + "/.hidden");
+}
+
+TEST(CliBackup, BackupVerifyAndRestoreGiveTheSameBytesAndAttributes) {
+    TempDir dir;
+    const std::string card = dir / "card", backup = dir / "backup", empty = dir / "empty";
+    MakeCard(card);
+
+    const CliRun b = RunCli("backup " + Quote(card) + " " + Quote(backup));
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_FALSE(platform::PathExists(backup + "/.hidden")); // not a song
+    EXPECT_EQ(RunCli("verify " + Quote(backup)).status, 0);
+
+    platform::CreateDirectory(empty);
+    const CliRun r = RunCli("restore " + Quote(backup) + " " + Quote(empty));
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* file :
+         {"Song A/Song A.adl", "Song A/zt50001.wav", "Song A/2mix/mix.wav", "Locked/Locked.adl"})
+        EXPECT_EQ(testsupport::ReadBytes(card + "/" + file), testsupport::ReadBytes(empty + "/" + file))
+            << file;
+    EXPECT_EQ(platform::GetFileAttributes(empty + "/Locked/Locked.adl"), platform::FILE_ATTRIBUTE_READONLY);
+    // Nothing of the staging is left on the card.
+    EXPECT_EQ(platform::FindFiles(empty, ".*").size(), 0u);
+}
+
+TEST(CliBackup, VerifyReportsAFlippedByteAndRestoreRefusesTheDamagedBackup) {
+    TempDir dir;
+    const std::string card = dir / "card", backup = dir / "backup";
+    MakeCard(card);
+    ASSERT_EQ(RunCli("backup " + Quote(card) + " " + Quote(backup)).status, 0);
+    auto bytes = testsupport::ReadBytes(backup + "/Song A/zt50001.wav");
+    bytes[5000] ^= 0x01;
+    testsupport::WriteBytes(backup + "/Song A/zt50001.wav", bytes);
+
+    const CliRun v = RunCli("verify " + Quote(backup));
+    EXPECT_EQ(v.status, 1);
+    EXPECT_NE(v.err.find("changed: Song A/zt50001.wav"), std::string::npos);
+
+    const std::string target = dir / "target";
+    platform::CreateDirectory(target);
+    EXPECT_EQ(RunCli("restore " + Quote(backup) + " " + Quote(target)).status, 1);
+    EXPECT_TRUE(platform::FindFiles(target, "*").empty());
+}
+
+TEST(CliBackup, RestoreReplacesAnExistingSongOnlyWithYes) {
+    TempDir dir;
+    const std::string card = dir / "card", backup = dir / "backup";
+    MakeCard(card);
+    ASSERT_EQ(RunCli("backup " + Quote(card) + " " + Quote(backup) + " 'Song A'").status, 0);
+    testsupport::WriteText(card + "/Song A/Song A.adl", "changed on the card");
+
+    const CliRun refused = RunCli("restore " + Quote(backup) + " " + Quote(card));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(testsupport::ReadText(card + "/Song A/Song A.adl"), "changed on the card");
+
+    const CliRun replaced = RunCli("restore " + Quote(backup) + " " + Quote(card) + " --yes");
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_EQ(testsupport::ReadText(card + "/Song A/Song A.adl"), "<ADL>\r\n</ADL>\r\n");
+}
+
+TEST(CliBackup, ASecondBackupIntoTheSameFolderKeepsTheFirstSong) {
+    TempDir dir;
+    const std::string card = dir / "card", backup = dir / "backup";
+    MakeCard(card);
+    ASSERT_EQ(RunCli("backup " + Quote(card) + " " + Quote(backup) + " Locked").status, 0);
+    const CliRun again = RunCli("backup " + Quote(card) + " " + Quote(backup));
+    EXPECT_EQ(again.status, 1); // Locked is already there
+    EXPECT_NE(again.err.find("already holds Locked"), std::string::npos);
+    EXPECT_EQ(RunCli("verify " + Quote(backup)).status, 0);
+    EXPECT_NE(testsupport::ReadText(backup + "/MANIFEST.sha256").find("Song A/zt50001.wav"),
+              std::string::npos);
+}
+
+TEST(CliBackup, MissingCardOrSongFails) {
+    TempDir dir;
+    EXPECT_EQ(RunCli("backup " + Quote(dir / "nope") + " " + Quote(dir / "b")).status, 1);
+    const std::string card = dir / "card";
+    MakeCard(card);
+    const CliRun r = RunCli("backup " + Quote(card) + " " + Quote(dir / "b") + " Missing");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(RunCli("verify " + Quote(dir / "nothing")).status, 1);
+}
+
+} // namespace
