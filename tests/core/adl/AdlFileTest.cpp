@@ -568,3 +568,16 @@ TEST_F(AdlRead, ReopeningReplacesTheLists) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AdlFixture, DemoSongOpens) {
+    CAdlFile adl;
+    ASSERT_TRUE(adl.Open(testsupport::DataPath("demo.adl"), true));
+    EXPECT_EQ(adl.GetTrackCount(), 16);
+    EXPECT_EQ(adl.GetEventCount(), 9);
+    EXPECT_EQ(adl.GetEventEditType(8), 2);
+    EXPECT_EQ(adl.GetLocateTime(2).Format(), "00.03.12.10|0000");
+}
+
+} // namespace
