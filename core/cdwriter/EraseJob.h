@@ -1,0 +1,54 @@
+#pragma once
+// The Drive/Medium dialog's erase: a quick erase of the named recorder's disc through a disc master
+// of its own. It cannot be cancelled; failures are told once through the message-box service.
+// Also the texts the dialog shows for the recorder type and the medium.
+
+#include "cdwriter/DiscInterfaces.h"
+#include "platform/MessageBox.h"
+#include "platform/Progress.h"
+
+#include <cstdint>
+#include <string>
+
+namespace cdwriter {
+
+struct EraseParams {
+    IDiscBackend* backend = nullptr;
+    std::string driveName; // as the recorder list names it
+};
+
+enum class EraseOutcome { NotRun, Erased, Failed };
+
+struct EraseResult {
+    EraseOutcome outcome = EraseOutcome::NotRun;
+    int errCode = 0;
+    std::string errorText;
+};
+
+class CEraseJob : public platform::CProgressJob {
+public:
+    enum ERR_CODE {
+        ERR_INIT = 1,
+        ERR_DEVICE = 2,
+    };
+
+    CEraseJob(EraseParams params, platform::IMessageBox* messageBox);
+
+    // Uses the status line and the bar only; the cancel flag is never read.
+    void RunJob(platform::ITextLine* pProgressText, platform::ITextLine* pStatusText,
+                platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) override;
+
+    const EraseResult& Result() const { return m_result; }
+
+private:
+    EraseParams m_params;
+    platform::IMessageBox* m_messageBox;
+    EraseResult m_result;
+};
+
+// Texts of the Drive/Medium dialog's fields for the codes of CDiscMaster.
+std::string DriveTypeText(uint16_t code);
+std::string MediumTypeText(uint16_t code);
+std::string MediumStateText(uint16_t code);
+
+} // namespace cdwriter

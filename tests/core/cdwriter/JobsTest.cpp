@@ -1,0 +1,302 @@
+#include "WavBuilder.h"
+#include "cdwriter/BurnJob.h"
+#include "cdwriter/DiscMaster.h"
+#include "cdwriter/EraseJob.h"
+#include "cdwriter/TestDiscBackend.h"
+#include "platform/Text.h"
+
+#include <TestSupport.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace cdwriter;
+
+namespace {
+
+class TextLine : public platform::ITextLine {
+public:
+    void SetText(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+class Bar : public platform::IProgressBar {
+public:
+    void SetRange(int64_t low, int64_t high) override {
+        log.push_back(platform::Format("range %lld..%lld", (long long)low, (long long)high));
+    }
+    void SetPos(int64_t pos) override { log.push_back(platform::Format("pos %lld", (long long)pos)); }
+    std::vector<std::string> log;
+};
+
+class CancelControl : public platform::ICancelControl {
+public:
+    explicit CancelControl(CTestDiscBackend* backend) : m_backend(backend) {}
+    void EnableCancel(int enable) override {
+        calls.push_back(enable);
+        recordedBefore = m_backend->WasCalled("IDiscMaster::RecordDisc");
+    }
+    std::vector<int> calls;
+    bool recordedBefore = false;
+
+private:
+    CTestDiscBackend* m_backend;
+};
+
+bool Contains(const std::vector<std::string>& calls, const std::string& call) {
+    return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
+
+class BurnJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestRecorder blankCdr;
+        blankCdr.mediaFlags = MEDIA_BLANK;
+        backend.SetRecorders({TestRecorder{}, blankCdr});
+        for (int i = 0; i < 3; ++i) {
+            const std::string name = platform::Format("mix%d.wav", i + 1);
+            pcm.push_back(cdtest::Pcm(2352 * 2 + 100 * static_cast<size_t>(i), static_cast<uint32_t>(i + 7)));
+            testsupport::WriteBytes(dir / name, cdtest::MakeWav(pcm.back()));
+            params.tracks.push_back({name, dir / name});
+        }
+        params.backend = &backend;
+        params.recorderIndex = 1;
+    }
+
+    BurnResult Run(platform::CancelFlag* cancel = nullptr) {
+        CBurnJob job(params, &box, &cancelControl);
+        job.RunJob(&progressText, &statusText, &bar, cancel ? cancel : &noCancel);
+        return job.Result();
+    }
+
+    testsupport::TempDir dir;
+    CTestDiscBackend backend;
+    BurnParams params;
+    std::vector<std::vector<uint8_t>> pcm;
+    platform::ScriptedMessageBox box;
+    CancelControl cancelControl{&backend};
+    TextLine progressText, statusText;
+    Bar bar;
+    platform::CancelFlag noCancel{0};
+};
+
+TEST_F(BurnJobTest, BurnsEveryTrackInOrderOnTheChosenRecorder) {
+    using E = TestProgressEvent;
+    backend.SetBurnEvents({{E::PreparingBurn, 10},
+                           {E::TrackProgress, 0, 3},
+                           {E::BlockProgress, 3, 9},
+                           {E::TrackProgress, 2, 3},
+                           {E::ClosingDisc, 2},
+                           {E::BurnComplete, 0}});
+    const BurnResult result = Run();
+    EXPECT_EQ(result.outcome, BurnOutcome::Burned);
+    EXPECT_TRUE(box.Texts().empty()); // no success message
+    EXPECT_EQ(statusText.texts,
+              std::vector<std::string>{"Please do not boot other applications while burning."});
+    EXPECT_EQ(progressText.texts, (std::vector<std::string>{
+                                      "Add track.  file name : mix1.wav", "Add track.  file name : mix2.wav",
+                                      "Add track.  file name : mix3.wav", "Preparing to burn a disc..",
+                                      "Burning Track1..", "Burning Track3..", "Closing disc..", ""}));
+    EXPECT_EQ(bar.log, (std::vector<std::string>{"pos 0", "range 0..9", "pos 3"}));
+    const auto recorded = backend.RecordedTracks();
+    ASSERT_EQ(recorded.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        auto expected = pcm[i];
+        expected.resize((expected.size() + 2351) / 2352 * 2352, 0);
+        EXPECT_EQ(recorded[i].data, expected) << i;
+    }
+    const auto calls = backend.Calls();
+    EXPECT_TRUE(Contains(calls, "IDiscMaster::SetActiveDiscRecorder(1)"));
+    EXPECT_TRUE(Contains(calls, "IDiscMaster::RecordDisc(0,1)"));
+    EXPECT_EQ(calls.back(), "IDiscMaster::Close");
+    EXPECT_EQ(cancelControl.calls, std::vector<int>{0});
+    EXPECT_FALSE(cancelControl.recordedBefore);
+}
+
+TEST_F(BurnJobTest, EachErrorCodeIsToldOnceAndCleanedUp) {
+    struct Case {
+        int err;
+        const char* call;
+        int occurrence;
+        HRESULT hr;
+        const char* text;
+        bool unadvised;
+        bool released;
+    };
+    const Case cases[] = {
+        {CBurnJob::ERR_INIT, "IDiscMaster::Open", 0, IMAPI_E_GENERIC, "A generic error occurred.", false,
+         false},
+        {CBurnJob::ERR_SELECT_RECORDER, "IDiscMaster::SetActiveDiscRecorder", 2, IMAPI_E_DEVICE_NOTPRESENT,
+         "The device is not present or has been removed.", false, true},
+        {CBurnJob::ERR_QUERY_MEDIA, "IDiscRecorder::QueryMediaType", 0, IMAPI_E_MEDIUM_NOTPRESENT,
+         "There is no disc in the device.", false, true},
+        {CBurnJob::ERR_ADVISE, "IDiscMaster::ProgressAdvise", 0, IMAPI_E_GENERIC, "A generic error occurred.",
+         false, true},
+        {CBurnJob::ERR_ADD_TRACK, "IRedbookDiscMaster::CreateAudioTrack", 2, IMAPI_E_DISCFULL,
+         "The disc cannot hold any more data.", true, true},
+        {CBurnJob::ERR_RECORD, "IDiscMaster::RecordDisc", 0, IMAPI_E_LOSS_OF_STREAMING,
+         "Content streaming was lost; a buffer under-run may have occurred.", true, true},
+        {CBurnJob::ERR_UNADVISE, "IDiscMaster::ProgressUnadvise", 0, IMAPI_E_GENERIC,
+         "A generic error occurred.", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        CTestDiscBackend b;
+        b.SetRecorders({TestRecorder{}, TestRecorder{}});
+        b.FailCall(c.call, c.hr, c.occurrence);
+        platform::ScriptedMessageBox messages;
+        BurnParams p = params;
+        p.backend = &b;
+        CBurnJob job(p, &messages, nullptr);
+        job.RunJob(nullptr, nullptr, nullptr, &noCancel);
+        EXPECT_EQ(job.Result().outcome, BurnOutcome::Failed);
+        EXPECT_EQ(job.Result().errCode, c.err);
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.text});
+        EXPECT_EQ(b.WasCalled("IDiscMaster::ProgressUnadvise"), c.unadvised);
+        EXPECT_EQ(b.WasCalled("IDiscMaster::Close"), c.released);
+        EXPECT_EQ(b.RecordCount(), c.err == CBurnJob::ERR_UNADVISE ? 1 : 0);
+    }
+}
+
+TEST_F(BurnJobTest, MissingFileAndVanishedRecorder) {
+    params.tracks[1].path = dir / "gone.wav";
+    EXPECT_EQ(Run().errCode, CBurnJob::ERR_ADD_TRACK);
+    EXPECT_EQ(box.Texts(), std::vector<std::string>{"File open error."});
+    EXPECT_EQ(backend.RecordCount(), 0);
+
+    params.recorderIndex = 2; // the list is shorter than when the track list was made
+    EXPECT_EQ(Run().errCode, CBurnJob::ERR_SELECT_RECORDER);
+    EXPECT_EQ(box.Texts().back(),
+              "An active disc recorder has not been selected using IDiscMaster::SetActiveDiscRecorder.");
+}
+
+TEST_F(BurnJobTest, MediumChecksEndTheJobWithTheirMessage) {
+    auto recorders = backend.Recorders();
+    recorders[1].mediaType = 0;
+    backend.SetRecorders(recorders);
+    EXPECT_EQ(Run().outcome, BurnOutcome::NoMedium);
+    ASSERT_EQ(box.Messages().size(), 1u);
+    EXPECT_EQ(box.Messages()[0].text, "Please set blank disc.");
+    EXPECT_EQ(box.Messages()[0].buttons, platform::MbButtons::Ok);
+
+    for (platform::MbResult answer : {platform::MbResult::Ok, platform::MbResult::Cancel}) {
+        recorders[1].mediaType = MEDIA_CDDA_CDROM;
+        recorders[1].mediaFlags = MEDIA_RW;
+        backend.SetRecorders(recorders);
+        box.QueueAnswer(answer);
+        EXPECT_EQ(Run().outcome, BurnOutcome::NotBlank);
+        EXPECT_EQ(box.Messages().back().text,
+                  "The disc cannot hold any more data.\nPlease erase disc data first.");
+        EXPECT_EQ(box.Messages().back().buttons, platform::MbButtons::OkCancel);
+    }
+    EXPECT_FALSE(backend.WasCalled("IRedbookDiscMaster::CreateAudioTrack"));
+    EXPECT_FALSE(backend.WasCalled("IDiscMaster::ProgressAdvise"));
+    EXPECT_EQ(backend.CountCalls("IDiscMaster::Close"), 3);
+
+    // Rewritable and appendable is not state 2: the burn goes on.
+    recorders[1].mediaFlags = MEDIA_RW | MEDIA_WRITABLE;
+    backend.SetRecorders(recorders);
+    EXPECT_EQ(Run().outcome, BurnOutcome::Burned);
+}
+
+TEST_F(BurnJobTest, CancelDuringStagingRecordsNothingAndSaysNothing) {
+    platform::CancelFlag cancel{0};
+    int blocks = 0;
+    backend.SetCallHook([&](const std::string& call) {
+        if (call.rfind("IRedbookDiscMaster::AddAudioTrackBlocks", 0) == 0 && ++blocks == 4)
+            cancel = 1; // inside the second track
+    });
+    EXPECT_EQ(Run(&cancel).outcome, BurnOutcome::Cancelled);
+    EXPECT_TRUE(box.Texts().empty());
+    EXPECT_EQ(backend.RecordCount(), 0);
+    EXPECT_FALSE(backend.WasCalled("IDiscMaster::RecordDisc"));
+    const auto staged = backend.StagedTracks();
+    ASSERT_EQ(staged.size(), 2u);
+    EXPECT_TRUE(staged[1].closed);
+    EXPECT_EQ(staged[1].data.size(), 2u * 2352); // 3 announced
+    EXPECT_TRUE(backend.WasCalled("IDiscMaster::ProgressUnadvise"));
+    EXPECT_EQ(backend.Calls().back(), "IDiscMaster::Close");
+    EXPECT_TRUE(cancelControl.calls.empty());
+}
+
+TEST_F(BurnJobTest, CancelQueryDuringRecordingIsAnsweredFromTheFlag) {
+    // The flag set after Cancel was greyed still answers the recorder's query (as the page does).
+    using E = TestProgressEvent;
+    backend.SetBurnEvents({{E::QueryCancel}});
+    platform::CancelFlag cancel{0};
+    backend.SetCallHook([&](const std::string& call) {
+        if (call.rfind("IDiscMaster::RecordDisc", 0) == 0)
+            cancel = 1;
+    });
+    const BurnResult result = Run(&cancel);
+    EXPECT_EQ(result.errCode, CBurnJob::ERR_RECORD);
+    EXPECT_EQ(result.errorText, "The user canceled the operation.");
+}
+
+class EraseJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestRecorder rw;
+        rw.mediaFlags = MEDIA_RW;
+        backend.SetRecorders({TestRecorder{}, rw});
+        params.backend = &backend;
+        params.driveName = "TESTVEND, CD-RW RECORDER, 1.00";
+    }
+    EraseResult Run() {
+        CEraseJob job(params, &box);
+        platform::CancelFlag cancel{0};
+        job.RunJob(nullptr, &status, &bar, &cancel);
+        return job.Result();
+    }
+
+    CTestDiscBackend backend;
+    EraseParams params;
+    platform::ScriptedMessageBox box;
+    TextLine status;
+    Bar bar;
+};
+
+TEST_F(EraseJobTest, QuickEraseThenTellsAndFillsTheBar) {
+    EXPECT_EQ(Run().outcome, EraseOutcome::Erased);
+    EXPECT_EQ(status.texts, std::vector<std::string>{"Erase disc data.."});
+    EXPECT_EQ(box.Texts(), std::vector<std::string>{"Complete erase."});
+    EXPECT_EQ(bar.log, (std::vector<std::string>{"range 0..1", "pos 0", "pos 1"}));
+    EXPECT_TRUE(backend.WasCalled("IDiscRecorder::Erase(0,0)"));
+    EXPECT_EQ(backend.Calls().back(), "IDiscMaster::Close");
+}
+
+TEST_F(EraseJobTest, FailuresAndWhatEachLeaves) {
+    backend.FailCall("IDiscRecorder::Erase", IMAPI_E_MEDIUM_INVALIDTYPE);
+    EXPECT_EQ(Run().outcome, EraseOutcome::Failed);
+    EXPECT_EQ(box.Texts(), std::vector<std::string>{"The media is not a type that can be used."});
+    EXPECT_EQ(bar.log, (std::vector<std::string>{"range 0..1", "pos 0"}));
+    EXPECT_FALSE(backend.WasCalled("IDiscMaster::Close"));
+
+    params.driveName = "NOBODY, NOTHING, 0";
+    bar.log.clear();
+    EXPECT_EQ(Run().errCode, CEraseJob::ERR_DEVICE);
+    EXPECT_EQ(box.Texts().back(), "No error."); // a name not in the list is not a recorder failure
+    EXPECT_EQ(bar.log.back(), "pos 1");
+    EXPECT_TRUE(backend.WasCalled("IDiscMaster::Close"));
+
+    CTestDiscBackend broken;
+    broken.FailCall("CreateDiscMaster", IMAPI_E_GENERIC);
+    params.backend = &broken;
+    EXPECT_EQ(Run().errCode, CEraseJob::ERR_INIT);
+    EXPECT_EQ(box.Texts().back(), "A generic error occurred.");
+}
+
+TEST(DriveMediumTexts, EveryCode) {
+    EXPECT_EQ(DriveTypeText(1), "CDR Recorder");
+    EXPECT_EQ(DriveTypeText(2), "CDRW Recorder");
+    EXPECT_EQ(DriveTypeText(0), " ");
+    const char* types[] = {"Unknow",   "CDDA_CDROM", "CD_ROM_XA", "CD_I", "CD_EXTRA",
+                           "CD_OTHER", "SPECIAL",    " ",         " "};
+    for (uint16_t code = 0; code < 9; ++code)
+        EXPECT_EQ(MediumTypeText(code), types[code]) << code;
+    const char* states[] = {" ", "BLANK", "RW", "WRITABLE", " "};
+    for (uint16_t code = 0; code < 5; ++code)
+        EXPECT_EQ(MediumStateText(code), states[code]) << code;
+}
+
+} // namespace
