@@ -1,0 +1,204 @@
+#include "app/MainDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/DirectoryTree.h"
+#include "app/QtMessageBox.h"
+#include "card/RecorderDrives.h"
+#include "platform/FileSystem.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+
+#include <QAction>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace gui {
+
+std::unique_ptr<CPageDlg> CreateDefaultPage(int templateId) {
+    return std::make_unique<CBasicPage>(templateId);
+}
+
+void RunDefaultDriveMedium(const std::string& /*driveName*/) {
+    QDialog dialog;
+    res::BuildDialog(res::IDD_DRIVE_MEDIUM, &dialog);
+    dialog.exec();
+}
+
+CMainDlg::CMainDlg(QWidget* parent, PageFactory pageFactory, DriveMediumRunner driveMedium)
+    : QDialog(parent), m_hIcon(res::AppIcon()),
+      m_driveMedium(driveMedium ? std::move(driveMedium) : DriveMediumRunner(RunDefaultDriveMedium)) {
+    if (!pageFactory)
+        pageFactory = CreateDefaultPage;
+    // The page objects exist from the start; their windows are made in OnInitDialog.
+    m_page1 = pageFactory(res::IDD_ZT_TO_PC);
+    m_page2 = pageFactory(res::IDD_PC_TO_ZT);
+    m_page3 = pageFactory(res::IDD_CD_WRITER);
+
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* menuBar = new QMenuBar(this);
+    res::BuildMenu(res::IDR_MENU, menuBar);
+    layout->setMenuBar(menuBar);
+
+    auto* client = new QWidget(this);
+    res::BuildDialog(res::IDD_MAIN, client,
+                     [this](const res::ControlTemplate& c, QWidget* parent) -> QWidget* {
+                         if (c.id == res::IDC_TREE)
+                             return m_tree = new CDirectoryTree(parent);
+                         if (c.id == res::IDC_TAB)
+                             return m_tab = new QTabWidget(parent);
+                         return nullptr;
+                     });
+    layout->addWidget(client);
+    setWindowTitle(client->windowTitle());
+    setFont(client->font());
+
+    connect(m_tree, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { OnSelchangedTree(current); });
+    connect(res::FindCommand(this, res::ID_TOOL_DRIVEMEDIUM), &QAction::triggered, this,
+            &CMainDlg::OnDriveMedium);
+    connect(res::FindCommand(this, res::ID_HELP_ABOUT), &QAction::triggered, this, &CMainDlg::OnAbout);
+}
+
+CMainDlg::~CMainDlg() {
+    // The pages go first, in order, before the window that holds them.
+    m_page1.reset();
+    m_page2.reset();
+    m_page3.reset();
+}
+
+CPageDlg* CMainDlg::Page(int index) const {
+    switch (index) {
+    case 0:
+        return m_page1.get();
+    case 1:
+        return m_page2.get();
+    case 2:
+        return m_page3.get();
+    default:
+        return nullptr;
+    }
+}
+
+std::string CMainDlg::DesktopFolder() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QDir(desktop).exists())
+        return QDir::cleanPath(desktop).toStdString();
+    return QDir::cleanPath(QDir::homePath()).toStdString();
+}
+
+int CMainDlg::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+bool CMainDlg::OnInitDialog() {
+    // Window systems here give applications no system menu, so the About entry of string 101 has
+    // nowhere to go; Help > About opens the same box.
+    setWindowIcon(m_hIcon);
+
+    if (!m_tree->Initialize()) {
+        platform::Tell(AppMessageBox(), "Initialize error !");
+        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        return true;
+    }
+
+    const std::string desktop = DesktopFolder();
+    m_tree->SelectPath(desktop, true);
+    m_page1->SetFolder(desktop);
+
+    m_tab->addTab(new QWidget, QStringLiteral("ZT to PC"));
+    m_tab->addTab(new QWidget, QStringLiteral("PC to ZT"));
+    m_tab->addTab(new QWidget, QStringLiteral("CD Writer"));
+    // Only a change of tab by the user (or by code afterwards) switches pages, not the insertion.
+    connect(m_tab, &QTabWidget::currentChanged, this, &CMainDlg::OnSelchangeTab, Qt::UniqueConnection);
+
+    CPageDlg* pages[3] = {m_page1.get(), m_page2.get(), m_page3.get()};
+    for (int i = 0; i < 3; ++i) {
+        pages[i]->Create(m_tab);
+        pages[i]->move(2, 25);
+        pages[i]->raise();
+        pages[i]->setVisible(i == 0);
+    }
+    for (CPageDlg* page : pages)
+        page->SetSharedSelection(&m_nDriveIndex, &m_nSongIndex);
+
+    FindRecorderDrives();
+    m_page1->SelectSong(0);
+
+    if (QAction* driveMedium = res::FindCommand(this, res::ID_TOOL_DRIVEMEDIUM))
+        driveMedium->setEnabled(!m_page3->GetCdDriveName().empty());
+    return true;
+}
+
+void CMainDlg::FindRecorderDrives() {
+    m_page1->ResetDrives();
+    std::vector<std::string> drives = card::FindRecorderDrives();
+    // Listed in drive order, whether found on the machine or named as card folders.
+    std::sort(drives.begin(), drives.end());
+    for (const std::string& drive : drives) {
+        m_page1->AddDrive(drive);
+        m_page2->AddDrive(drive);
+        m_page3->AddDrive(drive);
+    }
+    m_page1->SelectDrive(0);
+    m_page2->SelectDrive(0);
+    m_page3->SelectDrive(0);
+}
+
+void CMainDlg::OnSelchangeTab() {
+    m_page1->hide();
+    m_page2->hide();
+    m_page3->hide();
+    const int selection = m_tab->currentIndex();
+    const std::string path = m_tree->GetItemPath(m_tree->currentItem());
+    CPageDlg* page = Page(selection);
+    if (!page)
+        return;
+    page->SetFolder(path);
+    page->SelectDrive(m_nDriveIndex);
+    page->SelectSong(m_nSongIndex);
+    page->show();
+}
+
+void CMainDlg::OnSelchangedTree(QTreeWidgetItem* item) {
+    if (!item)
+        return;
+    const std::string path = m_tree->GetItemPath(item);
+    if (CPageDlg* page = Page(m_tab->currentIndex()))
+        page->SetFolder(path);
+}
+
+void CMainDlg::OnDriveMedium() {
+    m_driveMedium(m_page3->GetCdDriveName());
+}
+
+void CMainDlg::OnAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter presses the push button that has the focus; anywhere else it is the dialog's OK.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace gui

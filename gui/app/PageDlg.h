@@ -1,0 +1,56 @@
+#pragma once
+// A tab page of the main window: a child dialog built from its template, plus the operations the main
+// window calls on every page. The main window talks to its pages only through this interface.
+
+#include <QWidget>
+#include <string>
+
+namespace gui {
+
+class CPageDlg : public QWidget {
+public:
+    explicit CPageDlg(int templateId);
+    int TemplateId() const { return m_templateId; }
+
+    // Makes the page's window inside `parent` from its template and runs OnInitDialog.
+    bool Create(QWidget* parent);
+    bool IsCreated() const { return m_created; }
+
+    virtual void SetSharedSelection(int* pDriveIndex, int* pSongIndex) = 0;
+    virtual void ResetDrives() = 0;
+    virtual void AddDrive(const std::string& drive) = 0;
+    virtual int SelectDrive(int index) = 0;
+    virtual int SelectSong(int index) = 0;
+    virtual void SetFolder(const std::string& path) = 0;
+    // The CD recorder shown in the CD drive combo; only the CD writer page lists any.
+    virtual std::string GetCdDriveName() const { return {}; }
+
+protected:
+    virtual bool OnInitDialog() { return true; }
+
+private:
+    int m_templateId;
+    bool m_created = false;
+};
+
+// A page with its template's controls and the plain meaning of the page operations (drive and song
+// combos, the folder kept as text), until a page class of its own takes that template over.
+class CBasicPage : public CPageDlg {
+public:
+    using CPageDlg::CPageDlg;
+    void SetSharedSelection(int* pDriveIndex, int* pSongIndex) override;
+    void ResetDrives() override;
+    void AddDrive(const std::string& drive) override;
+    int SelectDrive(int index) override;
+    int SelectSong(int index) override;
+    void SetFolder(const std::string& path) override;
+    std::string GetCdDriveName() const override;
+    const std::string& Folder() const { return m_folder; }
+
+private:
+    int* m_pDriveIndex = nullptr;
+    int* m_pSongIndex = nullptr;
+    std::string m_folder;
+};
+
+} // namespace gui

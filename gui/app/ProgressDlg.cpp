@@ -1,0 +1,137 @@
+#include "app/ProgressDlg.h"
+
+#include "app/UiThread.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <climits>
+
+namespace gui {
+
+void CProgressDlg::TextLine::SetText(const std::string& text) {
+    const QString value = QString::fromStdString(text);
+    RunOnUiThread(m_label, [this, value] { m_label->setText(value); });
+}
+
+void CProgressDlg::ProgressBar::SetRange(int64_t low, int64_t high) {
+    // The widget counts in int: large byte ranges are shown in steps of 2^shift.
+    int shift = 0;
+    const int64_t span = high > low ? high - low : 0;
+    while ((span >> shift) > INT_MAX)
+        ++shift;
+    m_low = low;
+    m_shift = shift;
+    const int top = static_cast<int>(span >> shift);
+    RunOnUiThread(m_bar, [this, top] { m_bar->setRange(0, top); });
+}
+
+void CProgressDlg::ProgressBar::SetPos(int64_t pos) {
+    const int64_t offset = pos > m_low ? pos - m_low : 0;
+    const int64_t scaled = offset >> m_shift;
+    const int value = static_cast<int>(scaled > INT_MAX ? INT_MAX : scaled);
+    RunOnUiThread(m_bar, [this, value] { m_bar->setValue(std::min(value, m_bar->maximum())); });
+}
+
+CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {
+    // Caption without a close box: the dialog ends only when its job has returned.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    res::BuildDialog(res::IDD_PROGRESS, this);
+    m_progressTextLabel = res::Control<QLabel>(this, res::IDC_PROGRESS_TEXT);
+    m_statusTextLabel = res::Control<QLabel>(this, res::IDC_STATUS_TEXT);
+    m_progressBar = res::Control<QProgressBar>(this, res::IDC_PROGRESS_BAR);
+    m_cancelButton = res::Control<QPushButton>(this, res::IDC_CANCEL);
+    m_progressText.Bind(m_progressTextLabel);
+    m_statusText.Bind(m_statusTextLabel);
+    m_progress.Bind(m_progressBar);
+    connect(m_cancelButton, &QPushButton::clicked, this, &CProgressDlg::OnCancel);
+}
+
+CProgressDlg::~CProgressDlg() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CProgressDlg::EnableCancel(int enable) {
+    m_bCancelEnabled = enable;
+    RunOnUiThread(this, [this] { m_cancelButton->setEnabled(m_bCancelEnabled != 0); });
+}
+
+int CProgressDlg::DoModal() {
+    OnInitDialog();
+    const int result = exec();
+    // The worker has posted the close as its last use of the dialog; it only has to finish now.
+    if (m_worker.joinable())
+        m_worker.join();
+    return result;
+}
+
+bool CProgressDlg::OnInitDialog() {
+    m_progressTextLabel->setText(QString());
+    m_statusTextLabel->setText(QString());
+    m_progressBar->setRange(0, 1);
+    m_progressBar->setValue(0);
+    m_cancelButton->setEnabled(m_bCancelEnabled != 0);
+    m_timerId = startTimer(100);
+    return true;
+}
+
+void CProgressDlg::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != m_timerId) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    killTimer(m_timerId);
+    m_timerId = 0;
+    if (!m_worker.joinable())
+        m_worker = std::thread([this] { WorkerMain(); });
+}
+
+void CProgressDlg::WorkerMain() {
+    [[maybe_unused]] platform::CThreadScope scope;
+    if (m_job)
+        m_job->RunJob(&m_progressText, &m_statusText, &m_progress, &m_bCancel);
+    QMetaObject::invokeMethod(
+        this, [this] { OnClose(); }, Qt::QueuedConnection);
+}
+
+void CProgressDlg::OnCancel() {
+    m_bCancel = 1;
+}
+
+void CProgressDlg::OnClose() {
+    m_jobReturned = true;
+    QDialog::reject();
+}
+
+void CProgressDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Esc would end the dialog under a running job; they do nothing here.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void CProgressDlg::closeEvent(QCloseEvent* event) {
+    if (m_jobReturned)
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+void CProgressDlg::reject() {
+    if (m_jobReturned)
+        QDialog::reject();
+}
+
+} // namespace gui

@@ -1,0 +1,78 @@
+#pragma once
+// The small modal dialog behind every long operation: it starts one worker thread 100 ms after it
+// opens, hands the job its two text lines, its bar and its cancel flag, and closes when the job returns.
+
+#include "platform/Progress.h"
+
+#include <QDialog>
+#include <atomic>
+#include <thread>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace gui {
+
+class CProgressDlg : public QDialog, public platform::ICancelControl {
+public:
+    explicit CProgressDlg(QWidget* parent = nullptr);
+    ~CProgressDlg() override;
+
+    void SetJob(platform::CProgressJob* job) { m_job = job; }
+    // Greys or enables Cancel; callable before DoModal and from the job on the worker thread.
+    void EnableCancel(int enable) override;
+    int DoModal();
+
+    // Written once (0 -> 1) by the Cancel button, read by the job.
+    platform::CancelFlag m_bCancel{0};
+    std::atomic<int> m_bCancelEnabled{1};
+
+protected:
+    bool OnInitDialog();
+    void timerEvent(QTimerEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    // A text line of the dialog as the job sees it; calls from the worker run on the UI thread.
+    class TextLine : public platform::ITextLine {
+    public:
+        void Bind(QLabel* label) { m_label = label; }
+        void SetText(const std::string& text) override;
+
+    private:
+        QLabel* m_label = nullptr;
+    };
+    // The bar as the job sees it: a 64-bit range shown on the widget's int range.
+    class ProgressBar : public platform::IProgressBar {
+    public:
+        void Bind(QProgressBar* bar) { m_bar = bar; }
+        void SetRange(int64_t low, int64_t high) override;
+        void SetPos(int64_t pos) override;
+
+    private:
+        QProgressBar* m_bar = nullptr;
+        std::atomic<int64_t> m_low{0};
+        std::atomic<int> m_shift{0};
+    };
+
+    void OnCancel();
+    void OnClose();
+    void WorkerMain();
+
+    QLabel* m_progressTextLabel = nullptr; // 1043, the lower line
+    QLabel* m_statusTextLabel = nullptr;   // 1050, the upper line
+    QProgressBar* m_progressBar = nullptr; // 1041
+    QPushButton* m_cancelButton = nullptr; // 1042
+    platform::CProgressJob* m_job = nullptr;
+    TextLine m_progressText;
+    TextLine m_statusText;
+    ProgressBar m_progress;
+    std::thread m_worker;
+    int m_timerId = 0;
+    bool m_jobReturned = false;
+};
+
+} // namespace gui

@@ -1,0 +1,20 @@
+#pragma once
+// Runs a piece of code on the thread that owns `context` (the UI thread for every widget): at once
+// when the caller is already there, otherwise queued there while the caller waits for it to finish.
+// Never call it from the UI thread for an object of another thread.
+
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+#include <utility>
+
+namespace gui {
+
+template <class F> void RunOnUiThread(QObject* context, F&& fn) {
+    if (QThread::currentThread() == context->thread())
+        fn();
+    else
+        QMetaObject::invokeMethod(context, std::forward<F>(fn), Qt::BlockingQueuedConnection);
+}
+
+} // namespace gui
