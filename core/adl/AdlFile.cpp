@@ -60,13 +60,15 @@ uint16_t EditTypeCode(const char* text) {
     return 0;
 }
 
-// Makes room for record `count` and clears it, so every record starts zero-filled.
+// Makes room for record `count`, zero-filled: new records are value-initialised, and a record left
+// behind by a dropped line is cleared again.
 template <typename T> T& FreshRecord(std::vector<T>& list, int32_t count) {
     const auto index = static_cast<size_t>(count);
     if (list.size() <= index) {
         list.resize(index + 1);
+    } else {
+        list[index] = T{};
     }
-    list[index] = T{};
     return list[index];
 }
 
@@ -128,33 +130,40 @@ void CAdlFile::Close() {
 
 bool CAdlFile::ReadLine(char* buffer) {
     std::memset(buffer, 0, kLineBufferSize);
+    // One read of the longest line that can end, its line end and the byte after a CR; the file is
+    // then put back where byte-by-byte reading would have stopped, so line starts stay exact.
+    char chunk[kLineBufferSize + 1];
+    const int64_t start = m_file.Tell();
+    const int64_t got = m_file.Read(chunk, sizeof chunk);
+    if (got <= 0) {
+        m_filePos = m_file.Tell();
+        return false;
+    }
+    const auto available = static_cast<size_t>(got);
     size_t length = 0;
+    size_t consumed = available;
     bool ended = false;
-    for (;;) {
-        uint8_t c = 0;
-        if (m_file.ReadByte(&c) != 1) {
-            break;
-        }
+    for (size_t i = 0; i < available; ++i) {
+        const char c = chunk[i];
         if (c == '\n') {
+            consumed = i + 1;
             ended = true;
             break;
         }
         if (c == '\r') {
             // CR LF is one line end; a CR alone ends the line and the byte after it starts the next.
-            // Only a byte actually read is given back, so a CR at the end of the file cannot loop.
-            uint8_t next = 0;
-            if (m_file.ReadByte(&next) == 1 && next != '\n') {
-                m_file.Seek(-1, platform::Whence::Current);
-            }
+            // Only a byte actually there is given back, so a CR at the end of the file cannot loop.
+            consumed = (i + 1 < available && chunk[i + 1] == '\n') ? i + 2 : i + 1;
             ended = true;
             break;
         }
-        buffer[length++] = static_cast<char>(c);
+        buffer[length++] = c;
         if (length == kLineBufferSize - 1) {
-            break; // 399 characters without a line end: too long
+            consumed = i + 1; // 399 characters without a line end: too long
+            break;
         }
     }
-    m_filePos = m_file.Tell();
+    m_filePos = m_file.Seek(start + static_cast<int64_t>(consumed), platform::Whence::Begin);
     return ended;
 }
 
@@ -395,6 +404,12 @@ bool CAdlFile::ReadEventList() {
     }
     m_eventCount = 0;
     m_events.assign(1, AdlEvent{});
+    // Room for the entries the rest of the file can hold (an entry line has at least 48 characters),
+    // so that a long list is not copied over and over while it grows.
+    const int64_t rest = m_file.Size() - m_file.Tell();
+    if (rest > 0) {
+        m_events.reserve(static_cast<size_t>(std::min<int64_t>(kMaxEvents + 1, rest / 48 + 1)));
+    }
     while (ReadLine(line)) {
         if (std::strstr(line, "</EVENT_LIST>") != nullptr) {
             return true;

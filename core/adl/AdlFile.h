@@ -165,6 +165,9 @@ public:
     bool ClearTracks();
     bool ClearLocates();
     bool ClearEvents();
+    // Name under which a changed version of an opened file is built before it replaces the file; it
+    // ends in neither .adl nor .wav, so nothing takes it for part of a song.
+    static std::string UpdatePath(const std::string& path);
 
 private:
     // Section readers, called by Open in this order; each continues where the previous one stopped.
@@ -177,6 +180,13 @@ private:
     bool ReadEventList();
     // Reads lines until one contains tag; false at the end of the file.
     bool SkipToLine(const char* tag, char* buffer);
+    // Writer helpers (AdlWriter.cpp).
+    bool AppendSection(const char* tag, const std::string& content);
+    bool InsertLine(const char* closingTag, const std::string& line);
+    bool ReplaceRange(int64_t from, int64_t to, const std::string& text);
+    bool ReplaceByNewVersion(int64_t from, int64_t to, const std::string& text);
+    int NextNumber(const char* openingTag, const char* closingTag, const char* keyword);
+    bool ClearList(const char* closingTag, const char* keyword);
 
     // Set by Create: Close then appends the closing "</ADL>" line.
     int32_t m_creating = 0;
