@@ -1,0 +1,31 @@
+#pragma once
+// A recorder that "burns" audio CDs into a CUE/BIN image: one .bin of little-endian CD-DA, each
+// track padded to whole sectors, two seconds of silence before tracks 2..n, and a .cue sheet
+// naming the tracks. The files appear under their names only when the disc is complete; a cancel or
+// failure leaves nothing behind. Its medium is always a blank 80-minute CD-R.
+
+#include "cdwriter/DiscInterfaces.h"
+
+#include <string>
+
+namespace cdwriter {
+
+class CImageDiscBackend : public IDiscBackend {
+public:
+    static constexpr uint32_t kDiscBlocks = 80 * 60 * kBlocksPerSecond;
+    static constexpr int kMaxTracks = 99;
+
+    // The image is written as folder/baseName.bin and folder/baseName.cue.
+    CImageDiscBackend(std::string folder, std::string baseName);
+
+    HRESULT CreateDiscMaster(std::shared_ptr<IDiscMaster>* master) override;
+
+    std::string BinPath() const;
+    std::string CuePath() const;
+
+private:
+    std::string m_folder;
+    std::string m_baseName;
+};
+
+} // namespace cdwriter

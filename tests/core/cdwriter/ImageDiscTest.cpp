@@ -1,0 +1,206 @@
+#include "WavBuilder.h"
+#include "cdwriter/BurnJob.h"
+#include "cdwriter/DiscMaster.h"
+#include "cdwriter/ImageDiscBackend.h"
+#include "platform/Faults.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+#include <TestSupport.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+
+using namespace cdwriter;
+
+namespace {
+
+class ImageDiscTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        out = dir / "out";
+        platform::CreateDirectory(out);
+        // Sizes: sector aligned, one byte over, and an odd number of samples' worth.
+        const size_t sizes[] = {2352 * 80, 2352 * 100 + 1, 2352 * 77 + 1234};
+        for (size_t i = 0; i < 3; ++i) {
+            const std::string name = platform::Format("song%zu.wav", i + 1);
+            pcm.push_back(cdtest::Pcm(sizes[i], static_cast<uint32_t>(100 + i)));
+            testsupport::WriteBytes(dir / name, cdtest::MakeWav(pcm.back()));
+            params.tracks.push_back({name, dir / name});
+        }
+        params.backend = &backend;
+        params.recorderIndex = 0;
+    }
+
+    BurnResult Burn(platform::CancelFlag* cancel = nullptr) {
+        platform::CancelFlag none{0};
+        CBurnJob job(params, &box, nullptr);
+        job.RunJob(nullptr, nullptr, nullptr, cancel ? cancel : &none);
+        return job.Result();
+    }
+
+    std::vector<std::string> OutFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : platform::FindFiles(out, "*"))
+            names.push_back(e.name);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static size_t Sectors(size_t bytes) { return (bytes + 2351) / 2352; }
+
+    testsupport::TempDir dir;
+    std::string out;
+    CImageDiscBackend backend{dir / "out", "My Disc"};
+    BurnParams params;
+    std::vector<std::vector<uint8_t>> pcm;
+    platform::ScriptedMessageBox box;
+};
+
+TEST_F(ImageDiscTest, TheRecorderAndItsBlankMedium) {
+    CDiscMaster master(&backend);
+    ASSERT_TRUE(master.InitDiscMaster());
+    ASSERT_EQ(master.GetRecorderCount(), 1);
+    std::string name;
+    master.GetRecorderName(0, &name);
+    EXPECT_EQ(name, "Pelmora, Disc Image, 1.00");
+    uint16_t type = 0, state = 9;
+    ASSERT_TRUE(master.QueryMedia(&type, &state));
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(state, 0); // blank and writable together
+    uint32_t bytes = 0;
+    ASSERT_TRUE(master.GetFreeBytes(&bytes));
+    EXPECT_EQ(bytes, 360000u * 2048);
+    EXPECT_TRUE(master.EraseDisc(0));
+    EXPECT_TRUE(master.EjectDisc());
+    EXPECT_TRUE(master.ReleaseDiscMaster());
+}
+
+TEST_F(ImageDiscTest, BurnWritesPaddedTracksWithGapsAndACueSheet) {
+    ASSERT_EQ(Burn().outcome, BurnOutcome::Burned) << (box.Texts().empty() ? "" : box.Texts()[0]);
+    EXPECT_EQ(OutFiles(), (std::vector<std::string>{"My Disc.bin", "My Disc.cue"}));
+
+    std::vector<uint8_t> expected;
+    std::vector<size_t> starts, gaps;
+    for (size_t i = 0; i < pcm.size(); ++i) {
+        if (i > 0)
+            expected.resize(expected.size() + 150 * 2352, 0);
+        gaps.push_back(expected.size() / 2352 - (i > 0 ? 150 : 0));
+        starts.push_back(expected.size() / 2352);
+        expected.insert(expected.end(), pcm[i].begin(), pcm[i].end());
+        expected.resize(Sectors(expected.size()) * 2352, 0);
+    }
+    EXPECT_TRUE(testsupport::ReadBytes(backend.BinPath()) == expected);
+    EXPECT_EQ(testsupport::ReadText(backend.CuePath()), "FILE \"My Disc.bin\" BINARY\n"
+                                                        "  TRACK 01 AUDIO\n"
+                                                        "    INDEX 01 00:00:00\n"
+                                                        "  TRACK 02 AUDIO\n"
+                                                        "    INDEX 00 00:01:05\n"
+                                                        "    INDEX 01 00:03:05\n"
+                                                        "  TRACK 03 AUDIO\n"
+                                                        "    INDEX 00 00:04:31\n"
+                                                        "    INDEX 01 00:06:31\n");
+    EXPECT_EQ(starts, (std::vector<size_t>{0, 230, 481}));
+
+    // A second burn replaces the image.
+    params.tracks.resize(1);
+    ASSERT_EQ(Burn().outcome, BurnOutcome::Burned);
+    EXPECT_EQ(testsupport::ReadBytes(backend.BinPath()).size(), 80u * 2352);
+}
+
+TEST_F(ImageDiscTest, CancelAndFailureLeaveNothingBehind) {
+    platform::CancelFlag cancel{0};
+    cancel = 1;
+    EXPECT_EQ(Burn(&cancel).outcome, BurnOutcome::Cancelled);
+    EXPECT_TRUE(OutFiles().empty());
+
+    params.tracks[2].path = dir / "missing.wav";
+    EXPECT_EQ(Burn().outcome, BurnOutcome::Failed);
+    EXPECT_EQ(box.Texts().back(), "File open error.");
+    EXPECT_TRUE(OutFiles().empty());
+
+    testsupport::WriteBytes(dir / "empty.wav", cdtest::MakeWav({}));
+    params.tracks[2].path = dir / "empty.wav";
+    EXPECT_EQ(Burn().errCode, CBurnJob::ERR_RECORD);
+    EXPECT_EQ(box.Texts().back(),
+              "The staged image is not suitable for a burn. It has been corrupted or cleared "
+              "and has no usable content.");
+    EXPECT_TRUE(OutFiles().empty());
+
+    params.tracks[2].path = dir / "song3.wav";
+    platform::faults::Plan plan;
+    plan.failWriteAt = 20;
+    plan.writesStayFailed = true;
+    plan.error = ENOSPC;
+    {
+        platform::faults::ScopedPlan faults(plan);
+        EXPECT_EQ(Burn().outcome, BurnOutcome::Failed);
+    }
+    EXPECT_EQ(box.Texts().back(), "An error occurred while writing the image file.");
+    EXPECT_TRUE(OutFiles().empty());
+}
+
+TEST_F(ImageDiscTest, DiscCapacityAndTrackCount) {
+    CDiscMaster master(&backend);
+    ASSERT_TRUE(master.InitDiscMaster());
+    // 99 one-sector tracks fit; the hundredth does not.
+    const std::string one = dir / "one.wav";
+    testsupport::WriteBytes(one, cdtest::MakeWav(cdtest::Pcm(4)));
+    for (int i = 0; i < 99; ++i)
+        ASSERT_TRUE(master.AddWaveTrack(one)) << i;
+    EXPECT_FALSE(master.AddWaveTrack(one));
+    EXPECT_EQ(master.GetErrorText(), "The disc cannot hold any more data.");
+    ASSERT_TRUE(master.ReleaseDiscMaster());
+    EXPECT_TRUE(OutFiles().empty());
+}
+
+// Independent readers of the image: the cue parser of libcdio and bchunk's splitter.
+TEST_F(ImageDiscTest, OutsideToolsReadTheImage) {
+    ASSERT_EQ(Burn().outcome, BurnOutcome::Burned);
+    if (testsupport::HaveTool("cd-info")) {
+        std::string text;
+        ASSERT_EQ(testsupport::RunCommand("cd-info --no-device-info --no-cddb --cue-file '" +
+                                              backend.CuePath() + "' 2>&1",
+                                          &text),
+                  0)
+            << text;
+        // Track list lines: "  1: 00:02:00  000000 audio  false  no    2        no"
+        std::regex line(R"(^\s*(\d+): (\d\d):(\d\d):(\d\d)\s+(\d+) audio)");
+        std::vector<long> lsns;
+        std::istringstream lines(text);
+        for (std::string l; std::getline(lines, l);) {
+            std::smatch m;
+            if (std::regex_search(l, m, line))
+                lsns.push_back(std::stol(m[5]));
+        }
+        ASSERT_EQ(lsns.size(), 3u) << text;
+        EXPECT_EQ(lsns, (std::vector<long>{0, 230, 481})) << text;
+        // Track lengths: 80 sectors + gap, 101 + gap, and the last 78 sectors up to the lead-out.
+        EXPECT_NE(text.find("170: 00:09:34  000559 leadout"), std::string::npos) << text;
+    } else {
+        GTEST_SKIP() << "cd-info not installed";
+    }
+    if (!testsupport::HaveTool("bchunk"))
+        GTEST_SKIP() << "bchunk not installed";
+    const std::string split = dir / "split";
+    platform::CreateDirectory(split);
+    std::string log;
+    ASSERT_EQ(testsupport::RunCommand("cd '" + split + "' && bchunk -w '" + backend.BinPath() + "' '" +
+                                          backend.CuePath() + "' part 2>&1",
+                                      &log),
+              0)
+        << log;
+    for (size_t i = 0; i < 3; ++i) {
+        const auto wav = testsupport::ReadBytes(split + platform::Format("/part%02zu.wav", i + 1));
+        ASSERT_GE(wav.size(), 44 + pcm[i].size()) << i << log;
+        const std::vector<uint8_t> samples(wav.begin() + 44, wav.end());
+        EXPECT_TRUE(std::equal(pcm[i].begin(), pcm[i].end(), samples.begin())) << i;
+        EXPECT_TRUE(std::all_of(samples.begin() + static_cast<long>(pcm[i].size()), samples.end(),
+                                [](uint8_t b) { return b == 0; }))
+            << i;
+    }
+}
+
+} // namespace
