@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -26,11 +27,15 @@ const KindText kSeparators[7] = {{0, 0, 0},       {'=', '=', '.'}, {'.', '.', '.
                                  {':', ':', ','}, {'|', '|', '.'}, {'|', '|', ','}};
 const char kSubSeparator[4] = {0, 'L', '|', '/'};
 
-std::string Text(int kind, int rate, int hh, int mm, int ss, int ff, int sub) {
-    char text[32];
+void TextInto(char (&text)[32], int kind, int rate, int hh, int mm, int ss, int ff, int sub) {
     const KindText& k = kSeparators[kind];
     std::snprintf(text, sizeof text, "%02d%c%02d%c%02d%c%02d%c%04d", hh, k.s1, mm, k.s2, ss, k.s3, ff,
                   kSubSeparator[rate], sub);
+}
+
+std::string Text(int kind, int rate, int hh, int mm, int ss, int ff, int sub) {
+    char text[32];
+    TextInto(text, kind, rate, hh, mm, ss, ff, sub);
     return text;
 }
 
@@ -80,7 +85,8 @@ TEST(TimeCodeRoundTrip, EveryFrameOfKinds1256AtEveryRate) {
             const uint32_t h = CTimeCode::TwiceSamplesPerFrame(kind, rate);
             const uint32_t maxSub = h / 2 - 1;
             int failures = 0;
-            for (int hh : {0, 23}) {
+            // One hour per kind and rate keeps the run short; the hour part is a plain multiple.
+            for (int hh : {(kind + rate) % 2 == 0 ? 0 : 23}) {
                 uint32_t previous = 0;
                 bool first = true;
                 uint32_t n = 0;
@@ -91,14 +97,18 @@ TEST(TimeCodeRoundTrip, EveryFrameOfKinds1256AtEveryRate) {
                                 continue; // frames 00 and 01 of these minutes do not exist
                             }
                             const uint32_t sub = (++n * 7919u) % (maxSub + 1);
-                            const std::string text = Text(kind, rate, hh, mm, ss, ff, static_cast<int>(sub));
+                            char text[32], back[CTimeCode::kTextBufferSize];
+                            TextInto(text, kind, rate, hh, mm, ss, ff, static_cast<int>(sub));
                             CTimeCode t;
-                            ASSERT_TRUE(t.Parse(text.c_str()));
-                            ASSERT_EQ(t.GetFrameKind(), kind);
-                            ASSERT_EQ(t.GetRateKind(), rate);
+                            if (!t.Parse(text) || t.GetFrameKind() != kind || t.GetRateKind() != rate) {
+                                ADD_FAILURE()
+                                    << text << " does not parse as kind " << kind << " rate " << rate;
+                                return;
+                            }
                             const uint32_t start = t.GetSamples() - sub;
-                            if (t.Format() != text && ++failures < 5) {
-                                ADD_FAILURE() << text << " formats as " << t.Format();
+                            t.Format(back);
+                            if (std::strcmp(back, text) != 0 && ++failures < 5) {
+                                ADD_FAILURE() << text << " formats as " << back;
                             }
                             if (!first) {
                                 const uint32_t step = start - previous;
