@@ -1,0 +1,114 @@
+#include "card/CardRules.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "wave/TrackRenderer.h"
+#include "wave/WaveFile.h"
+
+#include <algorithm>
+
+namespace card {
+
+std::vector<std::string> ListSongs(const std::string& card) {
+    std::vector<std::string> songs;
+    if (card.empty())
+        return songs;
+    for (const auto& entry : platform::FindFiles(card, "*")) {
+        if ((entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+            (entry.attributes & platform::FILE_ATTRIBUTE_HIDDEN) != 0)
+            continue;
+        songs.push_back(entry.name);
+    }
+    // Names that differ only in case (possible off a FAT card) keep a fixed order.
+    std::sort(songs.begin(), songs.end(), [](const std::string& a, const std::string& b) {
+        const int c = platform::CompareNoCase(a, b);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return songs;
+}
+
+std::string SongFolderPath(const std::string& card, const std::string& song) {
+    return platform::JoinPath(card, song);
+}
+
+std::string AdlPath(const std::string& card, const std::string& song) {
+    return platform::JoinPath(SongFolderPath(card, song), song + ".adl");
+}
+
+std::string AudioFilePath(const std::string& card, const std::string& song, const std::string& name) {
+    return platform::JoinPath(SongFolderPath(card, song), name);
+}
+
+std::string MixFolderPath(const std::string& card, const std::string& song) {
+    return platform::JoinPath(SongFolderPath(card, song), "2mix");
+}
+
+std::string TrackFilePath(const std::string& pcFolder, int track) {
+    return platform::JoinPath(pcFolder, platform::Format("tr%02d.wav", track));
+}
+
+std::string SampleRateText(int sampleRateCode) {
+    const uint32_t rate = wave::SampleRateOfCode(sampleRateCode);
+    return rate ? std::to_string(rate) : std::string();
+}
+
+int GetSongBitDepth(const std::string& card, const std::string& song) {
+    const std::string folder = SongFolderPath(card, song);
+    const auto found = platform::FindFiles(folder, "*.wav");
+    if (found.empty())
+        return 0;
+    wave::CWaveFile file;
+    if (!file.Open(platform::JoinPath(folder, found.front().name), 1))
+        return 0;
+    uint16_t channels = 0, bits = 0;
+    uint32_t rate = 0;
+    const int ok = file.GetFormat(&channels, &bits, &rate);
+    file.Close();
+    return ok ? bits : 0;
+}
+
+std::string BitDepthText(int bits) {
+    return bits > 0 ? platform::Format("%2d", bits) : std::string("?");
+}
+
+std::array<bool, kTrackCount> GetTracksInUse(const CAdlFile& adl) {
+    std::array<bool, kTrackCount> inUse{};
+    const std::vector<int> order = wave::BuildEntryOrder(adl);
+    for (int track = 1; track <= kTrackCount; ++track) {
+        const auto entries = wave::GetTrackEntries(adl, order, track);
+        const auto runs = wave::BuildTimeline(entries, 0, wave::GetTrackEnd(entries));
+        inUse[track - 1] = std::any_of(runs.begin(), runs.end(),
+                                       [](const wave::TimelineRun& run) { return run.entry >= 0; });
+    }
+    return inUse;
+}
+
+bool IsSongProtected(const std::string& card, const std::string& song) {
+    return platform::GetFileAttributes(AdlPath(card, song)) == platform::FILE_ATTRIBUTE_READONLY;
+}
+
+bool IsCardWritable(const std::string& card) {
+    // A folder left named "chk" must not make a writable card look read-only.
+    std::string path = platform::JoinPath(card, "chk");
+    for (int n = 1; platform::PathExists(path) && n < 1000; ++n)
+        path = platform::JoinPath(card, platform::Format("chk%d", n));
+    if (!platform::CreateDirectory(path))
+        return false;
+    platform::RemoveDirectory(path);
+    return true;
+}
+
+bool GetCardFreeSpace(const std::string& card, uint64_t* freeBytes) {
+    return platform::GetDiskFreeSpace(card, freeBytes);
+}
+
+std::string NextAudioFileName(const std::string& songFolder) {
+    for (int n = 1; n <= kMaxAudioFiles; ++n) {
+        std::string name = platform::Format("zt5%04d.wav", n);
+        if (!platform::PathExists(platform::JoinPath(songFolder, name)))
+            return name;
+    }
+    return {};
+}
+
+} // namespace card

@@ -1,0 +1,46 @@
+#pragma once
+// The card rules every page and the command line apply the same way: what a song is, where its files
+// are, what a song tells about itself, and the tests made before writing to a card.
+
+#include "adl/AdlFile.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace card {
+
+constexpr int kTrackCount = 16;
+constexpr int kMaxAudioFiles = 5000;
+
+// Visible folders in the card's root, alphabetical ignoring case. Empty when the card cannot be read.
+std::vector<std::string> ListSongs(const std::string& card);
+
+std::string SongFolderPath(const std::string& card, const std::string& song);
+std::string AdlPath(const std::string& card, const std::string& song);
+std::string AudioFilePath(const std::string& card, const std::string& song, const std::string& name);
+std::string MixFolderPath(const std::string& card, const std::string& song);
+// tr01.wav .. tr16.wav in a PC folder.
+std::string TrackFilePath(const std::string& pcFolder, int track);
+
+// "48000", "44100", "22050" for sample-rate codes 1, 2, 3; empty for any other.
+std::string SampleRateText(int sampleRateCode);
+
+// Bits per sample of the first WAV file the song folder lists; 0 when there is none or it cannot be read.
+int GetSongBitDepth(const std::string& card, const std::string& song);
+// The depth as the pages show it ("%2d"), "?" when unknown.
+std::string BitDepthText(int bits);
+
+// Per track 1..16 (index 0..15): whether at least one sample of the track comes from an audio file.
+std::array<bool, kTrackCount> GetTracksInUse(const CAdlFile& adl);
+
+// Protected only when the ADL file's attributes are exactly read-only.
+bool IsSongProtected(const std::string& card, const std::string& song);
+// Creates and removes a test folder ("chk", or a free variant when a "chk" folder is already there).
+bool IsCardWritable(const std::string& card);
+bool GetCardFreeSpace(const std::string& card, uint64_t* freeBytes);
+// The first "zt5%04d.wav" (1..5000) not present in the song folder; empty when all are taken.
+std::string NextAudioFileName(const std::string& songFolder);
+
+} // namespace card

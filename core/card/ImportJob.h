@@ -1,0 +1,64 @@
+#pragma once
+// The import ("ZT to PC"): renders the ticked tracks of a song on the card into tr01.wav .. tr16.wav
+// in a PC folder, asking before it replaces a file. The page and the command line gather the inputs
+// and run it as a progress job.
+
+#include "card/CardRules.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageTarget.h"
+#include "platform/Progress.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace card {
+
+enum class ImportMode { All = 0, AB = 1 };
+
+struct ImportParams {
+    std::string card;                       // the card's root folder
+    std::string song;                       // the song's folder name
+    std::string pcFolder;                   // where the track files go
+    std::array<bool, kTrackCount> tracks{}; // ticked tracks, TR1 first
+    ImportMode mode = ImportMode::All;
+};
+
+enum class ImportOutcome {
+    Finished,  // every ticked track was handled (written, skipped or empty)
+    NoSong,    // the ADL file is gone: nothing done, nothing shown
+    Refused,   // the inputs do not allow an import (message shown, nothing written)
+    Failed,    // a read or write failed (message shown); the import stopped there
+    Cancelled, // the track being written was deleted; later tracks were not rendered
+};
+
+struct ImportResult {
+    ImportOutcome outcome = ImportOutcome::Finished;
+    std::vector<int> written; // tracks whose file is complete
+    std::vector<int>
+        skipped;         // ticked tracks left alone (overwrite declined, nothing to render, foreign format)
+    std::string message; // the failure or refusal text shown to the user, if any
+};
+
+// Runs the whole import on the calling thread. `page` receives the transfer messages; without one the
+// job moves `progress` itself from the byte totals. Every pointer may be null.
+ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, platform::ITextLine* status,
+                       platform::IProgressBar* progress, const platform::CancelFlag* cancel,
+                       platform::IMessageTarget* page = nullptr);
+
+class CImportJob : public platform::CProgressJob {
+public:
+    CImportJob(ImportParams params, platform::IMessageBox* box, platform::IMessageTarget* page = nullptr);
+    // pProgressText is not used; pStatusText shows the track being written.
+    void RunJob(platform::ITextLine* pProgressText, platform::ITextLine* pStatusText,
+                platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) override;
+    const ImportResult& Result() const { return m_result; }
+
+private:
+    ImportParams m_params;
+    platform::IMessageBox* m_box;
+    platform::IMessageTarget* m_page;
+    ImportResult m_result;
+};
+
+} // namespace card

@@ -1,0 +1,327 @@
+#include "card/ImportJob.h"
+
+#include "SongBuilder.h"
+#include "platform/Faults.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+using namespace songtest;
+using card::ImportMode;
+using card::ImportOutcome;
+using platform::MbResult;
+using testsupport::TempDir;
+
+namespace {
+
+struct Lines : platform::ITextLine {
+    std::vector<std::string> texts;
+    void SetText(const std::string& t) override { texts.push_back(t); }
+};
+
+struct Bar : platform::IProgressBar {
+    int64_t high = 0, pos = -1;
+    void SetRange(int64_t, int64_t h) override { high = h; }
+    void SetPos(int64_t p) override { pos = p; }
+};
+
+// A page that moves the bar and cancels once the given track has written `blocks` blocks.
+struct Page : platform::IMessageTarget {
+    Bar* bar = nullptr;
+    Lines* lines = nullptr;
+    platform::CancelFlag* cancel = nullptr;
+    std::string cancelOn;
+    int blocks = 0;
+    intptr_t Send(unsigned m, uintptr_t w, intptr_t) override {
+        if (m != wave::WM_TRANSFER_TOTAL)
+            return 0;
+        if (bar)
+            bar->SetPos(static_cast<int64_t>(w));
+        if (cancel && lines && !lines->texts.empty() && lines->texts.back() == cancelOn && --blocks == 0)
+            cancel->store(1);
+        return 0;
+    }
+    void Post(unsigned, uintptr_t, intptr_t) override {}
+};
+
+// A card with one 48 kHz song: tracks 1, 2 and 3 hold audio from three files; A = 100, B = 1100.
+class ImportTest : public ::testing::Test {
+public:
+    void SetUp() override { Reset(); }
+    void Reset() {
+        platform::CreateDirectory(m_card / "song");
+        platform::CreateDirectory(m_pc / "out");
+        for (int id = 1; id <= 3; ++id) {
+            const std::string path = m_card / ("song/zt5000" + std::to_string(id) + ".wav");
+            platform::DeleteFile(path);
+            ASSERT_TRUE(WriteSource(path, id, 4000));
+        }
+        for (int t = 1; t <= 3; ++t)
+            platform::DeleteFile(Track(t));
+        WriteSong(1);
+    }
+    void WriteSong(int rateCode, std::vector<Ev> extra = {}, uint32_t a = 100, uint32_t b = 1100) {
+        std::vector<Ev> events = {{1, 1, "zt50001.wav", 1, 0, 0, 4000},
+                                  {2, 1, "zt50002.wav", 2, 0, 500, 3000},
+                                  {3, 1, "zt50003.wav", 3, 10, 0, 2000}};
+        events.insert(events.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(
+            testsupport::WriteText(card::AdlPath(m_card.Path(), "song"), AdlText(rateCode, events, a, b)));
+    }
+    card::ImportParams Params(std::initializer_list<int> tracks, ImportMode mode = ImportMode::All) {
+        card::ImportParams p;
+        p.card = m_card.Path();
+        p.song = "song";
+        p.pcFolder = m_pc / "out";
+        p.mode = mode;
+        for (int t : tracks)
+            p.tracks[t - 1] = true;
+        return p;
+    }
+    std::string Track(int n) const { return card::TrackFilePath(m_pc / "out", n); }
+    card::ImportResult Run(const card::ImportParams& p, platform::IMessageTarget* page = nullptr,
+                           platform::CancelFlag* cancel = nullptr) {
+        return card::RunImport(p, m_box.get(), &m_lines, &m_bar, cancel, page);
+    }
+
+    TempDir m_card, m_pc;
+    std::unique_ptr<platform::ScriptedMessageBox> m_box = std::make_unique<platform::ScriptedMessageBox>();
+    Lines m_lines;
+    Bar m_bar;
+};
+
+} // namespace
+
+TEST_F(ImportTest, WritesTheTickedTracks) {
+    const auto r = Run(Params({1, 2, 4}));
+    EXPECT_EQ(ImportOutcome::Finished, r.outcome);
+    EXPECT_EQ((std::vector<int>{1, 2}), r.written);
+    EXPECT_EQ(std::vector<int>{4}, r.skipped) << "track 4 has nothing to render";
+    EXPECT_TRUE(m_box->Texts().empty());
+    EXPECT_EQ((std::vector<std::string>{"ZT to PC   Track1", "ZT to PC   Track2", "ZT to PC   Track4"}),
+              m_lines.texts);
+    EXPECT_EQ(6000, m_bar.high);
+    EXPECT_EQ(6000, m_bar.pos) << "the job moves the bar without a page";
+    auto t2 = ReadSamples(Track(2));
+    ASSERT_EQ(3000u, t2.size());
+    EXPECT_EQ(0, t2[499]);
+    EXPECT_EQ(Mark(2, 0), t2[500]);
+    EXPECT_EQ(Mark(2, 2499), t2[2999]);
+    EXPECT_FALSE(platform::PathExists(Track(3)));
+    EXPECT_FALSE(platform::PathExists(Track(4)));
+
+    if (testsupport::HaveTool("soxi")) {
+        std::string out;
+        ASSERT_EQ(0, testsupport::RunCommand("soxi -r -c -b '" + Track(2) + "' 2>/dev/null; soxi -r '" +
+                                                 Track(2) + "' && soxi -c '" + Track(2) + "' && soxi -b '" +
+                                                 Track(2) + "' && soxi -s '" + Track(2) + "'",
+                                             &out));
+        EXPECT_NE(std::string::npos, out.find("48000\n1\n16\n3000\n")) << out;
+    }
+}
+
+TEST_F(ImportTest, AbModeAndItsLocatePoints) {
+    auto r = Run(Params({1, 3}, ImportMode::AB));
+    EXPECT_EQ((std::vector<int>{1, 3}), r.written);
+    auto t3 = ReadSamples(Track(3));
+    ASSERT_EQ(1000u, t3.size());
+    EXPECT_EQ(Mark(3, 110), t3[0]);
+
+    for (auto [a, b] : {std::pair<uint32_t, uint32_t>{500, 500}, {900, 100}}) {
+        WriteSong(1, {}, a, b);
+        platform::DeleteFile(Track(1));
+        m_box = std::make_unique<platform::ScriptedMessageBox>();
+        r = Run(Params({1}, ImportMode::AB));
+        EXPECT_EQ(ImportOutcome::Refused, r.outcome);
+        EXPECT_EQ(std::vector<std::string>{"Invalid locate point !\nLocateA >= LocateB"}, m_box->Texts());
+        EXPECT_FALSE(platform::PathExists(Track(1)));
+    }
+}
+
+TEST_F(ImportTest, OverwriteIsAsked) {
+    ASSERT_TRUE(testsupport::WriteText(Track(1), "keep me"));
+    m_box->QueueAnswer(MbResult::Cancel);
+    auto r = Run(Params({1, 2}));
+    ASSERT_EQ(1u, m_box->Messages().size());
+    EXPECT_EQ("Overwrite wave file.\nAre you ok?\nfile : " + Track(1), m_box->Messages()[0].text);
+    EXPECT_EQ(platform::MbButtons::OkCancel, m_box->Messages()[0].buttons);
+    EXPECT_EQ("keep me", testsupport::ReadText(Track(1)));
+    EXPECT_EQ(std::vector<int>{2}, r.written);
+    EXPECT_EQ(std::vector<int>{1}, r.skipped);
+
+    m_box->QueueAnswer(MbResult::Ok);
+    m_box->QueueAnswer(MbResult::Cancel);
+    r = Run(Params({1, 2}));
+    EXPECT_EQ(std::vector<int>{1}, r.written);
+    EXPECT_EQ(4000u, ReadSamples(Track(1)).size()) << "replaced by the new rendering";
+}
+
+TEST_F(ImportTest, CancelDuringTheSecondTrack) {
+    platform::CancelFlag cancel{0};
+    Page page;
+    page.bar = &m_bar;
+    page.lines = &m_lines;
+    page.cancel = &cancel;
+    page.cancelOn = "ZT to PC   Track2";
+    page.blocks = 2;
+    const auto r = Run(Params({1, 2, 3}), &page, &cancel);
+    EXPECT_EQ(ImportOutcome::Cancelled, r.outcome);
+    EXPECT_EQ(std::vector<int>{1}, r.written);
+    EXPECT_TRUE(platform::PathExists(Track(1)));
+    EXPECT_FALSE(platform::PathExists(Track(2)));
+    EXPECT_FALSE(platform::PathExists(Track(3)));
+    EXPECT_EQ(2u, m_lines.texts.size());
+    EXPECT_EQ(1000 + 2048, m_bar.pos) << "500 samples of silence, then one block of audio";
+}
+
+TEST_F(ImportTest, RunsAsAProgressJobOnAWorker) {
+    card::CImportJob job(Params({1, 2, 3}), m_box.get());
+    platform::CProgressJob& asJob = job;
+    platform::CancelFlag cancel{0};
+    std::thread worker([&] { asJob.RunJob(nullptr, &m_lines, &m_bar, &cancel); });
+    worker.join();
+    EXPECT_EQ(ImportOutcome::Finished, job.Result().outcome);
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), job.Result().written);
+
+    platform::CancelFlag cancelled{1};
+    card::CImportJob early(Params({1}), m_box.get());
+    platform::DeleteFile(Track(1));
+    early.RunJob(nullptr, nullptr, nullptr, &cancelled);
+    EXPECT_EQ(ImportOutcome::Cancelled, early.Result().outcome);
+    EXPECT_FALSE(platform::PathExists(Track(1)));
+}
+
+TEST_F(ImportTest, RefusalsAndFailuresAreShownOnce) {
+    struct Case {
+        const char* name;
+        std::function<void(ImportTest&, card::ImportParams&)> setup;
+        ImportOutcome outcome;
+        std::string text; // empty: nothing shown
+        std::vector<int> written;
+    };
+    const std::vector<Case> cases = {
+        {"no PC folder",
+         [](ImportTest&, card::ImportParams& p) { p.pcFolder.clear(); },
+         ImportOutcome::Refused,
+         "Please select PC folder.",
+         {}},
+        {"ADL gone",
+         [](ImportTest& t, card::ImportParams&) {
+             platform::DeleteFile(card::AdlPath(t.m_card.Path(), "song"));
+         },
+         ImportOutcome::NoSong,
+         "",
+         {}},
+        {"ADL unreadable",
+         [](ImportTest& t, card::ImportParams&) {
+             testsupport::WriteText(card::AdlPath(t.m_card.Path(), "song"), "<ADL>\r\n");
+         },
+         ImportOutcome::Failed,
+         "Can not open ADL file!",
+         {}},
+        {"unknown rate",
+         [](ImportTest& t, card::ImportParams&) { t.WriteSong(0); },
+         ImportOutcome::Refused,
+         "Sampling Frequency not supported!",
+         {}},
+        {"missing source",
+         [](ImportTest& t, card::ImportParams&) { platform::DeleteFile(t.m_card / "song/zt50002.wav"); },
+         ImportOutcome::Failed,
+         "Can not read wave file!\nfile : {card}/song/zt50002.wav",
+         {1}},
+        {"source outside the song",
+         [](ImportTest& t, card::ImportParams&) {
+             t.WriteSong(1, {{9, 1, "../song/zt50001.wav", 2, 0, 0, 10}});
+         },
+         ImportOutcome::Failed,
+         "Can not read wave file!\nfile : {card}/song/../song/zt50001.wav",
+         {1}},
+        {"24-bit source",
+         [](ImportTest& t, card::ImportParams&) {
+             platform::DeleteFile(t.m_card / "song/zt50002.wav");
+             WriteSource(t.m_card / "song/zt50002.wav", 2, 4000, 1, 24);
+         },
+         ImportOutcome::Finished,
+         "Bit digit not matched!",
+         {1, 3}},
+        {"PC folder gone",
+         [](ImportTest& t, card::ImportParams& p) { p.pcFolder = t.m_pc / "gone"; },
+         ImportOutcome::Failed,
+         "Wave file write error !\nfile : {pc}/gone/tr01.wav",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        m_box = std::make_unique<platform::ScriptedMessageBox>();
+        auto p = Params({1, 2, 3});
+        c.setup(*this, p);
+        const auto r = Run(p);
+        EXPECT_EQ(c.outcome, r.outcome);
+        EXPECT_EQ(c.written, r.written);
+        std::string text = c.text;
+        if (auto at = text.find("{card}"); at != std::string::npos)
+            text.replace(at, 6, m_card.Path());
+        if (auto at = text.find("{pc}"); at != std::string::npos)
+            text.replace(at, 4, m_pc.Path());
+        EXPECT_EQ(text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text}, m_box->Texts());
+        for (int t = 1; t <= 3; ++t) {
+            const bool wanted = std::find(c.written.begin(), c.written.end(), t) != c.written.end();
+            if (wanted) {
+                EXPECT_TRUE(platform::PathExists(Track(t))) << t;
+            }
+        }
+        EXPECT_FALSE(platform::PathExists(Track(3)) && c.outcome == ImportOutcome::Failed);
+    }
+}
+
+TEST_F(ImportTest, InjectedFaultsEndTheImportCleanly) {
+    // Every write and read of the import fails in turn: one message at most, never a crash, and a track
+    // whose write failed keeps what was written.
+    int64_t totals[2] = {0, 0};
+    {
+        platform::faults::ScopedPlan counting({});
+        ASSERT_EQ(ImportOutcome::Finished, Run(Params({1, 2})).outcome);
+        totals[0] = platform::faults::WriteCount();
+        totals[1] = platform::faults::ReadCount();
+    }
+    ASSERT_GT(totals[0], 40);
+    int writeFailures = 0, readFailures = 0;
+    for (int kind = 0; kind < 2; ++kind) {
+        for (int64_t n = 1; n <= totals[kind]; ++n) {
+            for (int t = 1; t <= 2; ++t)
+                platform::DeleteFile(Track(t));
+            m_box = std::make_unique<platform::ScriptedMessageBox>();
+            platform::faults::Plan plan;
+            (kind == 0 ? plan.failWriteAt : plan.failReadAt) = n;
+            card::ImportResult r;
+            {
+                platform::faults::ScopedPlan scoped(plan);
+                r = Run(Params({1, 2}));
+            }
+            const auto texts = m_box->Texts();
+            ASSERT_LE(texts.size(), 1u) << n;
+            if (r.outcome == ImportOutcome::Finished) {
+                EXPECT_TRUE(texts.empty());
+                continue;
+            }
+            ASSERT_EQ(1u, texts.size()) << n;
+            const std::string& text = texts[0];
+            if (text.rfind("Wave file write error !\nfile : ", 0) == 0) {
+                ++writeFailures;
+                const int failedTrack = r.written.empty() ? 1 : 2;
+                EXPECT_EQ("Wave file write error !\nfile : " + Track(failedTrack), text);
+                EXPECT_FALSE(platform::PathExists(Track(failedTrack + 1)));
+            } else if (text.rfind("Can not read wave file!\nfile : ", 0) == 0) {
+                ++readFailures;
+            } else {
+                EXPECT_EQ("Can not open ADL file!", text) << n;
+            }
+        }
+    }
+    EXPECT_GT(writeFailures, 40);
+    EXPECT_GT(readFailures, 10);
+}
