@@ -189,6 +189,14 @@ TEST_F(AdlRead, FilesThatCannotBeOpened) {
         EXPECT_FALSE(f.Open(dir / "held.adl", true));
     }
     ::chmod((dir / "held.adl").c_str(), 0644);
+
+    // An open refused by the system (as for an unreadable file, also when running as root).
+    platform::faults::Plan plan;
+    plan.failOpenAt = 1;
+    plan.error = EACCES;
+    platform::faults::ScopedPlan scoped(plan);
+    EXPECT_FALSE(f.Open(dir / "held.adl", true));
+    EXPECT_FALSE(f.IsOpen());
 }
 
 TEST_F(AdlRead, AReadErrorAnywhereFailsTheOpen) {
@@ -585,6 +593,52 @@ TEST(AdlFixture, DemoSongOpens) {
     EXPECT_EQ(adl.GetEventCount(), 9);
     EXPECT_EQ(adl.GetEventEditType(8), 2);
     EXPECT_EQ(adl.GetLocateTime(2).Format(), "00.03.12.10|0000");
+}
+
+} // namespace
+
+namespace {
+
+// Damaged copies of a real song: any outcome is fine as long as a failed open leaves the file closed
+// and nothing reads or writes out of bounds (the sanitizer build watches that).
+TEST(AdlFixture, DamagedSongsOpenOrFailCleanly) {
+    const std::string song = testsupport::ReadText(testsupport::DataPath("demo.adl"));
+    ASSERT_FALSE(song.empty());
+    TempDir dir;
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    const char kBytes[] = {'\t', '\r', '\n', '"', '|', '.', ',', '/', '0', '9', ' ', '\0', '(', 'L', '\xff'};
+    for (int round = 0; round < 300; ++round) {
+        std::string text = song;
+        const int edits = 1 + static_cast<int>(next() % 8);
+        for (int e = 0; e < edits; ++e) {
+            const size_t at = next() % text.size();
+            switch (next() % 3) {
+            case 0:
+                text[at] = kBytes[next() % sizeof kBytes];
+                break;
+            case 1:
+                text.erase(at, 1 + next() % 40);
+                break;
+            default:
+                text.insert(at, std::string(1 + next() % 300, kBytes[next() % sizeof kBytes]));
+                break;
+            }
+        }
+        testsupport::WriteText(dir / "d.adl", text);
+        CAdlFile adl;
+        if (adl.Open(dir / "d.adl", true)) {
+            EXPECT_LE(adl.GetEventCount(), CAdlFile::kMaxEvents);
+            for (int i = 0; i < adl.GetEventCount(); ++i) {
+                EXPECT_LT(adl.GetEventSourceName(i).size(), 260u);
+            }
+        } else {
+            EXPECT_FALSE(adl.IsOpen()) << round;
+        }
+    }
 }
 
 } // namespace
