@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileIconProvider>
 #include <QHeaderView>
+#include <QSignalBlocker>
 #include <QStyle>
 
 namespace gui {
@@ -106,6 +107,28 @@ bool CDirectoryTree::PopulateItem(QTreeWidgetItem* item, const std::string& path
     if (!item || item == RootItem())
         return false;
     const std::string folder = path.empty() ? GetItemPath(item) : path;
+
+    // Rebuilding deletes the selected item when it lies below: the selection is put back on the
+    // same folder afterwards instead of jumping to whatever neighbour the view picks.
+    QTreeWidgetItem* current = currentItem();
+    QTreeWidgetItem* selectedChild = current;
+    while (selectedChild && selectedChild->parent() != item)
+        selectedChild = selectedChild->parent();
+    const QString reselect = selectedChild ? selectedChild->text(0) : QString();
+    const bool restoreSelection = selectedChild != nullptr;
+    const bool ok = RebuildChildren(item, folder);
+    if (restoreSelection) {
+        QTreeWidgetItem* again = nullptr;
+        for (int i = 0; i < item->childCount() && !again; ++i)
+            if (item->child(i)->text(0) == reselect)
+                again = item->child(i);
+        setCurrentItem(again ? again : item);
+    }
+    return ok;
+}
+
+bool CDirectoryTree::RebuildChildren(QTreeWidgetItem* item, const std::string& folder) {
+    const QSignalBlocker quiet(this);
     qDeleteAll(item->takeChildren());
 
     const std::vector<platform::FindEntry> entries = platform::FindFiles(folder, "*");

@@ -35,6 +35,7 @@ protected:
 
 private:
     void OnItemExpanding(QTreeWidgetItem* item);
+    bool RebuildChildren(QTreeWidgetItem* item, const std::string& folder);
     static void InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* child);
 
     DriveSource m_driveSource;

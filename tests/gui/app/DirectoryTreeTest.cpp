@@ -1,0 +1,178 @@
+// The folder tree over folders that stand in for drives: placeholders, lazy and repeated reading,
+// hidden folders, sorting, item paths and selecting a path.
+
+#include "app/DirectoryTree.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using gui::CDirectoryTree;
+
+namespace {
+
+QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& text) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i)->text(0) == text)
+            return parent->child(i);
+    return nullptr;
+}
+
+QStringList Texts(QTreeWidgetItem* parent) {
+    QStringList texts;
+    for (int i = 0; i < parent->childCount(); ++i)
+        texts << parent->child(i)->text(0);
+    return texts;
+}
+
+} // namespace
+
+class DirectoryTreeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void drivesAndPlaceholders();
+    void noDriveMeansNoTree();
+    void expandingListsVisibleFoldersSortedAndRereads();
+    void itemPaths();
+    void selectPath();
+    void nestedDrivesPickTheLongest();
+
+private:
+    void Mk(const QString& relative) { QVERIFY(QDir().mkpath(m_dir->filePath(relative))); }
+    std::string P(const QString& relative) const { return m_dir->filePath(relative).toStdString(); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CDirectoryTree> m_tree;
+};
+
+void DirectoryTreeTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    Mk("d1/Music/Live");
+    Mk("d1/b");
+    Mk("d1/Audio");
+    Mk("d1/c");
+    Mk("d1/.cache");
+    Mk("d1/onlyhidden/.secret");
+    Mk("d2");
+    m_tree = std::make_unique<CDirectoryTree>();
+    m_tree->SetDriveSource([this] { return std::vector<std::string>{P("d1"), P("d2"), P("missing")}; });
+    QVERIFY(m_tree->Initialize());
+}
+
+void DirectoryTreeTest::drivesAndPlaceholders() {
+    QTreeWidgetItem* root = m_tree->RootItem();
+    QCOMPARE(m_tree->topLevelItemCount(), 1);
+    QCOMPARE(root->text(0), QString("Computer"));
+    QVERIFY(root->isExpanded());
+    QCOMPARE(Texts(root), QStringList({QString::fromStdString(P("d1")), QString::fromStdString(P("d2")),
+                                       QString::fromStdString(P("missing"))}));
+    // A drive with folders gets an expand button (an empty placeholder); an empty one or one that
+    // cannot be listed gets none.
+    QCOMPARE(root->child(0)->childCount(), 1);
+    QCOMPARE(root->child(0)->child(0)->text(0), QString());
+    QCOMPARE(root->child(1)->childCount(), 0);
+    QCOMPARE(root->child(2)->childCount(), 0);
+    // Re-initialising starts over rather than adding a second root.
+    QVERIFY(m_tree->Initialize());
+    QCOMPARE(m_tree->topLevelItemCount(), 1);
+}
+
+void DirectoryTreeTest::noDriveMeansNoTree() {
+    m_tree->SetDriveSource([] { return std::vector<std::string>(); });
+    QVERIFY(!m_tree->Initialize());
+}
+
+void DirectoryTreeTest::expandingListsVisibleFoldersSortedAndRereads() {
+    QTreeWidgetItem* drive = m_tree->RootItem()->child(0);
+    m_tree->expandItem(drive);
+    QCOMPARE(Texts(drive), QStringList({"Audio", "b", "c", "Music", "onlyhidden"}));
+    // Placeholders carry the folder's own name; folders without subfolders get none.
+    QCOMPARE(Texts(Child(drive, "Music")), QStringList({"Music"}));
+    QCOMPARE(Child(drive, "Audio")->childCount(), 0);
+    // Hidden subfolders give the button but expanding shows nothing.
+    QTreeWidgetItem* onlyHidden = Child(drive, "onlyhidden");
+    QCOMPARE(onlyHidden->childCount(), 1);
+    m_tree->expandItem(onlyHidden);
+    QCOMPARE(onlyHidden->childCount(), 0);
+
+    // Collapsing keeps the children; expanding again reads the folder again.
+    m_tree->collapseItem(drive);
+    Mk("d1/a-new");
+    QVERIFY(QDir(m_dir->filePath("d1/c")).removeRecursively());
+    QCOMPARE(drive->childCount(), 5);
+    m_tree->expandItem(drive);
+    QCOMPARE(Texts(drive), QStringList({"a-new", "Audio", "b", "Music", "onlyhidden"}));
+
+    // A folder that vanished is shown without children.
+    QTreeWidgetItem* music = Child(drive, "Music");
+    QVERIFY(QDir(m_dir->filePath("d1/Music")).removeRecursively());
+    m_tree->expandItem(music);
+    QCOMPARE(music->childCount(), 0);
+}
+
+void DirectoryTreeTest::itemPaths() {
+    QTreeWidgetItem* root = m_tree->RootItem();
+    QTreeWidgetItem* drive = root->child(0);
+    QCOMPARE(m_tree->GetItemPath(root), std::string());
+    QCOMPARE(m_tree->GetItemPath(nullptr), std::string());
+    QCOMPARE(m_tree->GetItemPath(drive), P("d1"));
+    m_tree->expandItem(drive);
+    QTreeWidgetItem* music = Child(drive, "Music");
+    m_tree->expandItem(music);
+    QCOMPARE(m_tree->GetItemPath(Child(music, "Live")), P("d1/Music/Live"));
+
+    // A drive text that already ends with the separator does not get a second one.
+    CDirectoryTree system;
+    system.SetDriveSource([] { return std::vector<std::string>{"/"}; });
+    QVERIFY(system.Initialize());
+    QTreeWidgetItem* slash = system.RootItem()->child(0);
+    QCOMPARE(system.GetItemPath(slash), std::string("/"));
+    system.expandItem(slash);
+    QCOMPARE(system.GetItemPath(Child(slash, "tmp")), std::string("/tmp"));
+}
+
+void DirectoryTreeTest::selectPath() {
+    QVERIFY(m_tree->SelectPath(P("d1/Music/Live"), true));
+    QCOMPARE(m_tree->GetItemPath(m_tree->currentItem()), P("d1/Music/Live"));
+    QVERIFY(m_tree->currentItem()->parent()->isExpanded());
+    QVERIFY(m_tree->SelectPath(P("d2"), false));
+    QCOMPARE(m_tree->GetItemPath(m_tree->currentItem()), P("d2"));
+    QVERIFY(m_tree->SelectPath(P("d1/Audio/"), false));
+    QCOMPARE(m_tree->GetItemPath(m_tree->currentItem()), P("d1/Audio"));
+
+    // A failed search re-reads folders on its way but leaves the same folder selected.
+    QVERIFY(!m_tree->SelectPath(P("d1/music/Live"), true)); // letter case differs
+    QVERIFY(!m_tree->SelectPath(P("d1/nothing"), true));
+    QVERIFY(!m_tree->SelectPath(P("d1/.cache"), true)); // exists, but hidden folders are not listed
+    QVERIFY(!m_tree->SelectPath(QDir::rootPath().toStdString() + "proc-not-there", true));
+    QVERIFY(!m_tree->SelectPath("/", true)); // no drive holds it
+    QCOMPARE(m_tree->GetItemPath(m_tree->currentItem()), P("d1/Audio"));
+
+    // Re-reading a folder by expanding it keeps the selection on the same folder, or on the
+    // expanded one when the selected folder has gone.
+    QVERIFY(m_tree->SelectPath(P("d1/Music/Live"), false));
+    QTreeWidgetItem* drive = m_tree->RootItem()->child(0);
+    m_tree->collapseItem(drive);
+    m_tree->expandItem(drive);
+    QCOMPARE(m_tree->GetItemPath(m_tree->currentItem()), P("d1/Music"));
+    QVERIFY(QDir(m_dir->filePath("d1/Music")).removeRecursively());
+    m_tree->collapseItem(drive);
+    m_tree->expandItem(drive);
+    QCOMPARE(m_tree->currentItem(), drive);
+}
+
+void DirectoryTreeTest::nestedDrivesPickTheLongest() {
+    Mk("outer/inner/deep");
+    Mk("outer/innerx/deep");
+    CDirectoryTree tree;
+    tree.SetDriveSource([this] { return std::vector<std::string>{P("outer"), P("outer/inner")}; });
+    QVERIFY(tree.Initialize());
+    QVERIFY(tree.SelectPath(P("outer/inner/deep"), false));
+    QCOMPARE(tree.currentItem()->parent()->text(0), QString::fromStdString(P("outer/inner")));
+    // "inner" is not a prefix of "innerx": that one is reached through the outer drive.
+    QVERIFY(tree.SelectPath(P("outer/innerx/deep"), false));
+    QCOMPARE(tree.currentItem()->parent()->parent()->text(0), QString::fromStdString(P("outer")));
+}
+
+QTEST_MAIN(DirectoryTreeTest)
+#include "DirectoryTreeTest.moc"
