@@ -9,8 +9,12 @@ std::atomic<int64_t> g_failOpenAt{0}, g_failReadAt{0}, g_failWriteAt{0};
 std::atomic<bool> g_writesStayFailed{false};
 std::atomic<int> g_error{EIO};
 std::atomic<int64_t> g_opens{0}, g_reads{0}, g_writes{0};
+// Nothing is counted while no plan is armed, so the file layer's hot paths pay one relaxed load.
+std::atomic<bool> g_armed{false};
 
 bool Hit(std::atomic<int64_t>& counter, const std::atomic<int64_t>& at, bool stays, int* error) {
+    if (!g_armed.load(std::memory_order_relaxed))
+        return false;
     const int64_t n = ++counter;
     const int64_t target = at.load();
     if (target == 0 || n < target || (n > target && !stays))
@@ -31,9 +35,13 @@ void Arm(const Plan& plan) {
     g_failWriteAt = plan.failWriteAt;
     g_writesStayFailed = plan.writesStayFailed;
     g_error = plan.error;
+    g_armed = true;
 }
 
-void Disarm() { Arm(Plan{}); }
+void Disarm() {
+    Arm(Plan{});
+    g_armed = false;
+}
 
 int64_t OpenCount() { return g_opens.load(); }
 int64_t ReadCount() { return g_reads.load(); }

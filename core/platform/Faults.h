@@ -18,7 +18,7 @@ struct Plan {
 void Arm(const Plan& plan);
 void Disarm();
 
-// Calls counted since the last Arm (counted even while no failure is planned).
+// Calls counted since the last Arm, while a plan is armed (even one that plans no failure).
 int64_t OpenCount();
 int64_t ReadCount();
 int64_t WriteCount();
