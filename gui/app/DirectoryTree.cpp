@@ -116,13 +116,19 @@ bool CDirectoryTree::PopulateItem(QTreeWidgetItem* item, const std::string& path
         selectedChild = selectedChild->parent();
     const QString reselect = selectedChild ? selectedChild->text(0) : QString();
     const bool restoreSelection = selectedChild != nullptr;
+    const std::string selectedPath = restoreSelection ? GetItemPath(current) : std::string();
     const bool ok = RebuildChildren(item, folder);
     if (restoreSelection) {
         QTreeWidgetItem* again = nullptr;
         for (int i = 0; i < item->childCount() && !again; ++i)
             if (item->child(i)->text(0) == reselect)
                 again = item->child(i);
-        setCurrentItem(again ? again : item);
+        QTreeWidgetItem* target = again ? again : item;
+        // Nobody needs to hear of a selection that still names the same folder.
+        QSignalBlocker quiet(this);
+        if (GetItemPath(target) != selectedPath)
+            quiet.unblock();
+        setCurrentItem(target);
     }
     return ok;
 }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <QWidget>
 #include <functional>
 
 inline QTimer* WhenModal(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act) {
