@@ -1,0 +1,112 @@
+#include "WavBuilder.h"
+#include "cdwriter/BurnJob.h"
+#include "cdwriter/DiscMaster.h"
+#include "cdwriter/SystemDiscBackend.h"
+#include "cdwriter/TestDiscBackend.h"
+#include "platform/FileSystem.h"
+
+#include <TestSupport.h>
+#include <gtest/gtest.h>
+
+using namespace cdwriter;
+
+namespace {
+
+std::vector<std::string> Names(CDiscMaster& master) {
+    std::vector<std::string> names;
+    for (int i = 0; i < master.GetRecorderCount(); ++i) {
+        std::string name;
+        master.GetRecorderName(i, &name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST(CombinedBackend, ListsPartsInOrderAndStagesOnTheActiveOne) {
+    CTestDiscBackend a, b;
+    a.SetRecorders({TestRecorder{"A", "ONE", "1"}});
+    b.SetRecorders({TestRecorder{"B", "ONE", "1"}, TestRecorder{"B", "TWO", "2"}});
+    CCombinedDiscBackend combined({&a, &b});
+    testsupport::TempDir dir;
+    testsupport::WriteBytes(dir / "t.wav", cdtest::MakeWav(cdtest::Pcm(3000)));
+
+    CDiscMaster master(&combined);
+    ASSERT_TRUE(master.InitDiscMaster());
+    EXPECT_EQ(Names(master), (std::vector<std::string>{"A, ONE, 1", "B, ONE, 1", "B, TWO, 2"}));
+    ASSERT_TRUE(master.SelectRecorder(2));
+    EXPECT_EQ(b.Calls().back(), "IDiscMaster::SetActiveDiscRecorder(1)");
+    platform::ScriptedMessageBox box;
+    ASSERT_TRUE(master.AdviseProgress(nullptr));
+    ASSERT_TRUE(master.AddWaveTrack(dir / "t.wav"));
+    ASSERT_TRUE(master.BurnDisc());
+    ASSERT_TRUE(master.UnadviseProgress());
+    EXPECT_EQ(b.RecordCount(), 1);
+    EXPECT_EQ(a.RecordCount(), 0);
+    EXPECT_FALSE(a.WasCalled("IRedbookDiscMaster::CreateAudioTrack"));
+    EXPECT_TRUE(a.WasCalled("IDiscMaster::ProgressUnadvise"));
+    ASSERT_TRUE(master.ReleaseDiscMaster());
+    EXPECT_TRUE(a.WasCalled("IDiscMaster::Close"));
+    EXPECT_TRUE(b.WasCalled("IDiscMaster::Close"));
+}
+
+TEST(CombinedBackend, APartThatCannotStartOrListIsLeftOut) {
+    CTestDiscBackend a, b;
+    a.SetRecorders({TestRecorder{"A", "ONE", "1"}});
+    b.SetRecorders({TestRecorder{"B", "ONE", "1"}});
+    a.FailCall("IDiscMaster::Open", IMAPI_E_GENERIC);
+    CCombinedDiscBackend combined({&a, &b});
+    CDiscMaster master(&combined);
+    ASSERT_TRUE(master.InitDiscMaster());
+    EXPECT_EQ(Names(master), std::vector<std::string>{"B, ONE, 1"});
+
+    CTestDiscBackend c;
+    c.SetRecorders({TestRecorder{"C", "ONE", "1"}});
+    c.FailCall("IDiscMaster::EnumDiscRecorders", IMAPI_E_GENERIC);
+    CCombinedDiscBackend second({&c, &b});
+    CDiscMaster m2(&second);
+    ASSERT_TRUE(m2.InitDiscMaster());
+    EXPECT_EQ(Names(m2), std::vector<std::string>{"B, ONE, 1"});
+
+    b.FailCall("IDiscMaster::Open", IMAPI_E_DEVICE_NOTACCESSIBLE);
+    CDiscMaster none(&combined);
+    EXPECT_FALSE(none.InitDiscMaster());
+    EXPECT_EQ(none.GetErrorText(), "A generic error occurred.");
+}
+
+TEST(SystemBackend, LibburnRecordersFirstThenTheDiscImage) {
+    testsupport::TempDir dir;
+    CSystemDiscBackend::Options options;
+    options.imageFolder = dir.Path();
+    options.imageBaseName = "album";
+    options.extraDriveAddresses = {"stdio:" + (dir / "pseudo.iso")};
+    CSystemDiscBackend backend(options);
+    CDiscMaster master(&backend);
+    ASSERT_TRUE(master.InitDiscMaster());
+    const auto names = Names(master);
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ(names[names.size() - 2], "YOYODYNE, WARP DRIVE, FX01");
+    EXPECT_EQ(names.back(), "Pelmora, Disc Image, 1.00");
+    ASSERT_TRUE(master.ReleaseDiscMaster());
+
+    testsupport::WriteBytes(dir / "t.wav", cdtest::MakeWav(cdtest::Pcm(2352 * 10)));
+    BurnParams params;
+    params.backend = &backend;
+    params.recorderIndex = static_cast<int>(names.size()) - 1;
+    params.tracks = {{"t.wav", dir / "t.wav"}};
+    platform::ScriptedMessageBox box;
+    CBurnJob job(params, &box, nullptr);
+    platform::CancelFlag cancel{0};
+    job.RunJob(nullptr, nullptr, nullptr, &cancel);
+    EXPECT_EQ(job.Result().outcome, BurnOutcome::Burned) << job.Result().errorText;
+    EXPECT_EQ(testsupport::ReadBytes(dir / "album.bin").size(), 10u * 2352);
+    EXPECT_TRUE(platform::PathExists(dir / "album.cue"));
+
+    CSystemDiscBackend::Options plain;
+    CSystemDiscBackend withoutImage(plain);
+    CDiscMaster m2(&withoutImage);
+    ASSERT_TRUE(m2.InitDiscMaster());
+    for (const std::string& name : Names(m2))
+        EXPECT_NE(name, "Pelmora, Disc Image, 1.00");
+}
+
+} // namespace
