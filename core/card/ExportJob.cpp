@@ -1,0 +1,338 @@
+#include "card/ExportJob.h"
+
+#include "adl/AdlFile.h"
+#include "card/NewSong.h"
+#include "card/SongName.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "wave/Riff.h"
+#include "wave/TrackRenderer.h"
+#include "wave/WaveFile.h"
+
+#include <cstring>
+
+namespace card {
+namespace {
+
+// Moves the bar once per file from the transfer messages when no page window handles them.
+class CBarTarget : public platform::IMessageTarget {
+public:
+    explicit CBarTarget(platform::IProgressBar* bar) : m_bar(bar) {}
+    intptr_t Send(unsigned message, uintptr_t wParam, intptr_t) override {
+        if (!m_bar)
+            return 0;
+        if (message == wave::WM_TRANSFER_RANGE)
+            m_bar->SetRange(0, static_cast<int64_t>(wParam));
+        else if (message == wave::WM_TRANSFER_POS)
+            m_bar->SetPos(static_cast<int64_t>(wParam));
+        return 0;
+    }
+    void Post(unsigned message, uintptr_t wParam, intptr_t lParam) override { Send(message, wParam, lParam); }
+
+private:
+    platform::IProgressBar* m_bar;
+};
+
+ExportResult Stop(ExportResult result, ExportOutcome outcome, platform::IMessageBox* box,
+                  const std::string& text) {
+    result.outcome = outcome;
+    result.message = text;
+    platform::Tell(box, text);
+    return result;
+}
+
+bool SyncFile(const std::string& path) {
+    platform::File file;
+    return file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) && file.Sync();
+}
+
+// A WAVE_FORMAT_EXTENSIBLE source whose sub-format is PCM.
+bool IsExtensiblePcm(const std::string& path) {
+    static const uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                              0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    platform::File file;
+    if (!file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting))
+        return false;
+    wave::ChunkInfo riff, fmt;
+    riff.formType = wave::kWaveId;
+    fmt.id = wave::kFmtId;
+    uint8_t format[40];
+    if (file.Seek(0, platform::Whence::Begin) != 0 ||
+        !wave::Descend(file, &riff, nullptr, wave::FindKind::Riff) ||
+        !wave::Descend(file, &fmt, &riff, wave::FindKind::Chunk) || fmt.size < sizeof format ||
+        file.Read(format, sizeof format) != static_cast<int64_t>(sizeof format))
+        return false;
+    return wave::ReadLe16(format) == 0xFFFE && std::memcmp(format + 24, kPcmSubFormat, 16) == 0;
+}
+
+enum class CopyStatus { Copied, Cancelled, WriteFailed, SourceFailed };
+
+// Copies source into the new file dest. Anything but Copied leaves no file at dest; Copied means the
+// file is complete and on the card.
+CopyStatus CopyTrack(const std::string& source, const std::string& dest, const platform::CancelFlag* cancel,
+                     platform::IMessageTarget* target, uint32_t* dataSize) {
+    wave::CWaveFile file;
+    file.SetCancelFlag(cancel);
+    file.SetNotify(target, 0);
+    // Create leaves nothing behind when it fails, and never touches a file that is already there.
+    if (!file.Create(dest, 2, 16, 44100))
+        return CopyStatus::WriteFailed;
+    const int imported = file.ImportFile(source);
+    CopyStatus status = CopyStatus::Copied;
+    if (platform::IsCancelled(cancel)) {
+        status = CopyStatus::Cancelled;
+    } else if (!imported) {
+        status = file.GetLastError() == wave::CWaveFile::ERR_WRITE ? CopyStatus::WriteFailed
+                                                                   : CopyStatus::SourceFailed;
+    } else {
+        // The recorder reads only a plain PCM format chunk.
+        uint16_t tag = 0, channels = 0, bits = 0;
+        uint32_t rate = 0;
+        if (file.GetFormatTag(&tag) && tag == 0xFFFE && IsExtensiblePcm(source) &&
+            !(file.GetFormat(&channels, &bits, &rate) && file.SetFormat(channels, bits, rate)))
+            status = CopyStatus::WriteFailed;
+        *dataSize = file.GetChunkSize(wave::CWaveFile::CHUNK_DATA);
+    }
+    if (!file.Close() && status == CopyStatus::Copied)
+        status = CopyStatus::WriteFailed;
+    if (status == CopyStatus::Copied && !SyncFile(dest))
+        status = CopyStatus::WriteFailed;
+    if (status != CopyStatus::Copied)
+        platform::DeleteFile(dest);
+    platform::SyncDirectory(platform::DirName(dest));
+    return status;
+}
+
+// The message CheckTracks shows, or empty when the ticked files suit the song.
+std::string TracksProblem(const ExportParams& params) {
+    CAdlFile adl;
+    if (!adl.Open(AdlPath(params.card, params.song), false))
+        return "Can not open ADL file!";
+    const uint32_t songRate = wave::SampleRateOfCode(adl.GetSampleRateCode());
+    adl.Close();
+    bool any = false;
+    for (int n = 1; n <= kTrackCount; ++n) {
+        if (!params.tracks[n - 1])
+            continue;
+        any = true;
+        wave::CWaveFile file;
+        uint16_t channels = 0, bits = 0;
+        uint32_t rate = 0;
+        if (file.Open(TrackFilePath(params.pcFolder, n), 1)) {
+            if (!file.GetFormat(&channels, &bits, &rate))
+                channels = bits = 0, rate = 0;
+            file.Close();
+        }
+        if (rate != songRate)
+            return "Sampling Frequency not matched!";
+        if (bits != 16)
+            return "Bit digit not matched!";
+        if (channels != 1)
+            return "Wave file not acceptable!";
+    }
+    return any ? std::string() : "Select tracks.";
+}
+
+// The kinds new entries are written with: those of the song's destination start, or, when it has
+// none that can be written, 25 fps at the song's rate. False when neither can be written.
+bool EventTimeKinds(const CAdlFile& adl, uint8_t* frameKind, uint8_t* rateKind) {
+    const CTimeCode start = adl.GetDestStart();
+    CTimeCode probe;
+    probe.Set(0, start.GetFrameKind(), start.GetRateKind());
+    if (start.IsInvalid() || probe.Format().empty()) {
+        static const uint8_t kRateKinds[] = {0, CTimeCode::RATE_48000, CTimeCode::RATE_44100,
+                                             CTimeCode::RATE_22050};
+        const uint16_t code = adl.GetSampleRateCode();
+        probe.Set(0, CTimeCode::FPS_25, code >= 1 && code <= 3 ? kRateKinds[code] : 0);
+    }
+    *frameKind = probe.GetFrameKind();
+    *rateKind = probe.GetRateKind();
+    return !probe.Format().empty();
+}
+
+bool IsUsableSongName(const std::string& song) {
+    return !song.empty() && song != "." && song != ".." && song.find('/') == std::string::npos;
+}
+
+} // namespace
+
+ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* box) {
+    // Without a card the song path would land in the file system's root.
+    if (params.card.empty() || !IsUsableSongName(params.song)) {
+        platform::Tell(box, "Can't export song !");
+        return ExportCommand::Stopped;
+    }
+    const std::string songPath = SongFolderPath(params.card, params.song);
+    const bool isNew = !platform::PathExists(songPath);
+    if (isNew && ListSongs(params.card).size() >= static_cast<size_t>(kMaxSongs)) {
+        platform::Tell(box, "Can't create song more !");
+        return ExportCommand::TooManySongs;
+    }
+    if (!IsCardWritable(params.card)) {
+        platform::Tell(box, "Can't export song !");
+        return ExportCommand::Stopped;
+    }
+    if (isNew) {
+        if (!platform::Ask(
+                box, platform::Format("Create new song. Are you ok ?\nsong name : %s", params.song.c_str())))
+            return ExportCommand::Stopped;
+        if (!CreateNewSong(songPath, params.pcFolder, params.tracks, box))
+            return ExportCommand::Stopped;
+        return ExportCommand::RunNewSong;
+    }
+    if (!platform::Ask(box, platform::Format("Overwrite this song?\nsong name : %s", params.song.c_str())))
+        return ExportCommand::Stopped;
+    return ExportCommand::Run;
+}
+
+uint64_t GetFreeSpace(const std::string& card) {
+    uint64_t freeBytes = 0;
+    if (card.empty() || !GetCardFreeSpace(card, &freeBytes))
+        return 0;
+    return freeBytes;
+}
+
+uint64_t GetTransferSize(const std::string& pcFolder, const std::array<bool, kTrackCount>& tracks) {
+    uint64_t total = 0;
+    for (int n = 1; n <= kTrackCount; ++n) {
+        if (!tracks[n - 1])
+            continue;
+        wave::CWaveFile file;
+        if (!file.Open(TrackFilePath(pcFolder, n), 1))
+            continue;
+        // What is written: our header up to the audio, then the audio itself.
+        total += wave::kAudioOffset + static_cast<uint64_t>(file.GetChunkSize(wave::CWaveFile::CHUNK_DATA));
+        file.Close();
+    }
+    return total;
+}
+
+bool CheckTracks(const ExportParams& params, platform::IMessageBox* box) {
+    const std::string problem = TracksProblem(params);
+    if (!problem.empty())
+        platform::Tell(box, problem);
+    return problem.empty();
+}
+
+ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, platform::ITextLine* status,
+                       platform::IProgressBar* progress, const platform::CancelFlag* cancel,
+                       platform::IMessageTarget* page) {
+    ExportResult result;
+    if (progress)
+        progress->SetPos(0);
+    if (params.card.empty() || !IsUsableSongName(params.song))
+        return Stop(result, ExportOutcome::Refused, box, "Can't export song !");
+
+    const std::string adlPath = AdlPath(params.card, params.song);
+    const std::string songFolder = SongFolderPath(params.card, params.song);
+    if (IsSongProtected(params.card, params.song))
+        return Stop(result, ExportOutcome::Refused, box, "This song is Protected.");
+    const uint64_t freeBytes = GetFreeSpace(params.card);
+    const uint64_t transfer = GetTransferSize(params.pcFolder, params.tracks);
+    if (freeBytes < transfer) {
+        return Stop(
+            result, ExportOutcome::Refused, box,
+            platform::Format("File too large!\r\n\r\nZT-5 : %llu(available capacity inside ZT-5)\r\nWAVE : "
+                             "%llu(Total file size to transfer)",
+                             static_cast<unsigned long long>(freeBytes),
+                             static_cast<unsigned long long>(transfer)));
+    }
+    const std::string problem = TracksProblem(params);
+    if (!problem.empty())
+        return Stop(result, ExportOutcome::Refused, box, problem);
+
+    CAdlFile adl;
+    if (!adl.Open(adlPath, false))
+        return Stop(result, ExportOutcome::Failed, box, "Can not open ADL file!");
+    // A new version of the ADL left half-made by a crash is of no use: the song itself is whole.
+    const std::string leftover = CAdlFile::UpdatePath(adlPath);
+    if (platform::PathExists(leftover))
+        platform::DeleteFile(leftover);
+    uint8_t frameKind = 0, rateKind = 0;
+    if (!EventTimeKinds(adl, &frameKind, &rateKind)) {
+        adl.Close();
+        return Stop(result, ExportOutcome::Refused, box, "Sampling Frequency not supported!");
+    }
+
+    CBarTarget barTarget(progress);
+    platform::IMessageTarget* target = page ? page : &barTarget;
+    for (int n = 1; n <= kTrackCount; ++n) {
+        if (!params.tracks[n - 1])
+            continue;
+        if (platform::IsCancelled(cancel)) {
+            result.outcome = ExportOutcome::Cancelled;
+            break;
+        }
+        if (status)
+            status->SetText(platform::Format("PC to ZT   Track%d", n));
+        const std::string source = TrackFilePath(params.pcFolder, n);
+        const std::string name = NextAudioFileName(songFolder);
+        if (name.empty()) {
+            result = Stop(result, ExportOutcome::Failed, box, "Can't create wave file more !");
+            break;
+        }
+        const std::string dest = platform::JoinPath(songFolder, name);
+        uint32_t dataSize = 0;
+        const CopyStatus copied = CopyTrack(source, dest, cancel, target, &dataSize);
+        if (copied == CopyStatus::Cancelled) {
+            result.outcome = ExportOutcome::Cancelled;
+            break;
+        }
+        if (copied == CopyStatus::WriteFailed) {
+            result = Stop(result, ExportOutcome::Failed, box,
+                          platform::Format("Wave file write error !\nfile : %s", dest.c_str()));
+            break;
+        }
+        if (copied == CopyStatus::SourceFailed) {
+            result = Stop(result, ExportOutcome::Failed, box,
+                          platform::Format("Can not read wave file!\nfile : %s", source.c_str()));
+            break;
+        }
+        const uint32_t length = dataSize / 2;
+        if (length == 0) {
+            // Nothing to place on the track; a file no event names would only take room.
+            platform::DeleteFile(dest);
+            platform::SyncDirectory(songFolder);
+            result.skipped.push_back(n);
+            continue;
+        }
+
+        AdlEvent event;
+        event.m_editType = 1;
+        event.m_sourceKind = 1;
+        std::snprintf(event.m_sourceName, sizeof event.m_sourceName, "%s", name.c_str());
+        event.m_sourceChannel = 1;
+        event.m_destChannel = static_cast<uint8_t>(n);
+        event.m_sourceIn.Set(0, frameKind, rateKind);
+        event.m_destIn.Set(0, frameKind, rateKind);
+        event.m_destOut.Set(length, frameKind, rateKind);
+        event.m_flag = 6;
+        if (!adl.AddEvent(event)) {
+            // The song is as it was before this track: its new file would belong to nothing.
+            platform::DeleteFile(dest);
+            platform::SyncDirectory(songFolder);
+            result = Stop(result, ExportOutcome::Failed, box,
+                          platform::Format("ADL file write error !\nfile : %s", adlPath.c_str()));
+            break;
+        }
+        result.written.push_back(n);
+        result.files.push_back(name);
+        if (platform::IsCancelled(cancel)) {
+            result.outcome = ExportOutcome::Cancelled;
+            break;
+        }
+    }
+    adl.Close();
+    return result;
+}
+
+CExportJob::CExportJob(ExportParams params, platform::IMessageBox* box, platform::IMessageTarget* page)
+    : m_params(std::move(params)), m_box(box), m_page(page) {}
+
+void CExportJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
+                        platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) {
+    m_result = RunExport(m_params, m_box, pStatusText, pProgress, pCancel, m_page);
+}
+
+} // namespace card

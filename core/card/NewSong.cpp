@@ -1,0 +1,166 @@
+#include "card/NewSong.h"
+
+#include "adl/AdlFile.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "wave/WaveFile.h"
+
+#include <cstdio>
+
+namespace card {
+namespace {
+
+template <size_t N> void SetText(char (&field)[N], const std::string& text) {
+    std::snprintf(field, N, "%s", text.c_str());
+}
+
+// Every audio file and ADL the program writes is on the card, not in a cache, before it counts.
+bool SyncFile(const std::string& path) {
+    platform::File file;
+    return file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) && file.Sync();
+}
+
+} // namespace
+
+uint16_t SampleRateCodeOfRate(uint32_t rate) {
+    switch (rate) {
+    case 48000:
+        return 1;
+    case 44100:
+        return 2;
+    case 22050:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, uint16_t sampleRateCode,
+                     const std::string& date) {
+    static const uint8_t kRateKinds[] = {0, CTimeCode::RATE_48000, CTimeCode::RATE_44100,
+                                         CTimeCode::RATE_22050};
+    if (sampleRateCode < 1 || sampleRateCode > 3) {
+        return false;
+    }
+    CTimeCode zero;
+    zero.Set(0, CTimeCode::FPS_25, kRateKinds[sampleRateCode]);
+
+    CAdlFile adl;
+    if (!adl.Create(adlPath)) {
+        if (adl.IsOpen()) { // made, but its first line could not be written
+            adl.Close();
+            platform::DeleteFile(adlPath);
+        }
+        return false;
+    }
+    bool ok = adl.WriteVersion();
+
+    AdlProject project;
+    SetText(project.m_title, "A:\\" + song);
+    SetText(project.m_originator, "TAVRIX CO.");
+    SetText(project.m_createDate, date);
+    SetText(project.m_notes, " ");
+    SetText(project.m_clientData, " ");
+    ok = adl.WriteProject(project, 0x1F) && ok;
+
+    AdlSequence sequence;
+    sequence.m_sampleRateCode = sampleRateCode;
+    sequence.m_frameRateCode = 2;
+    sequence.m_adlLevel = 1;
+    sequence.m_clean = 0;
+    sequence.m_destStart = zero;
+    ok = adl.WriteSequence(sequence, 0x274) && ok;
+
+    ok = adl.WriteTrackList() && ok;
+    for (uint16_t n = 1; n <= kTrackCount; ++n) {
+        AdlTrack track;
+        track.m_number = n;
+        SetText(track.m_name, " ");
+        ok = adl.AddTrack(track) && ok;
+    }
+    ok = adl.WriteMemoryList() && ok;
+    for (const char* name : {"IN", "OUT"}) {
+        AdlLocate locate;
+        SetText(locate.m_name, name);
+        locate.m_time = zero;
+        ok = adl.AddLocate(locate) && ok;
+    }
+
+    AdlTempoMap tempo;
+    tempo.m_offset = 2;
+    SetText(tempo.m_signatureBar, "0001Bar");
+    SetText(tempo.m_signatureBeat, "4/4Beat");
+    SetText(tempo.m_tempoBar, "0001Bar");
+    SetText(tempo.m_tempoBeat, "1Beat");
+    SetText(tempo.m_tempoValue, "120.0BPS");
+    ok = adl.WriteTempoMap(tempo, 0x7) && ok;
+    ok = adl.WriteEventList() && ok;
+    adl.Close();
+
+    // Close cannot report its last line; a file that does not open again was not written whole.
+    CAdlFile check;
+    ok = ok && SyncFile(adlPath) && check.Open(adlPath, true);
+    if (!ok) {
+        platform::DeleteFile(adlPath);
+    }
+    return ok;
+}
+
+bool CreateNewSong(const std::string& songPath, const std::string& pcFolder,
+                   const std::array<bool, kTrackCount>& tracks, platform::IMessageBox* box) {
+    const std::string song = platform::BaseName(songPath);
+    const std::string card = platform::DirName(songPath);
+
+    // The song's rate comes from the first track that will be exported; it is settled before anything
+    // is made, so that a refused rate leaves nothing behind.
+    int first = 0;
+    for (int n = 1; n <= kTrackCount && first == 0; ++n) {
+        if (tracks[n - 1]) {
+            first = n;
+        }
+    }
+    uint32_t rate = 0;
+    if (first != 0) {
+        wave::CWaveFile source;
+        uint16_t channels = 0, bits = 0;
+        if (source.Open(TrackFilePath(pcFolder, first), 1)) {
+            if (!source.GetFormat(&channels, &bits, &rate)) {
+                rate = 0;
+            }
+            source.Close();
+        }
+    }
+    if (first == 0 || rate == 0) {
+        platform::Tell(box, "New song create error !");
+        return false;
+    }
+    const uint16_t code = SampleRateCodeOfRate(rate);
+    if (code == 0) {
+        platform::Tell(box, "Sampling Frequency not supported!");
+        return false;
+    }
+
+    if (!platform::CreateDirectory(songPath)) {
+        platform::Tell(box, "This song is protected !");
+        return false;
+    }
+    const std::string mix = platform::JoinPath(songPath, "2mix");
+    platform::CreateDirectory(mix);
+
+    const platform::LocalTime now = platform::GetLocalTime();
+    const std::string date = platform::Format("%d-%02d-%02d", now.year, now.month, now.day);
+    if (!WriteNewSongAdl(platform::JoinPath(songPath, song + ".adl"), song, code, date)) {
+        // A folder without its ADL file is no song: take back the (empty) folders just made.
+        platform::RemoveDirectory(mix);
+        platform::RemoveDirectory(songPath);
+        platform::SyncDirectory(card);
+        platform::Tell(box, "New song create error !");
+        return false;
+    }
+    platform::SyncDirectory(songPath);
+    platform::SyncDirectory(card);
+    return true;
+}
+
+} // namespace card
