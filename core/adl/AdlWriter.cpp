@@ -273,9 +273,16 @@ bool CAdlFile::AddEvent(const AdlEvent& event) {
     }
     const int number = NextNumber("<EVENT_LIST>", "</EVENT_LIST>", "(Entry)");
     std::string line;
-    if (!FormatLine(&line, "\t\t(Entry)\t%04d\t%s\t%s\t\"%s\"\t1\t%d\t%s\t%s\t%s\t_\r\n", number,
-                    EditTypeText(event.m_editType), event.m_sourceKind == 2 ? "T" : "F", event.m_sourceName,
-                    event.m_destChannel, sourceIn.c_str(), destIn.c_str(), destOut.c_str())) {
+    if (event.m_editType == 2) {
+        // A silence carries no source fields: written with them, the reader would take the source kind
+        // for the track and fail on the file name as a time code, and the song would no longer open.
+        if (!FormatLine(&line, "\t\t(Entry)\t%04d\t(Silence)\t%d\t%s\t%s\t_\r\n", number, event.m_destChannel,
+                        destIn.c_str(), destOut.c_str())) {
+            return false;
+        }
+    } else if (!FormatLine(&line, "\t\t(Entry)\t%04d\t%s\t%s\t\"%s\"\t1\t%d\t%s\t%s\t%s\t_\r\n", number,
+                           EditTypeText(event.m_editType), event.m_sourceKind == 2 ? "T" : "F", event.m_sourceName,
+                           event.m_destChannel, sourceIn.c_str(), destIn.c_str(), destOut.c_str())) {
         return false;
     }
     return InsertLine("</EVENT_LIST>", line);
