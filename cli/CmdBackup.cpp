@@ -1,6 +1,7 @@
 #include "Backup.h"
 #include "Commands.h"
 
+#include "card/CardRules.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -39,7 +40,7 @@ int RunBackup(const Args& args) {
     }
     std::vector<std::string> songs(args.positional.begin() + 2, args.positional.end());
     if (songs.empty())
-        songs = CardSongs(card);
+        songs = card::ListSongs(card);
     if (songs.empty()) {
         Complain("the card " + card + " holds no song");
         return kExitFailure;

@@ -6,6 +6,37 @@ namespace cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
+        {"songs",
+         "songs CARD",
+         "list the songs of a card",
+         "Lists every song of the card folder CARD with its sample rate, bit depth, tracks in use,\n"
+         "protection and locate points A and B.",
+         {},
+         1,
+         1,
+         RunSongs},
+        {"import",
+         "import CARD SONG PCDIR [--tracks LIST] [--ab] [--yes]",
+         "render a song's tracks to trNN.wav",
+         "Renders tracks of SONG on the card folder CARD into PCDIR/tr01.wav .. tr16.wav (mono, 16 bits,\n"
+         "the song's rate). --tracks takes a list such as 1,3,5-8 (default: every track in use); --ab "
+         "renders\n"
+         "only the stretch between locate points A and B; --yes answers OK to every question (such as\n"
+         "replacing an existing track file). Ctrl-C cancels; the file being written is removed.",
+         {"--tracks", "--ab", "--yes"},
+         3,
+         3,
+         RunImport},
+        {"make-demo-card",
+         "make-demo-card DIR",
+         "write a demo card into a folder",
+         "Writes three demo songs into the folder DIR (created when missing): one at 44.1 kHz and one at\n"
+         "48 kHz whose tracks overlap, leave gaps and hold a silenced stretch, with locate points A < B,\n"
+         "and one with a stereo 44.1 kHz mixdown in its 2mix folder. Each region plays its own tone.",
+         {},
+         1,
+         1,
+         RunMakeDemoCard},
         {"backup",
          "backup CARD DEST [SONG...]",
          "copy song folders verbatim, with a SHA-256 manifest",

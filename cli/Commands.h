@@ -28,6 +28,9 @@ const std::vector<Command>& AllCommands();
 const Command* FindCommand(const std::string& name);
 
 // Handlers.
+int RunSongs(const Args& args);
+int RunImport(const Args& args);
+int RunMakeDemoCard(const Args& args);
 int RunBackup(const Args& args);
 int RunVerify(const Args& args);
 int RunRestore(const Args& args);

@@ -53,8 +53,11 @@ void TerminalProgress::SetText(const std::string& text) {
     }
     m_text = text;
     m_lastPercent = -1;
-    if (!m_tty && !text.empty())
-        std::fprintf(stderr, "%s\n", text.c_str());
+    if (!m_tty) {
+        if (!text.empty())
+            std::fprintf(stderr, "%s\n", text.c_str());
+        return;
+    }
     Draw(true);
 }
 
@@ -62,6 +65,7 @@ void TerminalProgress::SetRange(int64_t low, int64_t high) {
     std::lock_guard lock(m_mutex);
     m_low = low;
     m_high = high;
+    m_pos = low;
     m_lastPercent = -1;
 }
 

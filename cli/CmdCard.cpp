@@ -1,0 +1,147 @@
+// pelmora-cli songs / import: what a card holds, and rendering its tracks into a PC folder.
+
+#include "Cancel.h"
+#include "Commands.h"
+#include "DemoCard.h"
+#include "Terminal.h"
+
+#include "adl/AdlFile.h"
+#include "card/CardRules.h"
+#include "card/ImportJob.h"
+#include "platform/FileSystem.h"
+
+#include <cstdio>
+#include <string>
+
+namespace cli {
+namespace {
+
+std::string TrackListText(const std::array<bool, card::kTrackCount>& tracks) {
+    std::string text;
+    for (int t = 0; t < card::kTrackCount;) {
+        if (!tracks[static_cast<size_t>(t)]) {
+            ++t;
+            continue;
+        }
+        int last = t;
+        while (last + 1 < card::kTrackCount && tracks[static_cast<size_t>(last) + 1])
+            ++last;
+        if (!text.empty())
+            text += ",";
+        text += std::to_string(t + 1);
+        if (last > t)
+            text += "-" + std::to_string(last + 1);
+        t = last + 1;
+    }
+    return text.empty() ? "-" : text;
+}
+
+bool CheckCard(const std::string& cardFolder) {
+    if (platform::IsDirectory(cardFolder))
+        return true;
+    Complain("no card folder " + cardFolder);
+    return false;
+}
+
+} // namespace
+
+int RunSongs(const Args& args) {
+    const std::string& cardFolder = args.positional[0];
+    if (!CheckCard(cardFolder))
+        return kExitFailure;
+    const auto songs = card::ListSongs(cardFolder);
+    std::printf("%-18s %-6s %-4s %-16s %-9s %-18s %s\n", "Song", "Rate", "Bits", "Tracks in use", "Protected",
+                "Locate A", "Locate B");
+    for (const auto& song : songs) {
+        const std::string bits = card::BitDepthText(card::GetSongBitDepth(cardFolder, song));
+        const char* protection = card::IsSongProtected(cardFolder, song) ? "yes" : "no";
+        CAdlFile adl;
+        if (!adl.Open(card::AdlPath(cardFolder, song), true)) {
+            std::printf("%-18s %-6s %-4s %-16s %-9s (no readable ADL file)\n", song.c_str(), "?",
+                        bits.c_str(), "-", protection);
+            continue;
+        }
+        std::string rate = card::SampleRateText(adl.GetSampleRateCode());
+        const std::string tracks = TrackListText(card::GetTracksInUse(adl));
+        const std::string a = adl.GetLocateCount() > 0 ? adl.GetLocateTime(1).Format() : "-";
+        const std::string b = adl.GetLocateCount() > 1 ? adl.GetLocateTime(2).Format() : "-";
+        adl.Close();
+        std::printf("%-18s %-6s %-4s %-16s %-9s %-18s %s\n", song.c_str(), rate.empty() ? "?" : rate.c_str(),
+                    bits.c_str(), tracks.c_str(), protection, a.c_str(), b.c_str());
+    }
+    if (songs.empty())
+        std::fprintf(stderr, "The card holds no song.\n");
+    return kExitOk;
+}
+
+int RunImport(const Args& args) {
+    card::ImportParams params;
+    params.card = args.positional[0];
+    params.song = args.positional[1];
+    params.pcFolder = args.positional[2];
+    params.mode = args.Has("--ab") ? card::ImportMode::AB : card::ImportMode::All;
+    if (!CheckCard(params.card))
+        return kExitFailure;
+    if (!platform::PathExists(card::AdlPath(params.card, params.song))) {
+        Complain("no song " + params.song + " on the card " + params.card);
+        return kExitFailure;
+    }
+    if (!args.tracks.empty()) {
+        std::vector<int> tracks;
+        if (!ParseTrackList(args.tracks, &tracks)) {
+            Complain("--tracks takes numbers 1 to 16 such as 1,3,5-8");
+            return kExitUsage;
+        }
+        for (int t : tracks)
+            params.tracks[static_cast<size_t>(t - 1)] = true;
+    } else {
+        CAdlFile adl;
+        if (adl.Open(card::AdlPath(params.card, params.song), true))
+            params.tracks = card::GetTracksInUse(adl);
+        else
+            params.tracks.fill(true); // the job itself reports the unreadable file
+    }
+    if (!platform::IsDirectory(params.pcFolder) && !platform::CreateDirectory(params.pcFolder)) {
+        Complain("cannot create the folder " + params.pcFolder);
+        return kExitFailure;
+    }
+
+    TerminalMessageBox box(args.Has("--yes"));
+    TerminalProgress progress;
+    platform::CancelFlag* cancel = InstallCancelOnInterrupt();
+    const card::ImportResult result = card::RunImport(params, &box, &progress, &progress, cancel);
+    progress.Finish();
+
+    for (int t : result.written)
+        std::printf("%s\n", card::TrackFilePath(params.pcFolder, t).c_str());
+    switch (result.outcome) {
+    case card::ImportOutcome::Finished:
+        if (box.Unanswered())
+            return kExitFailure;
+        if (result.written.empty())
+            std::fprintf(stderr, "No track file was written.\n");
+        return kExitOk;
+    case card::ImportOutcome::Cancelled:
+        Complain("import cancelled; the track being written was removed");
+        return kExitFailure;
+    default:
+        return kExitFailure;
+    }
+}
+
+} // namespace cli
+
+namespace cli {
+
+int RunMakeDemoCard(const Args& args) {
+    std::string error;
+    if (!MakeDemoCard(args.positional[0], &error)) {
+        Complain(error);
+        return kExitFailure;
+    }
+    for (const auto& song : card::ListSongs(args.positional[0]))
+        std::printf("%s\n", card::SongFolderPath(args.positional[0], song).c_str());
+    return kExitOk;
+}
+
+} // namespace cli
