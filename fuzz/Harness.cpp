@@ -1,0 +1,184 @@
+#include "Harness.h"
+
+#include "adl/AdlFile.h"
+#include "adl/TimeCode.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "wave/WaveFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace fuzzing {
+
+namespace {
+
+bool WriteInput(const std::string& path, const uint8_t* data, size_t size) {
+    platform::File file;
+    if (!file.Open(path, platform::Access::ReadWrite, platform::Disposition::CreateAlways))
+        return false;
+    const bool written = size == 0 || file.Write(data, size) == static_cast<int64_t>(size);
+    return file.Close() && written;
+}
+
+// Every query a caller may make after an open, over the whole lists and just past them.
+void QueryAll(const CAdlFile& adl) {
+    volatile size_t sink = 0;
+    char text[CTimeCode::kTextBufferSize];
+    auto touch = [&](const CTimeCode& tc) {
+        tc.Format(text);
+        sink = sink + std::strlen(text) + tc.GetSamples();
+    };
+    sink = sink + adl.GetSampleRateCode() + adl.GetFrameRateCode() + adl.GetAdlLevel() + adl.GetSort();
+    sink = sink + adl.GetProjectTitle().size() + adl.GetProjectOriginator().size() +
+           adl.GetProjectCreateDate().size() + adl.GetProjectNotes().size() +
+           adl.GetProjectClientData().size() + adl.GetSequenceTitle().size() +
+           adl.GetSequenceDescription().size();
+    touch(adl.GetDestStart());
+    const AdlTempoMap tempo = adl.GetTempoMap();
+    sink = sink + std::strlen(tempo.m_signatureBar) + std::strlen(tempo.m_tempoValue);
+
+    std::string name;
+    for (int i = -1; i <= adl.GetTrackCount(); ++i) {
+        AdlTrack track;
+        if (adl.GetTrack(i, &track))
+            sink = sink + std::strlen(track.m_name) + adl.GetTrackName(track.m_number, &name);
+    }
+    for (int i = -1; i <= adl.GetLocateCount(); ++i) {
+        AdlLocate locate;
+        if (adl.GetLocate(i, &locate)) {
+            sink = sink + std::strlen(locate.m_name) + adl.GetLocateName(locate.m_number, &name);
+            touch(locate.m_time);
+        }
+    }
+    for (uint16_t number = 0; number <= 3; ++number)
+        touch(adl.GetLocateTime(number));
+    for (int i = -1; i <= adl.GetEventCount(); ++i) {
+        AdlEvent event;
+        sink = sink + adl.GetEvent(i, &event) + adl.GetEventEntryNumber(i) + adl.GetEventEditType(i) +
+               adl.GetEventSourceKind(i) + adl.GetEventFlag(i) + adl.GetEventSourceChannel(i) +
+               adl.GetEventDestChannel(i) + adl.GetEventSourceName(i).size();
+        touch(adl.GetEventSourceIn(i));
+        touch(adl.GetEventDestIn(i));
+        touch(adl.GetEventDestOut(i));
+    }
+}
+
+uint32_t Fnv1a(const uint8_t* data, size_t size) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < size; ++i)
+        h = (h ^ data[i]) * 16777619u;
+    return h;
+}
+
+} // namespace
+
+bool ExerciseAdl(const uint8_t* data, size_t size, const std::string& workDir) {
+    const std::string path = platform::JoinPath(workDir, "input.adl");
+    if (!WriteInput(path, data, size))
+        return false;
+    bool opened = false;
+    for (bool readOnly : {true, false}) {
+        CAdlFile adl;
+        const bool ok = adl.Open(path, readOnly);
+        if (readOnly)
+            opened = ok;
+        if (ok) {
+            QueryAll(adl);
+            adl.Close();
+        }
+    }
+    return opened;
+}
+
+bool CheckTimeCodeRoundTrip(const uint8_t* data, size_t size) {
+    if (size == 0)
+        return true;
+    char text[64] = {};
+    std::memcpy(text, data + 1, std::min(size - 1, sizeof text - 1));
+    const int startRate = data[0] % 5; // 0 keeps the default kind
+
+    CTimeCode parsed;
+    parsed.SetRateKind(startRate);
+    if (!parsed.Parse(text))
+        return true;
+    char formatted[CTimeCode::kTextBufferSize];
+    parsed.Format(formatted);
+    if (formatted[0] == '\0')
+        return true; // these kinds have no text form
+    if (std::strlen(formatted) != CTimeCode::kTextLength)
+        return false;
+    CTimeCode again;
+    return again.Parse(formatted) && again.GetSamples() == parsed.GetSamples() &&
+           again.GetFrameKind() == parsed.GetFrameKind() && again.GetRateKind() == parsed.GetRateKind();
+}
+
+bool ExerciseWave(const uint8_t* data, size_t size, const std::string& workDir) {
+    const std::string source = platform::JoinPath(workDir, "input.wav");
+    const std::string target = platform::JoinPath(workDir, "copy.wav");
+    if (!WriteInput(source, data, size))
+        return false;
+
+    bool isWave = false;
+    uint32_t dataSize = 0;
+    {
+        wave::CWaveFile in;
+        if (in.Open(source, 1)) {
+            uint16_t channels = 0, bits = 0, tag = 0;
+            uint32_t rate = 0;
+            in.GetFormat(&channels, &bits, &rate);
+            in.GetFormatTag(&tag);
+            isWave = in.GetRiffSize() != 0;
+            for (int kind = 0; kind <= 4; ++kind)
+                in.GetChunkSize(kind);
+            dataSize = in.GetChunkSize(wave::CWaveFile::CHUNK_DATA);
+            in.Close();
+        }
+    }
+
+    // Offsets and a second count come from the input so the fuzzer can steer them; counts stay small
+    // because a claimed size can be far larger than the file.
+    const uint32_t h = Fnv1a(data, size);
+    const uint32_t counts[2] = {std::min<uint32_t>(dataSize, 1u << 16), (h >> 20) & 0x3FFF};
+    const uint32_t sourceOffsets[2] = {0, h & 0x3FFF};
+    const uint32_t destOffsets[2] = {0, (h >> 6) & 0x3FFF};
+    for (int i = 0; i < 2; ++i) {
+        platform::DeleteFile(target);
+        wave::CWaveFile out;
+        if (out.Create(target, 1, 16, 44100)) {
+            out.CopyFrom(source, counts[i], sourceOffsets[i], destOffsets[i]);
+            out.Close();
+        }
+    }
+    platform::DeleteFile(target);
+    {
+        wave::CWaveFile out;
+        if (out.Create(target, 2, 16, 44100)) {
+            out.ImportFile(source);
+            out.Close();
+        }
+    }
+    platform::DeleteFile(target);
+    return isWave;
+}
+
+std::string ProcessWorkDir() {
+    static std::string dir;
+    if (!dir.empty())
+        return dir;
+    const char* base = platform::IsDirectory("/dev/shm") ? "/dev/shm" : "/tmp";
+    std::string pattern = std::string(base) + "/pelmora-fuzz-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        std::abort();
+    dir = pattern;
+    std::atexit([] {
+        for (const char* name : {"input.adl", "input.wav", "copy.wav", "track.wav"})
+            platform::DeleteFile(platform::JoinPath(dir, name));
+        platform::RemoveDirectory(dir);
+    });
+    return dir;
+}
+
+} // namespace fuzzing

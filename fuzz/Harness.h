@@ -1,0 +1,32 @@
+#pragma once
+// What each fuzz target does with one input, shared with the regression tests so that a kept input is
+// replayed exactly as the fuzzer ran it. Every function writes the input to a file in workDir first.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fuzzing {
+
+// Opens the bytes as an ADL file read-only and then read-write, runs every query, closes.
+// Returns whether the read-only open succeeded.
+bool ExerciseAdl(const uint8_t* data, size_t size, const std::string& workDir);
+
+// Byte 0 picks the sample-rate kind the value starts with (a blank sub-frame separator keeps it); the
+// rest, up to its first NUL, is parsed. Returns false only when a parsed time code does not format
+// back to text that parses to the same position.
+bool CheckTimeCodeRoundTrip(const uint8_t* data, size_t size);
+
+// Opens the bytes as a WAV file and reads its format and chunk sizes, then copies audio from it into a
+// freshly created file (CopyFrom with bounded counts) and imports it whole (ImportFile).
+// Returns whether the read-only open found a RIFF "WAVE" chunk.
+bool ExerciseWave(const uint8_t* data, size_t size, const std::string& workDir);
+
+// Stages the bytes as a WAV file on a test recorder, as a burn does for each track.
+// Returns whether AddWaveTrack succeeded.
+bool ExerciseStaging(const uint8_t* data, size_t size, const std::string& workDir);
+
+// A fresh folder for one fuzzing process (on tmpfs when there is one), removed at exit.
+std::string ProcessWorkDir();
+
+} // namespace fuzzing
