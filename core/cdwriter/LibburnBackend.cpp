@@ -1,5 +1,6 @@
 #include "cdwriter/LibburnBackend.h"
 
+#include "cdwriter/LibburnSource.h"
 #include "cdwriter/ProgressSinks.h"
 
 #include <libburn/libburn.h>
@@ -15,9 +16,66 @@
 
 namespace cdwriter {
 
+using namespace burn;
+
 namespace {
 
-using namespace burn;
+struct StashSourceData {
+    int fd;
+    off_t offset;
+    off_t size;
+    off_t position = 0;
+    off_t fixedSize;
+};
+
+int StashRead(burn_source* source, unsigned char* buffer, int size) {
+    auto* data = static_cast<StashSourceData*>(source->data);
+    const off_t remaining = data->size - data->position;
+    if (remaining <= 0)
+        return 0;
+    const size_t want = static_cast<size_t>(std::min<off_t>(size, remaining));
+    size_t done = 0;
+    while (done < want) {
+        const ssize_t n = ::pread(data->fd, buffer + done, want - done,
+                                  data->offset + data->position + static_cast<off_t>(done));
+        if (n <= 0)
+            return -1;
+        done += static_cast<size_t>(n);
+    }
+    data->position += static_cast<off_t>(done);
+    return static_cast<int>(done);
+}
+
+off_t StashGetSize(burn_source* source) {
+    return static_cast<StashSourceData*>(source->data)->fixedSize;
+}
+
+int StashSetSize(burn_source* source, off_t size) {
+    static_cast<StashSourceData*>(source->data)->fixedSize = size;
+    return 1;
+}
+
+void StashFree(burn_source* source) {
+    delete static_cast<StashSourceData*>(source->data);
+}
+
+} // namespace
+
+// A plain fd source would read past its size into the next track.
+burn_source* NewStashSource(int fd, off_t offset, off_t size) {
+    auto* source = static_cast<burn_source*>(std::calloc(1, sizeof(burn_source)));
+    if (!source)
+        return nullptr;
+    source->refcount = 1;
+    source->read = StashRead;
+    source->get_size = StashGetSize;
+    source->set_size = StashSetSize;
+    source->free_data = StashFree;
+    source->data = new StashSourceData{fd, offset, size, 0, size};
+    return source;
+}
+
+namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 constexpr long kAddProgressInterval = kBlocksPerSecond;
@@ -316,59 +374,6 @@ struct Stash {
         pending.clear();
     }
 };
-
-// Feeds libburn exactly the staged sectors of one track (a plain fd source would read past them).
-struct StashSourceData {
-    int fd;
-    off_t offset;
-    off_t size;
-    off_t position = 0;
-    off_t fixedSize;
-};
-
-int StashRead(burn_source* source, unsigned char* buffer, int size) {
-    auto* data = static_cast<StashSourceData*>(source->data);
-    const off_t remaining = data->size - data->position;
-    if (remaining <= 0)
-        return 0;
-    const size_t want = static_cast<size_t>(std::min<off_t>(size, remaining));
-    size_t done = 0;
-    while (done < want) {
-        const ssize_t n = ::pread(data->fd, buffer + done, want - done,
-                                  data->offset + data->position + static_cast<off_t>(done));
-        if (n <= 0)
-            return -1;
-        done += static_cast<size_t>(n);
-    }
-    data->position += static_cast<off_t>(done);
-    return static_cast<int>(done);
-}
-
-off_t StashGetSize(burn_source* source) {
-    return static_cast<StashSourceData*>(source->data)->fixedSize;
-}
-
-int StashSetSize(burn_source* source, off_t size) {
-    static_cast<StashSourceData*>(source->data)->fixedSize = size;
-    return 1;
-}
-
-void StashFree(burn_source* source) {
-    delete static_cast<StashSourceData*>(source->data);
-}
-
-burn_source* NewStashSource(int fd, off_t offset, off_t size) {
-    auto* source = static_cast<burn_source*>(std::calloc(1, sizeof(burn_source)));
-    if (!source)
-        return nullptr;
-    source->refcount = 1;
-    source->read = StashRead;
-    source->get_size = StashGetSize;
-    source->set_size = StashSetSize;
-    source->free_data = StashFree;
-    source->data = new StashSourceData{fd, offset, size, 0, size};
-    return source;
-}
 
 struct MasterState {
     bool opened = false;

@@ -2,13 +2,19 @@
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/LibburnBackend.h"
+#include "cdwriter/LibburnSource.h"
 #include "platform/FileSystem.h"
 
 #include <TestSupport.h>
 #include <gtest/gtest.h>
 
+#include <libburn/libburn.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
 #include <future>
+#include <unistd.h>
 
 using namespace cdwriter;
 
@@ -93,6 +99,30 @@ TEST(LibburnBackend, PseudoDriveIsListedAndItsRefusalOfAudioReachesTheUser) {
     EXPECT_EQ(result.errCode, CBurnJob::ERR_RECORD);
     EXPECT_EQ(box.Texts(), std::vector<std::string>{"The media is not a type that can be used."});
     EXPECT_FALSE(platform::PathExists(image)); // nothing was written
+}
+
+TEST(LibburnBackend, TrackSourceYieldsExactlyItsSectors) {
+    testsupport::TempDir dir;
+    const auto stash = cdtest::Pcm(2352 * 10);
+    testsupport::WriteBytes(dir / "stash", stash);
+    const int fd = ::open((dir / "stash").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    burn::burn_source* source = NewStashSource(fd, 2352 * 2, 2352 * 5);
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->get_size(source), 2352 * 5);
+    std::vector<uint8_t> got;
+    unsigned char sector[2352];
+    int n;
+    while ((n = source->read(source, sector, sizeof sector)) > 0)
+        got.insert(got.end(), sector, sector + n);
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), stash.begin() + 2352 * 2));
+    EXPECT_EQ(got.size(), 2352u * 5); // and not the three sectors that follow
+    source->set_size(source, 2352 * 6);
+    EXPECT_EQ(source->get_size(source), 2352 * 6); // libburn pads on its own; the source still stops
+    source->free_data(source);
+    std::free(source);
+    ::close(fd);
 }
 
 } // namespace
