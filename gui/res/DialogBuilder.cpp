@@ -43,6 +43,43 @@ protected:
     }
 };
 
+// A group box drawn with its title on the frame line: the frame then encloses the whole template
+// rectangle below the title's middle, and the controls placed inside keep clear of its edges.
+class GroupFrame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QRect titleRect(6, 0, title().isEmpty() ? 0 : metrics.horizontalAdvance(title()) + 4,
+                              metrics.height());
+        // An etched line, dark with a light one beside it, open where the title sits. (The style's own
+        // group frame would reserve a title row above the frame instead.)
+        const int top = metrics.height() / 2;
+        const auto outline = [&](const QColor& color, int shift) {
+            const int left = shift, right = width() - 2 + shift, bottom = height() - 2 + shift,
+                      y = top + shift;
+            painter.setPen(color);
+            if (titleRect.width() > 0) {
+                painter.drawLine(left, y, titleRect.left() - 1, y);
+                painter.drawLine(titleRect.right() + 1, y, right, y);
+            } else {
+                painter.drawLine(left, y, right, y);
+            }
+            painter.drawLine(left, y, left, bottom);
+            painter.drawLine(right, y, right, bottom);
+            painter.drawLine(left, bottom, right, bottom);
+        };
+        outline(palette().color(QPalette::Mid), 0);
+        outline(palette().color(QPalette::Light), 1);
+        if (titleRect.width() > 0)
+            style()->drawItemText(&painter, titleRect, Qt::AlignCenter, palette(), isEnabled(), title(),
+                                  QPalette::WindowText);
+    }
+};
+
 QWidget* MakeStandard(const ControlTemplate& c, QWidget* parent, QButtonGroup** radioGroup) {
     const QString text = QString::fromUtf8(c.text);
     switch (c.kind) {
@@ -59,7 +96,7 @@ QWidget* MakeStandard(const ControlTemplate& c, QWidget* parent, QButtonGroup** 
         return label;
     }
     case Kind::GroupBox:
-        return new QGroupBox(text, parent);
+        return new GroupFrame(text, parent);
     case Kind::PushButton: {
         auto* button = new QPushButton(text, parent);
         // Enter presses only the default button, as in the templates; focus does not move it.
