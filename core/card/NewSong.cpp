@@ -7,6 +7,7 @@
 #include "wave/WaveFile.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace card {
 namespace {
@@ -15,10 +16,16 @@ template <size_t N> void SetText(char (&field)[N], const std::string& text) {
     std::snprintf(field, N, "%s", text.c_str());
 }
 
-// Every audio file and ADL the program writes is on the card, not in a cache, before it counts.
-bool SyncFile(const std::string& path) {
+// The file is on the card, not in a cache, and ends in the closing line that Close appends (Close
+// cannot report a failure of its own).
+bool SyncAndCheckEnd(const std::string& path) {
+    static const char kClosing[] = "</ADL>\r\n";
+    constexpr int64_t kLength = sizeof(kClosing) - 1;
     platform::File file;
-    return file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) && file.Sync();
+    char tail[kLength] = {};
+    return file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) && file.Sync() &&
+           file.Seek(-kLength, platform::Whence::End) >= 0 && file.Read(tail, kLength) == kLength &&
+           std::memcmp(tail, kClosing, kLength) == 0;
 }
 
 } // namespace
@@ -98,9 +105,9 @@ bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, uint16
     ok = adl.WriteEventList() && ok;
     adl.Close();
 
-    // Close cannot report its last line; a file that does not open again was not written whole.
+    // A file that does not open again was not written whole.
     CAdlFile check;
-    ok = ok && SyncFile(adlPath) && check.Open(adlPath, true);
+    ok = ok && SyncAndCheckEnd(adlPath) && check.Open(adlPath, true);
     if (!ok) {
         platform::DeleteFile(adlPath);
     }

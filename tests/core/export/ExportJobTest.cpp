@@ -1,0 +1,527 @@
+#include "card/ExportJob.h"
+#include "card/NewSong.h"
+
+#include "ExportFixture.h"
+#include "adl/AdlFile.h"
+#include "platform/Faults.h"
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include <unistd.h>
+
+using namespace exporttest;
+using card::ExportCommand;
+using card::ExportOutcome;
+using platform::MbResult;
+using testsupport::ReadText;
+using testsupport::TempDir;
+
+namespace {
+
+constexpr uint8_t k44 = CTimeCode::RATE_44100;
+constexpr uint8_t k48 = CTimeCode::RATE_48000;
+
+std::string LocalDate() {
+    const platform::LocalTime now = platform::GetLocalTime();
+    return platform::Format("%d-%02d-%02d", now.year, now.month, now.day);
+}
+
+// The golden file with the creation date of today.
+std::string Golden(const std::string& name) {
+    std::string text = ReadText(testsupport::DataPath(name));
+    const size_t at = text.find("2026-12-07");
+    EXPECT_NE(at, std::string::npos);
+    return text.replace(at, 10, LocalDate());
+}
+
+std::string WithEvents(std::string song, const std::string& lines) {
+    return song.insert(song.find("\t</EVENT_LIST>"), lines);
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    std::string Card() const { return m_card.Path(); }
+    std::string Pc() const { return m_pc.Path(); }
+    std::string SongFolder(const std::string& song = "Song04") const { return m_card / song; }
+    std::string Adl(const std::string& song = "Song04") const { return card::AdlPath(Card(), song); }
+    std::string Audio(int n, const std::string& song = "Song04") const {
+        return platform::JoinPath(SongFolder(song), platform::Format("zt5%04d.wav", n));
+    }
+
+    card::ExportParams Params(std::initializer_list<int> tracks, const std::string& song = "Song04") const {
+        card::ExportParams p;
+        p.card = Card();
+        p.song = song;
+        p.pcFolder = Pc();
+        for (int t : tracks)
+            p.tracks[t - 1] = true;
+        return p;
+    }
+    void PcTrack(int track, uint32_t samples, PcFormat f = {}) {
+        ASSERT_TRUE(
+            WritePcTrack(platform::JoinPath(Pc(), platform::Format("tr%02d.wav", track)), track, samples, f));
+    }
+    // A new song made the way the Export button makes it, at the rate of tr01.wav.
+    void NewSong(const std::string& song = "Song04") {
+        platform::ScriptedMessageBox quiet;
+        ASSERT_TRUE(card::CreateNewSong(SongFolder(song), Pc(), Params({1}).tracks, &quiet));
+        ASSERT_TRUE(quiet.Texts().empty());
+    }
+    card::ExportResult Run(const card::ExportParams& p, const platform::CancelFlag* cancel = nullptr) {
+        return card::RunExport(p, &m_box, &m_lines, &m_bar, cancel, &m_page);
+    }
+
+    TempDir m_card;
+    TempDir m_pc;
+    platform::ScriptedMessageBox m_box;
+    Lines m_lines;
+    Bar m_bar;
+    Page m_page;
+};
+
+// --- New songs -------------------------------------------------------------------------------
+
+TEST_F(ExportTest, NewSongMatchesTheGoldenFile) {
+    PcTrack(1, 100);
+    NewSong();
+    EXPECT_EQ(ReadText(Adl()), Golden("newsong44100.adl"));
+    EXPECT_TRUE(platform::IsDirectory(SongFolder() + "/2mix"));
+}
+
+TEST_F(ExportTest, ThreeTracksIntoANewSong) {
+    PcTrack(1, 1024);
+    PcTrack(3, 3000);
+    PcTrack(16, 5001);
+    NewSong();
+    const card::ExportResult r = Run(Params({1, 3, 16}));
+    EXPECT_EQ(r.outcome, ExportOutcome::Finished);
+    EXPECT_TRUE(m_box.Texts().empty());
+    EXPECT_EQ(r.written, (std::vector<int>{1, 3, 16}));
+    EXPECT_EQ(r.files, (std::vector<std::string>{"zt50001.wav", "zt50002.wav", "zt50003.wav"}));
+    // Byte for byte: the new song plus three Cuts from 0 to each file's length on its own track.
+    EXPECT_EQ(ReadText(Adl()), WithEvents(Golden("newsong44100.adl"), EntryLine(1, 1, 1, 1024, k44) +
+                                                                          EntryLine(2, 2, 3, 3000, k44) +
+                                                                          EntryLine(3, 3, 16, 5001, k44)));
+    EXPECT_EQ(CardAudio(Audio(1)), Marks(1, 1024));
+    EXPECT_EQ(CardAudio(Audio(2)), Marks(3, 3000));
+    EXPECT_EQ(CardAudio(Audio(3)), Marks(16, 5001));
+    EXPECT_EQ(m_lines.texts,
+              (std::vector<std::string>{"PC to ZT   Track1", "PC to ZT   Track3", "PC to ZT   Track16"}));
+    EXPECT_EQ(m_page.ranges, (std::vector<uintptr_t>{2048, 6000, 10002}));
+    EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(Adl())));
+
+    CAdlFile back;
+    ASSERT_TRUE(back.Open(Adl(), true));
+    ASSERT_EQ(back.GetEventCount(), 3);
+    EXPECT_EQ(back.GetEventDestChannel(2), 16);
+    EXPECT_EQ(back.GetEventDestOut(2).GetSamples(), 5001u);
+}
+
+TEST_F(ExportTest, A48kHzSongOpensAgainAfterTheExport) {
+    PcTrack(1, 2000, {.rate = 48000});
+    PcTrack(2, 700, {.rate = 48000});
+    NewSong();
+    const std::string created = ReadText(Adl());
+    EXPECT_NE(created.find("(SEQ_SAMPLE_RATE)\tS48000"), std::string::npos);
+    EXPECT_NE(created.find("(SEQ_DEST_START)\t00.00.00.00/0000"), std::string::npos);
+    EXPECT_EQ(Run(Params({1, 2})).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(ReadText(Adl()),
+              WithEvents(created, EntryLine(1, 1, 1, 2000, k48) + EntryLine(2, 2, 2, 700, k48)));
+    CAdlFile back;
+    ASSERT_TRUE(back.Open(Adl(), true));
+    ASSERT_EQ(back.GetEventCount(), 2);
+    EXPECT_EQ(back.GetEventDestOut(0).GetSamples(), 2000u);
+    EXPECT_EQ(back.GetEventDestOut(1).GetRateKind(), k48);
+}
+
+TEST_F(ExportTest, NewSongRateComesFromTheLowestTickedTrack) {
+    PcTrack(1, 10, {.rate = 44100});
+    PcTrack(2, 10, {.rate = 22050});
+    platform::ScriptedMessageBox box;
+    ASSERT_TRUE(card::CreateNewSong(SongFolder(), Pc(), Params({2, 5}).tracks, &box));
+    CAdlFile back;
+    ASSERT_TRUE(back.Open(Adl(), true));
+    EXPECT_EQ(back.GetSampleRateCode(), 3);
+    EXPECT_EQ(back.GetDestStart().GetRateKind(), CTimeCode::RATE_22050);
+}
+
+TEST_F(ExportTest, NewSongRefusals) {
+    PcTrack(1, 10, {.rate = 32000});
+    const struct {
+        const char* what;
+        card::ExportParams params;
+        const char* message;
+    } cases[] = {
+        // Refused before anything is made.
+        {"unsupported rate", Params({1}), "Sampling Frequency not supported!"},
+        {"no file for the track", Params({2}), "New song create error !"},
+        {"no track ticked", Params({}), "New song create error !"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::ScriptedMessageBox box;
+        EXPECT_FALSE(card::CreateNewSong(SongFolder(), Pc(), c.params.tracks, &box));
+        EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
+        EXPECT_FALSE(platform::PathExists(SongFolder()));
+    }
+    // A folder that cannot be made (it is there already).
+    PcTrack(1, 10);
+    ASSERT_TRUE(platform::CreateDirectory(SongFolder()));
+    platform::ScriptedMessageBox box;
+    EXPECT_FALSE(card::CreateNewSong(SongFolder(), Pc(), Params({1}).tracks, &box));
+    EXPECT_EQ(box.Texts(), std::vector<std::string>{"This song is protected !"});
+}
+
+TEST_F(ExportTest, NewSongWhoseAdlCannotBeWritten) {
+    PcTrack(1, 10);
+    // Open 1 reads tr01.wav, open 2 creates the ADL file; then every write of it in turn.
+    bool made = false;
+    for (int step = 0; step < 400 && !made; ++step) {
+        SCOPED_TRACE(step);
+        platform::faults::Plan plan;
+        if (step == 0)
+            plan.failOpenAt = 2;
+        else
+            plan.failWriteAt = step;
+        platform::ScriptedMessageBox box;
+        {
+            platform::faults::ScopedPlan armed(plan);
+            made = card::CreateNewSong(SongFolder(), Pc(), Params({1}).tracks, &box);
+        }
+        if (made) {
+            EXPECT_EQ(ReadText(Adl()), Golden("newsong44100.adl"));
+        } else {
+            EXPECT_EQ(box.Texts(), std::vector<std::string>{"New song create error !"});
+            EXPECT_FALSE(platform::PathExists(SongFolder()));
+        }
+    }
+    EXPECT_TRUE(made);
+}
+
+// --- The export command ----------------------------------------------------------------------
+
+TEST_F(ExportTest, CommandForANewSong) {
+    PcTrack(1, 10);
+    m_box.QueueAnswer(MbResult::Cancel);
+    EXPECT_EQ(card::PrepareExport(Params({1}), &m_box), ExportCommand::Stopped);
+    EXPECT_FALSE(platform::PathExists(SongFolder()));
+    EXPECT_EQ(card::PrepareExport(Params({1}), &m_box), ExportCommand::RunNewSong);
+    EXPECT_TRUE(platform::PathExists(Adl()));
+    EXPECT_EQ(m_box.Texts(), (std::vector<std::string>{"Create new song. Are you ok ?\nsong name : Song04",
+                                                       "Create new song. Are you ok ?\nsong name : Song04"}));
+    EXPECT_EQ(m_box.Messages()[0].buttons, platform::MbButtons::OkCancel);
+}
+
+TEST_F(ExportTest, CommandForAnExistingSong) {
+    PcTrack(1, 10);
+    NewSong();
+    // A folder called chk must not make the card look unwritable.
+    ASSERT_TRUE(platform::CreateDirectory(m_card / "chk"));
+    m_box.QueueAnswer(MbResult::Cancel);
+    EXPECT_EQ(card::PrepareExport(Params({1}), &m_box), ExportCommand::Stopped);
+    EXPECT_EQ(card::PrepareExport(Params({1}), &m_box), ExportCommand::Run);
+    EXPECT_EQ(m_box.Texts(), (std::vector<std::string>{"Overwrite this song?\nsong name : Song04",
+                                                       "Overwrite this song?\nsong name : Song04"}));
+}
+
+TEST_F(ExportTest, CommandRefusals) {
+    PcTrack(1, 10);
+    for (int n = 1; n <= 99; ++n)
+        ASSERT_TRUE(platform::CreateDirectory(m_card / platform::Format("S%02d", n)));
+    EXPECT_EQ(card::PrepareExport(Params({1}), &m_box), ExportCommand::TooManySongs);
+    EXPECT_FALSE(platform::PathExists(SongFolder()));
+    // An existing song on a full card is fine.
+    m_box.QueueAnswer(MbResult::Cancel);
+    EXPECT_EQ(card::PrepareExport(Params({1}, "S50"), &m_box), ExportCommand::Stopped);
+
+    card::ExportParams noCard = Params({1});
+    noCard.card.clear();
+    EXPECT_EQ(card::PrepareExport(noCard, &m_box), ExportCommand::Stopped);
+    card::ExportParams badName = Params({1}, "a/b");
+    EXPECT_EQ(card::PrepareExport(badName, &m_box), ExportCommand::Stopped);
+    EXPECT_EQ(m_box.Texts(),
+              (std::vector<std::string>{"Can't create song more !", "Overwrite this song?\nsong name : S50",
+                                        "Can't export song !", "Can't export song !"}));
+}
+
+// --- The job's checks ------------------------------------------------------------------------
+
+TEST_F(ExportTest, TrackChecks) {
+    PcTrack(1, 10);
+    NewSong();
+    const struct {
+        const char* what;
+        PcFormat format;
+        const char* message;
+    } cases[] = {
+        {"rate", {.rate = 48000}, "Sampling Frequency not matched!"},
+        {"8 bits", {.bits = 8}, "Bit digit not matched!"},
+        {"24 bits", {.bits = 24}, "Bit digit not matched!"},
+        {"stereo", {.channels = 2}, "Wave file not acceptable!"},
+    };
+    const std::string song = ReadText(Adl());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PcTrack(2, 10, c.format);
+        platform::ScriptedMessageBox box;
+        const card::ExportResult r = card::RunExport(Params({1, 2}), &box, nullptr, nullptr, nullptr);
+        EXPECT_EQ(r.outcome, ExportOutcome::Refused);
+        EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
+        EXPECT_FALSE(card::CheckTracks(Params({2}), nullptr));
+        EXPECT_EQ(ReadText(Adl()), song);
+        EXPECT_FALSE(platform::PathExists(Audio(1)));
+    }
+    platform::ScriptedMessageBox box;
+    EXPECT_FALSE(card::CheckTracks(Params({}), &box));
+    EXPECT_FALSE(card::CheckTracks(Params({1}, "NoSuchSong"), &box));
+    EXPECT_TRUE(card::CheckTracks(Params({1}), &box));
+    EXPECT_EQ(box.Texts(), (std::vector<std::string>{"Select tracks.", "Can not open ADL file!"}));
+}
+
+TEST_F(ExportTest, JobRefusals) {
+    PcTrack(1, 10);
+    NewSong();
+    card::ExportParams noCard = Params({1});
+    noCard.card.clear();
+    EXPECT_EQ(Run(noCard).outcome, ExportOutcome::Refused);
+    ASSERT_TRUE(platform::SetFileAttributes(Adl(), platform::FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Run(Params({1})).outcome, ExportOutcome::Refused);
+    ASSERT_TRUE(platform::SetFileAttributes(Adl(), 0));
+    EXPECT_EQ(Run(Params({1}, "Gone")).outcome, ExportOutcome::Refused);
+    EXPECT_EQ(m_box.Texts(), (std::vector<std::string>{"Can't export song !", "This song is Protected.",
+                                                       "Can not open ADL file!"}));
+    EXPECT_FALSE(platform::PathExists(Audio(1)));
+}
+
+TEST_F(ExportTest, TransferSizeCountsWhatIsWritten) {
+    PcTrack(1, 1000);
+    PcTrack(2, 5);
+    EXPECT_EQ(card::GetTransferSize(Pc(), Params({1, 2, 3}).tracks), 32768u + 2000u + 32768u + 10u);
+    EXPECT_EQ(card::GetFreeSpace(""), 0u);
+    EXPECT_GT(card::GetFreeSpace(Card()), 0u);
+}
+
+TEST_F(ExportTest, FileTooLargeShowsBothNumbersInFull) {
+    // Sixteen sparse files claiming almost 4 GiB of audio each, exported to a smaller file system.
+    const char* small = "/dev/shm";
+    const uint32_t claimed = 0xFFFF0000u;
+    for (int n = 1; n <= 16; ++n) {
+        std::vector<uint8_t> header = {'R', 'I', 'F', 'F'};
+        Le32(header, 36 + claimed);
+        header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+        for (uint32_t v : {16u, 0x00010001u, 44100u, 88200u, 0x00100002u})
+            Le32(header, v);
+        header.insert(header.end(), {'d', 'a', 't', 'a'});
+        Le32(header, claimed);
+        const std::string path = platform::JoinPath(Pc(), platform::Format("tr%02d.wav", n));
+        ASSERT_TRUE(testsupport::WriteBytes(path, header));
+        ASSERT_EQ(::truncate(path.c_str(), 44 + claimed), 0);
+    }
+    card::ExportParams p = Params({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    p.card = small;
+    const uint64_t transfer = 16ull * (32768ull + claimed);
+    if (!platform::IsDirectory(small) || card::GetFreeSpace(small) >= transfer)
+        GTEST_SKIP() << "needs a file system with less than " << transfer << " bytes free";
+    const card::ExportResult r = card::RunExport(p, &m_box, nullptr, nullptr, nullptr);
+    EXPECT_EQ(r.outcome, ExportOutcome::Refused);
+    ASSERT_EQ(m_box.Texts().size(), 1u);
+    const std::string text = m_box.Texts()[0];
+    const std::string head = "File too large!\r\n\r\nZT-5 : ";
+    ASSERT_EQ(text.substr(0, head.size()), head);
+    const std::string freeText = text.substr(head.size(), text.find('(') - head.size());
+    EXPECT_GT(std::strtoull(freeText.c_str(), nullptr, 10), 0xFFFFFFFFull);
+    EXPECT_EQ(text.substr(head.size() + freeText.size()),
+              "(available capacity inside ZT-5)\r\nWAVE : " + std::to_string(transfer) +
+                  "(Total file size to transfer)");
+}
+
+// --- The job ---------------------------------------------------------------------------------
+
+TEST_F(ExportTest, NextFreeFileNames) {
+    PcTrack(1, 10);
+    PcTrack(2, 20);
+    NewSong();
+    ASSERT_TRUE(testsupport::WriteText(Audio(1), "one"));
+    ASSERT_TRUE(testsupport::WriteText(Audio(3), "three"));
+    const card::ExportResult r = Run(Params({1, 2}));
+    EXPECT_EQ(r.files, (std::vector<std::string>{"zt50002.wav", "zt50004.wav"}));
+    EXPECT_EQ(ReadText(Audio(1)), "one");
+    EXPECT_EQ(ReadText(Audio(3)), "three");
+    EXPECT_EQ(CardAudio(Audio(4)), Marks(2, 20));
+}
+
+TEST_F(ExportTest, AllFileNamesTaken) {
+    PcTrack(1, 10);
+    NewSong();
+    const std::string song = ReadText(Adl());
+    for (int n = 1; n <= 5000; ++n)
+        ASSERT_TRUE(testsupport::WriteText(Audio(n), ""));
+    const card::ExportResult r = Run(Params({1}));
+    EXPECT_EQ(r.outcome, ExportOutcome::Failed);
+    EXPECT_EQ(m_box.Texts(), std::vector<std::string>{"Can't create wave file more !"});
+    EXPECT_EQ(ReadText(Adl()), song);
+    EXPECT_EQ(ReadText(Audio(1)), "");
+    EXPECT_EQ(ReadText(Audio(5000)), "");
+}
+
+TEST_F(ExportTest, CancelInTheSecondOfThreeTracks) {
+    PcTrack(1, 3000);
+    PcTrack(2, 9000);
+    PcTrack(3, 3000);
+    NewSong();
+    platform::CancelFlag cancel{0};
+    m_page.lines = &m_lines;
+    m_page.cancel = &cancel;
+    m_page.cancelOn = "PC to ZT   Track2";
+    m_page.blocks = 2;
+    const card::ExportResult r = Run(Params({1, 2, 3}), &cancel);
+    EXPECT_EQ(r.outcome, ExportOutcome::Cancelled);
+    EXPECT_EQ(r.written, std::vector<int>{1});
+    EXPECT_EQ(CardAudio(Audio(1)), Marks(1, 3000));
+    EXPECT_FALSE(platform::PathExists(Audio(2)));
+    EXPECT_FALSE(platform::PathExists(Audio(3)));
+    EXPECT_EQ(m_lines.texts.back(), "PC to ZT   Track2");
+    EXPECT_EQ(m_page.ranges.size(), 2u);
+    EXPECT_TRUE(m_box.Texts().empty());
+    EXPECT_EQ(ReadText(Adl()), WithEvents(Golden("newsong44100.adl"), EntryLine(1, 1, 1, 3000, k44)));
+}
+
+TEST_F(ExportTest, EmptySourceAddsNoEvent) {
+    PcTrack(1, 10);
+    PcTrack(2, 0);
+    PcTrack(3, 30);
+    NewSong();
+    const card::ExportResult r = Run(Params({1, 2, 3}));
+    EXPECT_EQ(r.outcome, ExportOutcome::Finished);
+    EXPECT_EQ(r.written, (std::vector<int>{1, 3}));
+    EXPECT_EQ(r.skipped, std::vector<int>{2});
+    EXPECT_EQ(ReadText(Adl()), WithEvents(Golden("newsong44100.adl"),
+                                          EntryLine(1, 1, 1, 10, k44) + EntryLine(2, 2, 3, 30, k44)));
+    EXPECT_FALSE(platform::PathExists(Audio(3)));
+}
+
+TEST_F(ExportTest, EventTimeKindsWithoutADestinationStart) {
+    PcTrack(1, 4800, {.rate = 48000});
+    NewSong();
+    std::string song = ReadText(Adl());
+    const size_t at = song.find("\t\t(SEQ_DEST_START)");
+    song.erase(at, song.find("\r\n", at) + 2 - at);
+    // Entries behind a comment line still count for the numbering.
+    song =
+        WithEvents(song, EntryLine(3, 9, 5, 10, k48) + "\t\t(Note)\tkept\r\n" + EntryLine(1, 8, 4, 10, k48));
+    ASSERT_TRUE(testsupport::WriteText(Adl(), song));
+    EXPECT_EQ(Run(Params({1})).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(ReadText(Adl()), WithEvents(song, EntryLine(4, 1, 1, 4800, k48)));
+}
+
+TEST_F(ExportTest, ExtensibleSourceGetsAPlainPcmFormat) {
+    PcTrack(1, 10);
+    NewSong();
+    PcTrack(1, 100, {.extensible = true});
+    EXPECT_EQ(Run(Params({1})).outcome, ExportOutcome::Finished);
+    const auto bytes = testsupport::ReadBytes(Audio(1));
+    ASSERT_GT(bytes.size(), 38u);
+    const std::vector<uint8_t> fmt(bytes.begin() + 12, bytes.begin() + 38);
+    const std::vector<uint8_t> expected = {'f',  'm', 't', ' ',  18,   0,    0, 0, 1, 0,  1, 0, 0x44,
+                                           0xAC, 0,   0,   0x88, 0x58, 0x01, 0, 2, 0, 16, 0, 0, 0};
+    EXPECT_EQ(fmt, expected);
+    EXPECT_EQ(CardAudio(Audio(1)), Marks(1, 100));
+}
+
+TEST_F(ExportTest, ALeftoverFromACrashIsRemoved) {
+    PcTrack(1, 10);
+    NewSong();
+    ASSERT_TRUE(testsupport::WriteText(CAdlFile::UpdatePath(Adl()), "<ADL>\r\n\t<VERS"));
+    EXPECT_EQ(Run(Params({1})).outcome, ExportOutcome::Finished);
+    EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(Adl())));
+}
+
+TEST_F(ExportTest, JobWithoutAPageMovesTheBar) {
+    PcTrack(1, 3000);
+    PcTrack(2, 1000);
+    NewSong();
+    card::CExportJob job(Params({1, 2}), &m_box);
+    platform::CancelFlag cancel{0};
+    job.RunJob(nullptr, &m_lines, &m_bar, &cancel);
+    EXPECT_EQ(job.Result().outcome, ExportOutcome::Finished);
+    EXPECT_EQ(m_bar.ranges, (std::vector<int64_t>{6000, 2000}));
+    EXPECT_EQ(m_bar.pos, 2000);
+}
+
+// --- Never lose a song -----------------------------------------------------------------------
+
+// What every fault must leave: a song that opens, each event naming a complete file with the audio of
+// its track, no file that no event names, and no temporary file.
+void ExpectSongIsWhole(const std::string& songFolder, const std::string& adlPath, const card::ExportResult& r,
+                       const std::map<int, uint32_t>& lengths) {
+    CAdlFile adl;
+    ASSERT_TRUE(adl.Open(adlPath, true));
+    EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(adlPath)));
+    std::set<std::string> named;
+    ASSERT_EQ(static_cast<size_t>(adl.GetEventCount()), r.written.size());
+    for (int i = 0; i < adl.GetEventCount(); ++i) {
+        const int track = adl.GetEventDestChannel(i);
+        EXPECT_EQ(track, r.written[static_cast<size_t>(i)]);
+        EXPECT_EQ(adl.GetEventDestOut(i).GetSamples(), lengths.at(track));
+        const std::string name = adl.GetEventSourceName(i);
+        named.insert(name);
+        EXPECT_EQ(CardAudio(platform::JoinPath(songFolder, name)), Marks(track, lengths.at(track))) << name;
+    }
+    for (const auto& entry : platform::FindFiles(songFolder, "*.wav"))
+        EXPECT_EQ(named.count(entry.name), 1u) << "file without an event: " << entry.name;
+}
+
+TEST_F(ExportTest, AFailedWriteAnywhereLosesNothing) {
+    const std::map<int, uint32_t> lengths = {{2, 1024}, {5, 3000}, {9, 2500}};
+    for (const auto& [track, samples] : lengths)
+        PcTrack(track, samples);
+    PcTrack(1, 10);
+    NewSong();
+    const std::string song = ReadText(Adl());
+    const std::string expectedWhole = WithEvents(
+        song, EntryLine(1, 1, 2, 1024, k44) + EntryLine(2, 2, 5, 3000, k44) + EntryLine(3, 3, 9, 2500, k44));
+
+    for (bool cardFull : {false, true}) {
+        int failures = 0;
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(testing::Message() << (cardFull ? "card full from write " : "write ") << n);
+            // A fresh copy of the song for each run.
+            for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
+                platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
+            ASSERT_TRUE(testsupport::WriteText(Adl(), song));
+            platform::ScriptedMessageBox box;
+            card::ExportResult r;
+            int64_t writes = 0;
+            {
+                platform::faults::ScopedPlan plan({.failWriteAt = n, .writesStayFailed = cardFull});
+                r = card::RunExport(Params({2, 5, 9}), &box, nullptr, nullptr, nullptr);
+                writes = platform::faults::WriteCount();
+            }
+            ExpectSongIsWhole(SongFolder(), Adl(), r, lengths);
+            if (writes < n) {
+                // The export ran out of writes before the planned failure: it is complete.
+                EXPECT_EQ(r.outcome, ExportOutcome::Finished);
+                EXPECT_EQ(ReadText(Adl()), expectedWhole);
+                break;
+            }
+            ++failures;
+            EXPECT_EQ(r.outcome, ExportOutcome::Failed);
+            ASSERT_EQ(box.Texts().size(), 1u);
+            const std::string failed =
+                r.written.size() < 3 ? Audio(static_cast<int>(r.written.size()) + 1) : std::string("?");
+            EXPECT_TRUE(box.Texts()[0] == "Wave file write error !\nfile : " + failed ||
+                        box.Texts()[0] == "ADL file write error !\nfile : " + Adl())
+                << box.Texts()[0];
+            if (HasFatalFailure() || n > 2000)
+                return;
+        }
+        EXPECT_GT(failures, 30);
+    }
+}
+
+} // namespace
