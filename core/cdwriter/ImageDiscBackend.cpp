@@ -5,6 +5,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <vector>
 
 namespace cdwriter {
@@ -13,6 +16,9 @@ namespace {
 
 // Emit staging progress once a second of audio, not for every sector.
 constexpr long kAddProgressInterval = kBlocksPerSecond;
+// Hand written audio to the disk every 32 MiB while staging, so that making the image durable at
+// the end waits only for the tail instead of the whole disc.
+constexpr uint32_t kWritebackSectors = (32u << 20) / kAudioBlockSize;
 
 std::string Msf(uint32_t sectors) {
     const unsigned perSecond = static_cast<unsigned>(kBlocksPerSecond);
@@ -35,12 +41,18 @@ struct ImageState {
     platform::File bin;
     std::string binTemp, cueTemp;
     uint32_t written = 0; // sectors in the .bin so far
+    uint32_t handedToDisk = 0;
+    int writebackFd = -1; // a second handle on the .bin, only to start its writeback early
     std::vector<ImageTrack> tracks;
     CProgressSinks sinks;
 
     ~ImageState() { Discard(); }
 
     void Discard() {
+        if (writebackFd >= 0)
+            ::close(writebackFd);
+        writebackFd = -1;
+        handedToDisk = 0;
         if (bin.IsOpen())
             bin.Close();
         if (!binTemp.empty())
@@ -52,6 +64,15 @@ struct ImageState {
         tracks.clear();
         trackOpen = false;
         written = 0;
+    }
+
+    void StartWriteback() {
+        if (written - handedToDisk < kWritebackSectors || writebackFd < 0 || !bin.Flush())
+            return;
+        ::sync_file_range(writebackFd, static_cast<off_t>(handedToDisk) * kAudioBlockSize,
+                          static_cast<off_t>(written - handedToDisk) * kAudioBlockSize,
+                          SYNC_FILE_RANGE_WRITE);
+        handedToDisk = written;
     }
 
     HRESULT WriteZeros(uint32_t sectors) {
@@ -174,6 +195,7 @@ public:
                 s.binTemp.clear();
                 return IMAPI_E_FILEACCESS;
             }
+            s.writebackFd = ::open(s.binTemp.c_str(), O_RDONLY | O_CLOEXEC);
         }
         ImageTrack track;
         track.gapStart = s.written;
@@ -202,6 +224,7 @@ public:
             return IMAPI_E_FILEACCESS;
         track.sectors += blocks;
         s.written += blocks;
+        s.StartWriteback();
         if (!s.sinks.Empty() &&
             (track.sectors % kAddProgressInterval == 0 || track.sectors == track.announced))
             s.sinks.AddProgress(static_cast<long>(track.sectors), track.announced);
