@@ -11,6 +11,7 @@ add_executable(pelmora-cli
     ${CMAKE_CURRENT_LIST_DIR}/CmdCard.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Cancel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DemoCard.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CmdDisc.cpp
 )
 target_link_libraries(pelmora-cli PRIVATE pelmora_core PkgConfig::LIBCRYPTO)
 install(TARGETS pelmora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -22,7 +22,7 @@ void CEraseJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
         err = ERR_INIT;
     } else if (!discMaster.SelectRecorderByName(m_params.driveName)) {
         err = ERR_DEVICE;
-    } else if (!discMaster.EraseDisc(0)) {
+    } else if (!discMaster.EraseDisc(m_params.full ? 1 : 0)) {
         // The bar stays where it is; the service goes without being released, as it always did.
         m_result.outcome = EraseOutcome::Failed;
         m_result.errorText = discMaster.GetErrorText();

@@ -15,6 +15,7 @@ namespace cdwriter {
 struct EraseParams {
     IDiscBackend* backend = nullptr;
     std::string driveName; // as the recorder list names it
+    bool full = false;     // a full erase instead of the quick one the dialog does
 };
 
 enum class EraseOutcome { NotRun, Erased, Failed };

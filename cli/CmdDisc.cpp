@@ -1,0 +1,190 @@
+// pelmora-cli cd-image / recorders / burn / erase / eject: audio CDs through the same disc service and
+// jobs as the CD writer page, on a real recorder or into a CUE/BIN image.
+
+#include "Cancel.h"
+#include "Commands.h"
+#include "Terminal.h"
+
+#include "cdwriter/BurnJob.h"
+#include "cdwriter/DiscMaster.h"
+#include "cdwriter/EraseJob.h"
+#include "cdwriter/ImageDiscBackend.h"
+#include "cdwriter/SystemDiscBackend.h"
+#include "cdwriter/TrackInfo.h"
+#include "platform/FileSystem.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace cli {
+namespace {
+
+// Cancel cannot be taken back once recording starts; the terminal just says so.
+class TerminalCancelControl : public platform::ICancelControl {
+public:
+    void EnableCancel(int enable) override {
+        if (!enable)
+            std::fprintf(stderr, "Recording: it can no longer be cancelled.\n");
+    }
+};
+
+bool CheckTracks(const std::vector<std::string>& paths, std::vector<cdwriter::BurnTrack>* tracks) {
+    for (const auto& path : paths) {
+        if (!cdwriter::IsCdAudioFile(path)) {
+            Complain(path + " is not a 44.1 kHz 16-bit stereo WAV file");
+            return false;
+        }
+        tracks->push_back({platform::BaseName(path), path});
+    }
+    return true;
+}
+
+int RunBurnJob(cdwriter::IDiscBackend* backend, int recorderIndex,
+               const std::vector<cdwriter::BurnTrack>& tracks, bool yes) {
+    cdwriter::BurnParams params;
+    params.backend = backend;
+    params.recorderIndex = recorderIndex;
+    params.tracks = tracks;
+    TerminalMessageBox box(yes);
+    TerminalCancelControl cancelControl;
+    TerminalProgress progress;
+    TerminalDetail detail;
+    cdwriter::CBurnJob job(params, &box, &cancelControl);
+    job.RunJob(&detail, &progress, &progress, InstallCancelOnInterrupt());
+    progress.Finish();
+    switch (job.Result().outcome) {
+    case cdwriter::BurnOutcome::Burned:
+        return kExitOk;
+    case cdwriter::BurnOutcome::Cancelled:
+        Complain("cancelled; nothing was recorded");
+        return kExitFailure;
+    default:
+        return kExitFailure;
+    }
+}
+
+// The recorder named by its list name or its index in `pelmora-cli recorders`; -1 when none.
+int FindRecorder(cdwriter::CDiscMaster& master, const std::string& which, std::string* name) {
+    for (int i = 0; i < master.GetRecorderCount(); ++i) {
+        std::string listed;
+        master.GetRecorderName(i, &listed);
+        char* end = nullptr;
+        const long index = std::strtol(which.c_str(), &end, 10);
+        if (listed == which || (!which.empty() && *end == '\0' && index == i)) {
+            *name = listed;
+            return i;
+        }
+    }
+    Complain("no recorder " + which + "; 'pelmora-cli recorders' lists them");
+    return -1;
+}
+
+} // namespace
+
+int RunCdImage(const Args& args) {
+    const std::string& folder = args.positional[0];
+    const std::string& name = args.positional[1];
+    if (name.empty() || name.find('/') != std::string::npos) {
+        Complain("the image name must be a plain file name");
+        return kExitUsage;
+    }
+    std::vector<cdwriter::BurnTrack> tracks;
+    if (!CheckTracks({args.positional.begin() + 2, args.positional.end()}, &tracks))
+        return kExitFailure;
+    if (!platform::IsDirectory(folder) && !platform::CreateDirectory(folder)) {
+        Complain("cannot create the folder " + folder);
+        return kExitFailure;
+    }
+    cdwriter::CImageDiscBackend backend(folder, name);
+    const int status = RunBurnJob(&backend, 0, tracks, args.Has("--yes"));
+    if (status == kExitOk) {
+        std::printf("%s\n%s\n", backend.CuePath().c_str(), backend.BinPath().c_str());
+    }
+    return status;
+}
+
+int RunRecorders(const Args&) {
+    cdwriter::CSystemDiscBackend backend({});
+    cdwriter::CDiscMaster master(&backend);
+    if (!master.InitDiscMaster()) {
+        Complain(master.GetErrorText());
+        return kExitFailure;
+    }
+    for (int i = 0; i < master.GetRecorderCount(); ++i) {
+        std::string name;
+        master.GetRecorderName(i, &name);
+        std::printf("%d\t%s\n", i, name.c_str());
+    }
+    if (master.GetRecorderCount() == 0)
+        std::fprintf(stderr, "No CD recorder found.\n");
+    master.ReleaseDiscMaster();
+    return kExitOk;
+}
+
+int RunBurn(const Args& args) {
+    std::vector<cdwriter::BurnTrack> tracks;
+    if (!CheckTracks({args.positional.begin() + 1, args.positional.end()}, &tracks))
+        return kExitFailure;
+    cdwriter::CSystemDiscBackend backend({});
+    int index = -1;
+    {
+        cdwriter::CDiscMaster master(&backend);
+        if (!master.InitDiscMaster()) {
+            Complain(master.GetErrorText());
+            return kExitFailure;
+        }
+        std::string name;
+        index = FindRecorder(master, args.positional[0], &name);
+        master.ReleaseDiscMaster();
+    }
+    if (index < 0)
+        return kExitFailure;
+    return RunBurnJob(&backend, index, tracks, args.Has("--yes"));
+}
+
+int RunErase(const Args& args) {
+    cdwriter::CSystemDiscBackend backend({});
+    cdwriter::EraseParams params;
+    params.backend = &backend;
+    params.full = args.Has("--full");
+    {
+        cdwriter::CDiscMaster master(&backend);
+        if (!master.InitDiscMaster()) {
+            Complain(master.GetErrorText());
+            return kExitFailure;
+        }
+        const int index = FindRecorder(master, args.positional[0], &params.driveName);
+        master.ReleaseDiscMaster();
+        if (index < 0)
+            return kExitFailure;
+    }
+    TerminalMessageBox box(true);
+    TerminalProgress progress;
+    TerminalDetail detail;
+    cdwriter::CEraseJob job(params, &box);
+    job.RunJob(&detail, &progress, &progress, nullptr);
+    progress.Finish();
+    return job.Result().outcome == cdwriter::EraseOutcome::Erased ? kExitOk : kExitFailure;
+}
+
+int RunEject(const Args& args) {
+    cdwriter::CSystemDiscBackend backend({});
+    cdwriter::CDiscMaster master(&backend);
+    if (!master.InitDiscMaster()) {
+        Complain(master.GetErrorText());
+        return kExitFailure;
+    }
+    std::string name;
+    const int index = FindRecorder(master, args.positional[0], &name);
+    int status = kExitFailure;
+    if (index >= 0) {
+        if (master.SelectRecorder(index) && master.EjectDisc())
+            status = kExitOk;
+        else
+            Complain(master.GetErrorText());
+    }
+    master.ReleaseDiscMaster();
+    return status;
+}
+
+} // namespace cli
