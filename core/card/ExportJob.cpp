@@ -6,6 +6,7 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/Writeback.h"
 #include "wave/Riff.h"
 #include "wave/TrackRenderer.h"
 #include "wave/WaveFile.h"
@@ -32,6 +33,27 @@ public:
 
 private:
     platform::IProgressBar* m_bar;
+};
+
+// Passes the transfer messages on and keeps the card writing while the copy goes on, so that the
+// Sync at the end of each file does not wait for all of it.
+class CCopyTarget : public platform::IMessageTarget {
+public:
+    CCopyTarget(platform::IMessageTarget* next, const std::string& dest) : m_next(next), m_writeback(dest) {}
+    intptr_t Send(unsigned message, uintptr_t wParam, intptr_t lParam) override {
+        if (message == wave::WM_TRANSFER_POS && wParam >= m_started + kWritebackStep) {
+            m_started = wParam;
+            m_writeback.Start();
+        }
+        return m_next ? m_next->Send(message, wParam, lParam) : 0;
+    }
+    void Post(unsigned message, uintptr_t wParam, intptr_t lParam) override { Send(message, wParam, lParam); }
+
+private:
+    static constexpr uintptr_t kWritebackStep = 2u << 20;
+    platform::IMessageTarget* m_next;
+    platform::CWriteback m_writeback;
+    uintptr_t m_started = 0;
 };
 
 ExportResult Stop(ExportResult result, ExportOutcome outcome, platform::IMessageBox* box,
@@ -74,10 +96,11 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
                      platform::IMessageTarget* target, uint32_t* dataSize) {
     wave::CWaveFile file;
     file.SetCancelFlag(cancel);
-    file.SetNotify(target, 0);
     // Create leaves nothing behind when it fails, and never touches a file that is already there.
     if (!file.Create(dest, 2, 16, 44100))
         return CopyStatus::WriteFailed;
+    CCopyTarget copyTarget(target, dest);
+    file.SetNotify(&copyTarget, 0);
     const int imported = file.ImportFile(source);
     CopyStatus status = CopyStatus::Copied;
     if (platform::IsCancelled(cancel)) {
@@ -98,9 +121,12 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
         status = CopyStatus::WriteFailed;
     if (status == CopyStatus::Copied && !SyncFile(dest))
         status = CopyStatus::WriteFailed;
-    if (status != CopyStatus::Copied)
+    // The file's own entry in the folder goes to the card with its Sync; a deleted one is made durable
+    // here, while the entry of the replaced ADL file follows with the folder's sync after the rename.
+    if (status != CopyStatus::Copied) {
         platform::DeleteFile(dest);
-    platform::SyncDirectory(platform::DirName(dest));
+        platform::SyncDirectory(platform::DirName(dest));
+    }
     return status;
 }
 

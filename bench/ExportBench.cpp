@@ -1,0 +1,125 @@
+// Exporting 16 mono 16-bit 44.1 kHz tracks of 3 minutes into a song on a card folder, beside `cp` of
+// the same 16 files into another folder, and `cp` followed by an fsync of each copy (the export
+// flushes every file to the card before it counts). Run in one process so the ratios compare like
+// with like on a shared machine.
+
+#include "card/ExportJob.h"
+#include "card/NewSong.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kRate = 44100;
+constexpr uint32_t kSamples = kRate * 180;
+
+std::string root;
+
+void Cleanup() {
+    if (!root.empty())
+        std::system(("rm -rf '" + root + "'").c_str());
+}
+
+// The PC folder with tr01.wav .. tr16.wav as PC programs write them (44-byte header).
+const std::string& Setup() {
+    if (!root.empty())
+        return root;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pelmora-export-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+        std::abort();
+    root = pattern;
+    std::atexit(Cleanup);
+    platform::CreateDirectory(root + "/pc");
+    platform::CreateDirectory(root + "/card");
+    platform::CreateDirectory(root + "/copy");
+    const uint32_t bytes = kSamples * 2;
+    std::vector<uint8_t> data(bytes);
+    for (int n = 1; n <= 16; ++n) {
+        uint32_t x = 0x9E3779B9u * static_cast<uint32_t>(n);
+        for (auto& b : data) {
+            x = x * 1664525u + 1013904223u;
+            b = static_cast<uint8_t>(x >> 24);
+        }
+        uint8_t h[44] = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
+                         ' ', 16,  0,   0,   0,  1, 0,   1,   0,   0,   0,   0,   0,   0,   0,
+                         0,   0,   2,   0,   16, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
+        auto put = [&h](int at, uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                h[at + i] = static_cast<uint8_t>(v >> (8 * i));
+        };
+        put(4, 36 + bytes);
+        put(24, kRate);
+        put(28, kRate * 2);
+        put(40, bytes);
+        const std::string path = platform::Format("%s/pc/tr%02d.wav", root.c_str(), n);
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(h, 1, 44, f) != 44 || std::fwrite(data.data(), 1, bytes, f) != bytes)
+            std::abort();
+        std::fclose(f);
+    }
+    return root;
+}
+
+void RunShell(const std::string& command) {
+    if (std::system(command.c_str()) != 0)
+        std::abort();
+}
+
+void BM_Export(benchmark::State& state) {
+    const std::string& dir = Setup();
+    card::ExportParams params;
+    params.card = dir + "/card";
+    params.song = "Bench";
+    params.pcFolder = dir + "/pc";
+    params.tracks.fill(true);
+    for (auto _ : state) {
+        state.PauseTiming();
+        RunShell("rm -rf '" + params.card + "/Bench'");
+        if (!card::CreateNewSong(params.card + "/Bench", params.pcFolder, params.tracks, nullptr))
+            std::abort();
+        state.ResumeTiming();
+        const card::ExportResult r = card::RunExport(params, nullptr, nullptr, nullptr, nullptr);
+        if (r.outcome != card::ExportOutcome::Finished || r.written.size() != 16)
+            std::abort();
+    }
+    state.SetBytesProcessed(state.iterations() * 16ll * kSamples * 2);
+}
+
+void Copy(benchmark::State& state, bool sync) {
+    const std::string& dir = Setup();
+    std::string files;
+    for (int n = 1; n <= 16; ++n)
+        files += platform::Format(" '%s/pc/tr%02d.wav'", dir.c_str(), n);
+    const std::string copy = dir + "/copy";
+    for (auto _ : state) {
+        state.PauseTiming();
+        RunShell("rm -f '" + copy + "'/*.wav");
+        state.ResumeTiming();
+        RunShell("cp" + files + " '" + copy + "'" + (sync ? " && sync '" + copy + "'/*.wav" : std::string()));
+    }
+    state.SetBytesProcessed(state.iterations() * 16ll * kSamples * 2);
+}
+
+void BM_Cp(benchmark::State& state) {
+    Copy(state, false);
+}
+void BM_CpThenFsync(benchmark::State& state) {
+    Copy(state, true);
+}
+
+// Run with --benchmark_enable_random_interleaving=true to spread machine load over all three.
+BENCHMARK(BM_Cp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_CpThenFsync)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
+
+} // namespace
+
+BENCHMARK_MAIN();
