@@ -281,8 +281,7 @@ TEST_F(AdlWrite, EventLineFields) {
         uint16_t type;
         uint16_t kind;
         const char* text;
-    } kinds[] = {{2, 2, "(Silence)\tT"}, {3, 1, "(Aux)\tF"}, {4, 0, "(Vid)\tF"},
-                 {5, 3, "(Alt)\tF"},     {0, 1, "(Cut)\tF"}, {9, 1, "(Cut)\tF"}};
+    } kinds[] = {{3, 1, "(Aux)\tF"}, {4, 0, "(Vid)\tF"}, {5, 3, "(Alt)\tF"}, {0, 1, "(Cut)\tF"}, {9, 1, "(Cut)\tF"}};
     for (const auto& k : kinds) {
         AdlEvent other = Cut("b.wav", 2, 10);
         other.m_editType = k.type;
