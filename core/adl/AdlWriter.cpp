@@ -281,8 +281,9 @@ bool CAdlFile::AddEvent(const AdlEvent& event) {
             return false;
         }
     } else if (!FormatLine(&line, "\t\t(Entry)\t%04d\t%s\t%s\t\"%s\"\t1\t%d\t%s\t%s\t%s\t_\r\n", number,
-                           EditTypeText(event.m_editType), event.m_sourceKind == 2 ? "T" : "F", event.m_sourceName,
-                           event.m_destChannel, sourceIn.c_str(), destIn.c_str(), destOut.c_str())) {
+                           EditTypeText(event.m_editType), event.m_sourceKind == 2 ? "T" : "F",
+                           event.m_sourceName, event.m_destChannel, sourceIn.c_str(), destIn.c_str(),
+                           destOut.c_str())) {
         return false;
     }
     return InsertLine("</EVENT_LIST>", line);
@@ -298,6 +299,9 @@ bool CAdlFile::InsertLine(const char* closingTag, const std::string& line) {
 bool CAdlFile::ReplaceRange(int64_t from, int64_t to, const std::string& text) {
     // A file being created is not a song yet: it is changed in place. An existing song is changed
     // only by replacing it whole, so that a failed write never leaves it unreadable.
+    if (m_file.IsReadOnly()) {
+        return false; // opened for reading only: the song must not change
+    }
     if (!m_creating) {
         return ReplaceByNewVersion(from, to, text);
     }

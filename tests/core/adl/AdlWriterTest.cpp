@@ -281,7 +281,8 @@ TEST_F(AdlWrite, EventLineFields) {
         uint16_t type;
         uint16_t kind;
         const char* text;
-    } kinds[] = {{3, 1, "(Aux)\tF"}, {4, 0, "(Vid)\tF"}, {5, 3, "(Alt)\tF"}, {0, 1, "(Cut)\tF"}, {9, 1, "(Cut)\tF"}};
+    } kinds[] = {
+        {3, 1, "(Aux)\tF"}, {4, 0, "(Vid)\tF"}, {5, 3, "(Alt)\tF"}, {0, 1, "(Cut)\tF"}, {9, 1, "(Cut)\tF"}};
     for (const auto& k : kinds) {
         AdlEvent other = Cut("b.wav", 2, 10);
         other.m_editType = k.type;
@@ -384,6 +385,15 @@ TEST_F(AdlWrite, InsertWithoutTheSectionFails) {
     CAdlFile closed;
     EXPECT_FALSE(closed.AddEvent(Cut("x.wav", 1, 10)));
     EXPECT_FALSE(closed.WriteVersion());
+    // A song opened for reading only never changes.
+    const std::string song = SongText(Entry(1));
+    ASSERT_TRUE(WriteText(Path("ro.adl"), song));
+    CAdlFile readOnly;
+    ASSERT_TRUE(readOnly.Open(Path("ro.adl"), true));
+    EXPECT_FALSE(readOnly.AddEvent(Cut("x.wav", 1, 10)));
+    EXPECT_FALSE(readOnly.ClearEvents());
+    readOnly.Close();
+    EXPECT_EQ(ReadText(Path("ro.adl")), song);
 }
 
 TEST_F(AdlWrite, FindLinePositionsAtTheLine) {
