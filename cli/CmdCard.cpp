@@ -7,6 +7,7 @@
 
 #include "adl/AdlFile.h"
 #include "card/CardRules.h"
+#include "card/ExportJob.h"
 #include "card/ImportJob.h"
 #include "platform/FileSystem.h"
 
@@ -142,6 +143,67 @@ int RunMakeDemoCard(const Args& args) {
     for (const auto& song : card::ListSongs(args.positional[0]))
         std::printf("%s\n", card::SongFolderPath(args.positional[0], song).c_str());
     return kExitOk;
+}
+
+} // namespace cli
+
+namespace cli {
+
+int RunExport(const Args& args) {
+    card::ExportParams params;
+    params.pcFolder = args.positional[0];
+    params.card = args.positional[1];
+    params.song = args.positional[2];
+    if (!CheckCard(params.card))
+        return kExitFailure;
+    if (!platform::IsDirectory(params.pcFolder)) {
+        Complain("no folder " + params.pcFolder);
+        return kExitFailure;
+    }
+    if (!args.tracks.empty()) {
+        std::vector<int> tracks;
+        if (!ParseTrackList(args.tracks, &tracks)) {
+            Complain("--tracks takes numbers 1 to 16 such as 1,3,5-8");
+            return kExitUsage;
+        }
+        const auto present = card::FindPcTrackFiles(params.pcFolder);
+        for (int t : tracks) {
+            if (!present[static_cast<size_t>(t - 1)]) {
+                Complain("no " + card::TrackFilePath(params.pcFolder, t));
+                return kExitFailure;
+            }
+            params.tracks[static_cast<size_t>(t - 1)] = true;
+        }
+    } else {
+        params.tracks = card::FindPcTrackFiles(params.pcFolder);
+    }
+
+    TerminalMessageBox box(args.Has("--yes"));
+    switch (card::PrepareExport(params, &box)) {
+    case card::ExportCommand::Run:
+    case card::ExportCommand::RunNewSong:
+        break;
+    default:
+        if (box.Unanswered())
+            return kExitFailure;
+        return kExitFailure;
+    }
+    TerminalProgress progress;
+    platform::CancelFlag* cancel = InstallCancelOnInterrupt();
+    const card::ExportResult result = card::RunExport(params, &box, &progress, &progress, cancel);
+    progress.Finish();
+    for (size_t i = 0; i < result.written.size() && i < result.files.size(); ++i)
+        std::printf("TR%d -> %s\n", result.written[i],
+                    card::AudioFilePath(params.card, params.song, result.files[i]).c_str());
+    switch (result.outcome) {
+    case card::ExportOutcome::Finished:
+        return kExitOk;
+    case card::ExportOutcome::Cancelled:
+        Complain("export cancelled; the file being copied was removed");
+        return kExitFailure;
+    default:
+        return kExitFailure;
+    }
 }
 
 } // namespace cli

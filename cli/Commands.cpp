@@ -27,6 +27,18 @@ const std::vector<Command>& AllCommands() {
          3,
          3,
          RunImport},
+        {"export",
+         "export PCDIR CARD SONG [--tracks LIST] [--yes]",
+         "copy trNN.wav files into a song",
+         "Copies PCDIR/tr01.wav .. tr16.wav (mono, 16 bits, the song's rate) into SONG on the card folder\n"
+         "CARD as new audio files entered in the song's event list. A song that does not exist is created\n"
+         "first (at the rate of the lowest-numbered track file). --tracks takes a list such as 1,3,5-8\n"
+         "(default: every track file in PCDIR); --yes answers OK to the questions. Ctrl-C cancels; the file\n"
+         "being copied is removed and the song keeps every track finished before.",
+         {"--tracks", "--yes"},
+         3,
+         3,
+         RunExport},
         {"cd-image",
          "cd-image OUTDIR NAME WAV...",
          "write an audio CD image (CUE/BIN)",

@@ -30,6 +30,7 @@ const Command* FindCommand(const std::string& name);
 // Handlers.
 int RunSongs(const Args& args);
 int RunImport(const Args& args);
+int RunExport(const Args& args);
 int RunMakeDemoCard(const Args& args);
 int RunCdImage(const Args& args);
 int RunRecorders(const Args& args);

@@ -47,6 +47,25 @@ std::string TrackFilePath(const std::string& pcFolder, int track) {
     return platform::JoinPath(pcFolder, platform::Format("tr%02d.wav", track));
 }
 
+int TrackOfPcFileName(const std::string& fileName) {
+    const auto dot = fileName.rfind('.');
+    const std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    for (int n = 1; n <= kTrackCount; ++n)
+        if (stem == platform::Format("tr%02d", n) || stem == platform::Format("TR%02d", n))
+            return n;
+    return 0;
+}
+
+std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder) {
+    std::array<bool, kTrackCount> tracks{};
+    for (const auto& entry : platform::FindFiles(pcFolder, "*.wav")) {
+        const int n = TrackOfPcFileName(entry.name);
+        if (n > 0 && !(entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY))
+            tracks[static_cast<size_t>(n - 1)] = true;
+    }
+    return tracks;
+}
+
 std::string SampleRateText(int sampleRateCode) {
     const uint32_t rate = wave::SampleRateOfCode(sampleRateCode);
     return rate ? std::to_string(rate) : std::string();

@@ -24,6 +24,12 @@ std::string MixFolderPath(const std::string& card, const std::string& song);
 // tr01.wav .. tr16.wav in a PC folder.
 std::string TrackFilePath(const std::string& pcFolder, int track);
 
+// The track a PC file stands for: 1..16 when the name before its last "." is exactly "tr%02d" or
+// "TR%02d" of that track (so Tr03.wav matches nothing), else 0.
+int TrackOfPcFileName(const std::string& fileName);
+// Tracks for which the PC folder's "*.wav" listing holds a matching file.
+std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder);
+
 // "48000", "44100", "22050" for sample-rate codes 1, 2, 3; empty for any other.
 std::string SampleRateText(int sampleRateCode);
 
