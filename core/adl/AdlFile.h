@@ -143,7 +143,9 @@ public:
     CTimeCode GetEventDestOut(int index) const;
 
     // --- Writing (implemented in AdlWriter.cpp) ---
-    // Lines end in CR LF; section tags are indented by one tab, content lines by two.
+    // Lines end in CR LF; section tags are indented by one tab, content lines by two. A file made by
+    // Create is changed in place; a file opened with Open is replaced whole by each change (built
+    // beside it under UpdatePath, synced, renamed over it), so a failed write leaves it as it was.
 
     // Creates a new .adl/.ADL file (fails when it exists) and writes "<ADL>\r\n".
     bool Create(const std::string& path);
