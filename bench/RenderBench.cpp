@@ -3,7 +3,7 @@
 // same bytes once. Also: a message target that does a cross-thread round trip per message, and peak
 // memory of 1- and 3-minute songs (it must not grow with the song).
 //
-// Usage: RenderBench [minutes=3] [rounds=3] [folder=/tmp]
+// Usage: pelmora_bench_render [minutes=3] [rounds=3] [folder=/tmp]
 
 #include "adl/TimeCode.h"
 #include "card/ImportJob.h"

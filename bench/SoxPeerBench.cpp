@@ -2,7 +2,7 @@
 // (trim, generated silence and concatenation of the same regions), in the same run, and checks that
 // both give the same samples. Reports our time as a ratio of the sox time.
 //
-// Usage: SoxPeerBench [minutes=3] [rounds=5] [folder=/tmp]
+// Usage: pelmora_bench_soxpeer [minutes=3] [rounds=5] [folder=/tmp]
 
 #include "adl/AdlFile.h"
 #include "card/ImportJob.h"

@@ -3,7 +3,7 @@
 // is the floor for reading and writing the same bytes once. The recorder makes its image durable
 // before naming it, so `cp` followed by `sync` of the copies is shown as well. Medians of the rounds.
 //
-// Usage: StageBench [rounds=3] [folder=/tmp]
+// Usage: pelmora_bench_stage [rounds=3] [folder=/tmp]
 
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/ImageDiscBackend.h"

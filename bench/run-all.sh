@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs every benchmark of the project in one go on an optimised build and prints a table of ratios
+# against the baselines measured in the same run (cp of the same bytes, a byte-per-read reader, sox).
+# Usage: bench/run-all.sh [scratch-folder]   (default /tmp; it needs about 2 GB free)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scratch=${1:-/tmp}
+
+scripts/setup.sh
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" >/dev/null
+bin=build/release/bench
+log=$(mktemp -d)
+trap 'rm -rf "$log"' EXIT
+
+run() { # name, command...
+    local name=$1; shift
+    echo "== $name" >&2
+    "$@" | tee "$log/$name.txt" >&2
+}
+
+run adl "$bin/pelmora_bench_adl" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_format=json --benchmark_out="$log/adl.json" --benchmark_out_format=json >/dev/null
+run export "$bin/pelmora_bench_export" --benchmark_format=json --benchmark_out="$log/export.json" \
+    --benchmark_out_format=json >/dev/null
+run render "$bin/pelmora_bench_render" 3 3 "$scratch"
+run stage "$bin/pelmora_bench_stage" 3 "$scratch"
+run soxpeer "$bin/pelmora_bench_soxpeer" 3 5 "$scratch"
+
+python3 - "$log" <<'PY'
+import json, re, sys, os
+log = sys.argv[1]
+
+def gb(name):
+    data = json.load(open(os.path.join(log, name + ".json")))
+    times = {}
+    for b in data["benchmarks"]:
+        if b.get("aggregate_name", "median") in ("median",) or "aggregate_name" not in b:
+            times.setdefault(b["run_name"], []).append(b["real_time"])
+    return {k: sorted(v)[len(v) // 2] for k, v in times.items()}
+
+def grab(name, pattern):
+    m = re.search(pattern, open(os.path.join(log, name + ".txt")).read())
+    return float(m.group(1)) if m else float("nan")
+
+rows = []
+a = gb("adl")
+rows.append(("ADL open, 5000 entries", "read(2) per byte", a["BM_AdlOpen_Buffered"] / a["BM_AdlOpen_ReadPerByte"],
+             "<= 0.05"))
+e = gb("export")
+rows.append(("export 16 x 3 min", "cp", e["BM_Export"] / e["BM_Cp"], "<= 1.3"))
+rows.append(("export 16 x 3 min", "cp + fsync", e["BM_Export"] / e["BM_CpThenFsync"], ""))
+rows.append(("render 16 x 3 min, no-op target", "cp", grab("render", r"no-op target:.*=\s*([\d.]+)x"), "<= 1.3"))
+rows.append(("render, cross-thread target", "cp", grab("render", r"cross-thread target:.*=\s*([\d.]+)x"), ""))
+rows.append(("stage + image a 74-min disc", "cp", grab("stage", r"cp\s+:.*ratio ([\d.]+)x"), "<= 1.3"))
+rows.append(("stage + image a 74-min disc", "cp + sync", grab("stage", r"cp \+ sync\s+:.*ratio ([\d.]+)x"), ""))
+rows.append(("render one track", "sox pipeline", grab("soxpeer", r"=\s*([\d.]+)x sox"), ""))
+print()
+print(f"{'benchmark':36} {'baseline':18} {'ratio':>7}  target")
+for name, base, ratio, target in rows:
+    print(f"{name:36} {base:18} {ratio:7.2f}  {target}")
+PY
