@@ -212,28 +212,29 @@ bool CAdlFile::WriteTempoMap(const AdlTempoMap& tempoMap, uint32_t mask) {
 
 int CAdlFile::NextNumber(const char* openingTag, const char* closingTag, const char* keyword) {
     // Every numbered line of the section counts, also those behind a comment or other line, so
-    // that a new line never repeats a number.
+    // that a new line never repeats a number. 0 when the section cannot be read to its end: a
+    // number guessed from part of it could repeat one.
+    char line[kLineBufferSize];
+    if (!FindLine(openingTag) || !ReadLine(line)) {
+        return 0;
+    }
     int highest = 0;
-    if (FindLine(openingTag)) {
-        char line[kLineBufferSize];
-        ReadLine(line);
-        while (ReadLine(line)) {
-            if (std::strstr(line, closingTag) != nullptr) {
-                break;
-            }
-            CLineFields fields(line);
-            const char* first = fields.Next();
-            if (first == nullptr || std::strcmp(first, keyword) != 0) {
-                continue;
-            }
-            const char* number = fields.Next();
-            if (number != nullptr) {
-                highest = std::max(
-                    highest, static_cast<int>(std::clamp(std::strtol(number, nullptr, 10), 0L, 65535L)));
-            }
+    while (ReadLine(line)) {
+        if (std::strstr(line, closingTag) != nullptr) {
+            return highest + 1;
+        }
+        CLineFields fields(line);
+        const char* first = fields.Next();
+        if (first == nullptr || std::strcmp(first, keyword) != 0) {
+            continue;
+        }
+        const char* number = fields.Next();
+        if (number != nullptr) {
+            highest =
+                std::max(highest, static_cast<int>(std::clamp(std::strtol(number, nullptr, 10), 0L, 65535L)));
         }
     }
-    return highest + 1;
+    return 0;
 }
 
 bool CAdlFile::AddTrack(const AdlTrack& track) {
@@ -254,7 +255,8 @@ bool CAdlFile::AddLocate(const AdlLocate& locate) {
     }
     const int number = NextNumber("<MEMLIST>", "</MEMLIST>", "(Memory)");
     std::string line;
-    if (!FormatLine(&line, "\t\t(Memory)\t%02d\t\"%s\"\t%s\r\n", number, locate.m_name, time.c_str())) {
+    if (number == 0 ||
+        !FormatLine(&line, "\t\t(Memory)\t%02d\t\"%s\"\t%s\r\n", number, locate.m_name, time.c_str())) {
         return false;
     }
     return InsertLine("</MEMLIST>", line);
@@ -272,6 +274,9 @@ bool CAdlFile::AddEvent(const AdlEvent& event) {
         return false;
     }
     const int number = NextNumber("<EVENT_LIST>", "</EVENT_LIST>", "(Entry)");
+    if (number == 0) {
+        return false;
+    }
     std::string line;
     if (event.m_editType == 2) {
         // A silence carries no source fields: written with them, the reader would take the source kind

@@ -112,10 +112,14 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
         // The recorder reads only a plain PCM format chunk.
         uint16_t tag = 0, channels = 0, bits = 0;
         uint32_t rate = 0;
-        if (file.GetFormatTag(&tag) && tag == 0xFFFE && IsExtensiblePcm(source) &&
-            !(file.GetFormat(&channels, &bits, &rate) && file.SetFormat(channels, bits, rate)))
+        if (!file.GetFormatTag(&tag) ||
+            (tag == 0xFFFE && IsExtensiblePcm(source) &&
+             !(file.GetFormat(&channels, &bits, &rate) && file.SetFormat(channels, bits, rate))))
             status = CopyStatus::WriteFailed;
+        // A size that cannot be read back is no empty source: the track must not vanish unreported.
         *dataSize = file.GetChunkSize(wave::CWaveFile::CHUNK_DATA);
+        if (*dataSize == 0 && file.GetLastError() != 0)
+            status = CopyStatus::WriteFailed;
     }
     if (!file.Close() && status == CopyStatus::Copied)
         status = CopyStatus::WriteFailed;

@@ -458,4 +458,32 @@ TEST_F(AdlWrite, AFailedWriteLeavesTheSongAsItWas) {
     }
 }
 
+TEST_F(AdlWrite, AFailedReadNeverRepeatsANumber) {
+    const std::string song = SongText(Entry(1) + Entry(2));
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        CAdlFile a;
+        ASSERT_TRUE(WriteText(Path(), song));
+        ASSERT_TRUE(a.Open(Path(), false));
+        bool added = false;
+        int64_t reads = 0;
+        {
+            platform::faults::ScopedPlan plan({.failReadAt = n});
+            added = a.AddEvent(Cut("c.wav", 1, 10));
+            reads = platform::faults::ReadCount();
+        }
+        a.Close();
+        const std::string text = ReadText(Path());
+        if (added) {
+            EXPECT_NE(text.find("\t\t(Entry)\t0003\t(Cut)\tF\t\"c.wav\""), std::string::npos);
+        } else {
+            EXPECT_EQ(text, song);
+        }
+        if (reads < n) {
+            EXPECT_TRUE(added);
+            break;
+        }
+    }
+}
+
 } // namespace
