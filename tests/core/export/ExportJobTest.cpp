@@ -524,7 +524,7 @@ TEST_F(ExportTest, AFailedWriteAnywhereLosesNothing) {
     }
 }
 
-TEST_F(ExportTest, AFailedReadAnywhereLosesNothing) {
+TEST_F(ExportTest, AFailedReadOrOpenAnywhereLosesNothing) {
     const std::map<int, uint32_t> lengths = {{2, 1024}, {5, 3000}, {9, 2500}};
     for (const auto& [track, samples] : lengths)
         PcTrack(track, samples);
@@ -533,27 +533,31 @@ TEST_F(ExportTest, AFailedReadAnywhereLosesNothing) {
     const std::string song = ReadText(Adl());
     const std::string expectedWhole = WithEvents(
         song, EntryLine(1, 1, 2, 1024, k44) + EntryLine(2, 2, 5, 3000, k44) + EntryLine(3, 3, 9, 2500, k44));
-    for (int n = 1;; ++n) {
-        SCOPED_TRACE(testing::Message() << "read " << n);
-        for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
-            platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
-        ASSERT_TRUE(testsupport::WriteText(Adl(), song));
-        platform::ScriptedMessageBox box;
-        card::ExportResult r;
-        int64_t reads = 0;
-        {
-            platform::faults::ScopedPlan plan({.failReadAt = n});
-            r = card::RunExport(Params({2, 5, 9}), &box, nullptr, nullptr, nullptr);
-            reads = platform::faults::ReadCount();
+    for (bool opens : {false, true}) {
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(testing::Message() << (opens ? "open " : "read ") << n);
+            for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
+                platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
+            ASSERT_TRUE(testsupport::WriteText(Adl(), song));
+            platform::ScriptedMessageBox box;
+            card::ExportResult r;
+            int64_t calls = 0;
+            {
+                platform::faults::Plan plan;
+                (opens ? plan.failOpenAt : plan.failReadAt) = n;
+                platform::faults::ScopedPlan armed(plan);
+                r = card::RunExport(Params({2, 5, 9}), &box, nullptr, nullptr, nullptr);
+                calls = opens ? platform::faults::OpenCount() : platform::faults::ReadCount();
+            }
+            ExpectSongIsWhole(SongFolder(), Adl(), r, lengths);
+            // A failed look at a size or a format only changes a check; any other stops with a message.
+            if (r.outcome == ExportOutcome::Finished)
+                EXPECT_EQ(ReadText(Adl()), expectedWhole);
+            else
+                EXPECT_EQ(box.Texts().size(), 1u);
+            if (calls < n || HasFatalFailure() || n > 5000)
+                break;
         }
-        ExpectSongIsWhole(SongFolder(), Adl(), r, lengths);
-        // A failed read of a size or a format only changes a check; any other stops with a message.
-        if (r.outcome == ExportOutcome::Finished)
-            EXPECT_EQ(ReadText(Adl()), expectedWhole);
-        else
-            EXPECT_EQ(box.Texts().size(), 1u);
-        if (reads < n || HasFatalFailure() || n > 5000)
-            break;
     }
 }
 
