@@ -93,32 +93,45 @@ bool ExerciseAdl(const uint8_t* data, size_t size, const std::string& workDir) {
     return opened;
 }
 
-bool CheckTimeCodeRoundTrip(const uint8_t* data, size_t size) {
-    if (size == 0)
-        return true;
-    char text[64] = {};
-    std::memcpy(text, data + 1, std::min(size - 1, sizeof text - 1));
-    const int startRate = data[0] % 5; // 0 keeps the default kind
+namespace {
 
-    CTimeCode parsed;
-    parsed.SetRateKind(startRate);
-    if (!parsed.Parse(text))
-        return true;
-    // A 29.97 fps text whose position passed 2^32 can land between two samples (remainder 1000 of
-    // 1001); such a position formats as the next one, a known and accepted rounding.
-    const bool ntsc =
-        parsed.GetFrameKind() == CTimeCode::FPS_2997 || parsed.GetFrameKind() == CTimeCode::FPS_2997_DROP;
-    if (ntsc && parsed.GetSamples() % 1001 == 1000)
-        return true;
+// The text form of value must read back as the same position with the same kinds. A 29.97 fps
+// position between two samples (remainder 1000 of 1001) reads back as the next one: a known rounding.
+bool FormatsBack(const CTimeCode& value) {
     char formatted[CTimeCode::kTextBufferSize];
-    parsed.Format(formatted);
+    value.Format(formatted);
     if (formatted[0] == '\0')
         return true; // these kinds have no text form
     if (std::strlen(formatted) != CTimeCode::kTextLength)
         return false;
+    const bool ntsc =
+        value.GetFrameKind() == CTimeCode::FPS_2997 || value.GetFrameKind() == CTimeCode::FPS_2997_DROP;
+    const uint32_t expected = value.GetSamples() + (ntsc && value.GetSamples() % 1001 == 1000 ? 1 : 0);
     CTimeCode again;
-    return again.Parse(formatted) && again.GetSamples() == parsed.GetSamples() &&
-           again.GetFrameKind() == parsed.GetFrameKind() && again.GetRateKind() == parsed.GetRateKind();
+    return again.Parse(formatted) && again.GetSamples() == expected &&
+           again.GetFrameKind() == value.GetFrameKind() && again.GetRateKind() == value.GetRateKind();
+}
+
+} // namespace
+
+bool CheckTimeCodeRoundTrip(const uint8_t* data, size_t size) {
+    if (size == 0)
+        return true;
+    if ((data[0] & 0x80) != 0) {
+        // Any position and kinds, as the export formats computed positions.
+        if (size < 7)
+            return true;
+        CTimeCode value;
+        const uint32_t samples = static_cast<uint32_t>(data[1]) | static_cast<uint32_t>(data[2]) << 8 |
+                                 static_cast<uint32_t>(data[3]) << 16 | static_cast<uint32_t>(data[4]) << 24;
+        value.Set(samples, static_cast<uint8_t>(data[5] % 7), static_cast<uint8_t>(data[6] % 5));
+        return FormatsBack(value);
+    }
+    char text[64] = {};
+    std::memcpy(text, data + 1, std::min(size - 1, sizeof text - 1));
+    CTimeCode parsed;
+    parsed.SetRateKind(data[0] % 5); // 0 keeps the default kind
+    return !parsed.Parse(text) || FormatsBack(parsed);
 }
 
 bool ExerciseWave(const uint8_t* data, size_t size, const std::string& workDir) {

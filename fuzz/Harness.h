@@ -12,9 +12,10 @@ namespace fuzzing {
 // Returns whether the read-only open succeeded.
 bool ExerciseAdl(const uint8_t* data, size_t size, const std::string& workDir);
 
-// Byte 0 picks the sample-rate kind the value starts with (a blank sub-frame separator keeps it); the
-// rest, up to its first NUL, is parsed. Returns false only when a parsed time code does not format
-// back to text that parses to the same position.
+// Byte 0 below 0x80: it picks the sample-rate kind the value starts with (a blank sub-frame separator
+// keeps it) and the rest, up to its first NUL, is parsed. Byte 0 from 0x80: bytes 1-4 are a position
+// and bytes 5 and 6 the frame-rate and sample-rate kinds. Returns false only when the value's text form
+// does not read back as the same position.
 bool CheckTimeCodeRoundTrip(const uint8_t* data, size_t size);
 
 // Opens the bytes as a WAV file and reads its format and chunk sizes, then copies audio from it into a

@@ -37,7 +37,7 @@ struct Kept {
 
 // One row per kept input; the file name says what was wrong.
 const Kept kKept[] = {
-    // Passes 2^32 samples and lands between two 29.97 fps samples; the harness lets the rounding pass.
+    // Passes 2^32 samples and lands between two 29.97 fps samples: reads back as the next one, as expected.
     {"timecode-2997-wrapped-between-samples.txt", Target::TimeCode, true},
 };
 
