@@ -3,6 +3,7 @@
 #include "adl/AdlFile.h"
 #include "card/NewSong.h"
 #include "card/SongName.h"
+#include "card/TrackSource.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -149,7 +150,7 @@ std::string TracksProblem(const ExportParams& params) {
         wave::CWaveFile file;
         uint16_t channels = 0, bits = 0;
         uint32_t rate = 0;
-        if (file.Open(TrackFilePath(params.pcFolder, n), 1)) {
+        if (file.Open(PcTrackSourcePath(params.pcFolder, n), 1)) {
             if (!file.GetFormat(&channels, &bits, &rate))
                 channels = bits = 0, rate = 0;
             file.Close();
@@ -229,7 +230,7 @@ uint64_t GetTransferSize(const std::string& pcFolder, const std::array<bool, kTr
         if (!tracks[n - 1])
             continue;
         wave::CWaveFile file;
-        if (!file.Open(TrackFilePath(pcFolder, n), 1))
+        if (!file.Open(PcTrackSourcePath(pcFolder, n), 1))
             continue;
         // What is written: our header up to the audio, then the audio itself.
         total += wave::kAudioOffset + static_cast<uint64_t>(file.GetChunkSize(wave::CWaveFile::CHUNK_DATA));
@@ -296,7 +297,7 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
         }
         if (status)
             status->SetText(platform::Format("PC to ZT   Track%d", n));
-        const std::string source = TrackFilePath(params.pcFolder, n);
+        const std::string source = PcTrackSourcePath(params.pcFolder, n);
         const std::string name = NextAudioFileName(songFolder);
         if (name.empty()) {
             result = Stop(result, ExportOutcome::Failed, box, "Can't create wave file more !");

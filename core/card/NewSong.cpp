@@ -1,6 +1,7 @@
 #include "card/NewSong.h"
 
 #include "adl/AdlFile.h"
+#include "card/TrackSource.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -131,7 +132,7 @@ bool CreateNewSong(const std::string& songPath, const std::string& pcFolder,
     if (first != 0) {
         wave::CWaveFile source;
         uint16_t channels = 0, bits = 0;
-        if (source.Open(TrackFilePath(pcFolder, first), 1)) {
+        if (source.Open(PcTrackSourcePath(pcFolder, first), 1)) {
             if (!source.GetFormat(&channels, &bits, &rate)) {
                 rate = 0;
             }

@@ -355,6 +355,18 @@ TEST_F(ExportTest, NextFreeFileNames) {
     EXPECT_EQ(CardAudio(Audio(4)), Marks(2, 20));
 }
 
+TEST_F(ExportTest, TrackFilesNamedInCapitals) {
+    ASSERT_TRUE(WritePcTrack(m_pc / "TR02.wav", 2, 300, {.rate = 22050}));
+    ASSERT_TRUE(WritePcTrack(m_pc / "Tr03.wav", 3, 300)); // stands for no track
+    platform::ScriptedMessageBox quiet;
+    ASSERT_TRUE(card::CreateNewSong(SongFolder(), Pc(), Params({2}).tracks, &quiet));
+    EXPECT_EQ(Run(Params({2})).outcome, ExportOutcome::Finished);
+    EXPECT_EQ(CardAudio(Audio(1)), Marks(2, 300));
+    EXPECT_EQ(card::GetTransferSize(Pc(), Params({2, 3}).tracks), 32768u + 600u);
+    EXPECT_EQ(Run(Params({3})).outcome, ExportOutcome::Refused);
+    EXPECT_EQ(m_box.Texts(), std::vector<std::string>{"Sampling Frequency not matched!"});
+}
+
 TEST_F(ExportTest, AllFileNamesTaken) {
     PcTrack(1, 10);
     NewSong();
