@@ -66,6 +66,43 @@ void QueryAll(const CAdlFile& adl) {
     }
 }
 
+struct WaveFacts {
+    bool riff = false;
+    bool hasFormat = false;
+    uint16_t channels = 0, bits = 0, tag = 0;
+    uint32_t rate = 0;
+    uint32_t dataSize = 0;
+    // Laid out as this program writes files: the header claims the file's length and the "data"
+    // header sits right before offset 32768.
+    bool sound = false;
+};
+
+// Everything the queries tell about a file (each of them run, even where one answer implies another).
+WaveFacts ReadFacts(const std::string& path) {
+    WaveFacts f;
+    wave::CWaveFile file;
+    if (!file.Open(path, 1))
+        return f;
+    f.hasFormat = file.GetFormat(&f.channels, &f.bits, &f.rate) && file.GetFormatTag(&f.tag);
+    const uint64_t riffSize = file.GetRiffSize();
+    f.riff = riffSize != 0;
+    for (int kind = 0; kind <= 4; ++kind)
+        file.GetChunkSize(kind);
+    f.dataSize = file.GetChunkSize(wave::CWaveFile::CHUNK_DATA);
+    file.Close();
+
+    platform::File raw;
+    uint8_t header[8] = {};
+    if (raw.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) &&
+        raw.Seek(wave::kAudioOffset - 8, platform::Whence::Begin) >= 0 && raw.Read(header, 8) == 8) {
+        const uint32_t size = static_cast<uint32_t>(header[4]) | static_cast<uint32_t>(header[5]) << 8 |
+                              static_cast<uint32_t>(header[6]) << 16 | static_cast<uint32_t>(header[7]) << 24;
+        f.sound = std::memcmp(header, "data", 4) == 0 && size == f.dataSize &&
+                  static_cast<int64_t>(riffSize) == raw.Size();
+    }
+    return f;
+}
+
 uint32_t Fnv1a(const uint8_t* data, size_t size) {
     uint32_t h = 2166136261u;
     for (size_t i = 0; i < size; ++i)
@@ -75,22 +112,23 @@ uint32_t Fnv1a(const uint8_t* data, size_t size) {
 
 } // namespace
 
-bool ExerciseAdl(const uint8_t* data, size_t size, const std::string& workDir) {
+Outcome ExerciseAdl(const uint8_t* data, size_t size, const std::string& workDir) {
     const std::string path = platform::JoinPath(workDir, "input.adl");
     if (!WriteInput(path, data, size))
-        return false;
-    bool opened = false;
-    for (bool readOnly : {true, false}) {
+        return Outcome::Refused;
+    bool opened[2] = {};
+    for (int readOnly = 1; readOnly >= 0; --readOnly) {
         CAdlFile adl;
-        const bool ok = adl.Open(path, readOnly);
-        if (readOnly)
-            opened = ok;
-        if (ok) {
+        opened[readOnly] = adl.Open(path, readOnly != 0);
+        if (opened[readOnly]) {
             QueryAll(adl);
             adl.Close();
         }
     }
-    return opened;
+    // The access asked for must not change what a file reads as.
+    if (opened[0] != opened[1])
+        return Outcome::Broken;
+    return opened[1] ? Outcome::Accepted : Outcome::Refused;
 }
 
 namespace {
@@ -114,73 +152,70 @@ bool FormatsBack(const CTimeCode& value) {
 
 } // namespace
 
-bool CheckTimeCodeRoundTrip(const uint8_t* data, size_t size) {
+Outcome CheckTimeCodeRoundTrip(const uint8_t* data, size_t size) {
     if (size == 0)
-        return true;
+        return Outcome::Refused;
     if ((data[0] & 0x80) != 0) {
         // Any position and kinds, as the export formats computed positions.
         if (size < 7)
-            return true;
+            return Outcome::Refused;
         CTimeCode value;
         const uint32_t samples = static_cast<uint32_t>(data[1]) | static_cast<uint32_t>(data[2]) << 8 |
                                  static_cast<uint32_t>(data[3]) << 16 | static_cast<uint32_t>(data[4]) << 24;
         value.Set(samples, static_cast<uint8_t>(data[5] % 7), static_cast<uint8_t>(data[6] % 5));
-        return FormatsBack(value);
+        return FormatsBack(value) ? Outcome::Accepted : Outcome::Broken;
     }
     char text[64] = {};
     std::memcpy(text, data + 1, std::min(size - 1, sizeof text - 1));
     CTimeCode parsed;
     parsed.SetRateKind(data[0] % 5); // 0 keeps the default kind
-    return !parsed.Parse(text) || FormatsBack(parsed);
+    if (!parsed.Parse(text))
+        return Outcome::Refused;
+    return FormatsBack(parsed) ? Outcome::Accepted : Outcome::Broken;
 }
 
-bool ExerciseWave(const uint8_t* data, size_t size, const std::string& workDir) {
+Outcome ExerciseWave(const uint8_t* data, size_t size, const std::string& workDir) {
     const std::string source = platform::JoinPath(workDir, "input.wav");
     const std::string target = platform::JoinPath(workDir, "copy.wav");
     if (!WriteInput(source, data, size))
-        return false;
+        return Outcome::Refused;
 
-    bool isWave = false;
-    uint32_t dataSize = 0;
-    {
-        wave::CWaveFile in;
-        if (in.Open(source, 1)) {
-            uint16_t channels = 0, bits = 0, tag = 0;
-            uint32_t rate = 0;
-            in.GetFormat(&channels, &bits, &rate);
-            in.GetFormatTag(&tag);
-            isWave = in.GetRiffSize() != 0;
-            for (int kind = 0; kind <= 4; ++kind)
-                in.GetChunkSize(kind);
-            dataSize = in.GetChunkSize(wave::CWaveFile::CHUNK_DATA);
-            in.Close();
-        }
-    }
-
+    WaveFacts in = ReadFacts(source);
     // Offsets and a second count come from the input so the fuzzer can steer them; counts stay small
     // because a claimed size can be far larger than the file.
     const uint32_t h = Fnv1a(data, size);
-    const uint32_t counts[2] = {std::min<uint32_t>(dataSize, 1u << 16), (h >> 20) & 0x3FFF};
+    const uint32_t counts[2] = {std::min<uint32_t>(in.dataSize, 1u << 16), (h >> 20) & 0x3FFF};
     const uint32_t sourceOffsets[2] = {0, h & 0x3FFF};
     const uint32_t destOffsets[2] = {0, (h >> 6) & 0x3FFF};
     for (int i = 0; i < 2; ++i) {
         platform::DeleteFile(target);
         wave::CWaveFile out;
-        if (out.Create(target, 1, 16, 44100)) {
-            out.CopyFrom(source, counts[i], sourceOffsets[i], destOffsets[i]);
-            out.Close();
+        if (!out.Create(target, 1, 16, 44100))
+            continue;
+        const bool copied = out.CopyFrom(source, counts[i], sourceOffsets[i], destOffsets[i]) != 0;
+        if (out.Close() && copied) {
+            // A successful copy into a new file: its audio is exactly what was asked for, in place.
+            const WaveFacts made = ReadFacts(target);
+            if (!made.sound || made.dataSize != destOffsets[i] + counts[i])
+                return Outcome::Broken;
         }
     }
     platform::DeleteFile(target);
     {
         wave::CWaveFile out;
         if (out.Create(target, 2, 16, 44100)) {
-            out.ImportFile(source);
-            out.Close();
+            const bool imported = out.ImportFile(source) != 0;
+            if (out.Close() && imported) {
+                const WaveFacts made = ReadFacts(target);
+                if (!made.sound || made.dataSize != in.dataSize ||
+                    (in.hasFormat && (made.channels != in.channels || made.bits != in.bits ||
+                                      made.rate != in.rate || made.tag != in.tag)))
+                    return Outcome::Broken;
+            }
         }
     }
     platform::DeleteFile(target);
-    return isWave;
+    return in.riff ? Outcome::Accepted : Outcome::Refused;
 }
 
 std::string ProcessWorkDir() {

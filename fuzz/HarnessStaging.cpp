@@ -7,25 +7,25 @@
 
 namespace fuzzing {
 
-bool ExerciseStaging(const uint8_t* data, size_t size, const std::string& workDir) {
+Outcome ExerciseStaging(const uint8_t* data, size_t size, const std::string& workDir) {
     const std::string path = platform::JoinPath(workDir, "track.wav");
     {
         platform::File file;
         if (!file.Open(path, platform::Access::ReadWrite, platform::Disposition::CreateAlways))
-            return false;
+            return Outcome::Refused;
         const bool written = size == 0 || file.Write(data, size) == static_cast<int64_t>(size);
         if (!file.Close() || !written)
-            return false;
+            return Outcome::Refused;
     }
     cdwriter::CTestDiscBackend backend;
     backend.SetRecorders({cdwriter::TestRecorder{}});
     cdwriter::CDiscMaster master(&backend);
     if (!master.InitDiscMaster())
-        return false;
+        return Outcome::Refused;
     const bool staged = master.AddWaveTrack(path) != 0;
     master.GetErrorText();
     master.ReleaseDiscMaster();
-    return staged;
+    return staged ? Outcome::Accepted : Outcome::Refused;
 }
 
 } // namespace fuzzing
