@@ -120,6 +120,36 @@ BENCHMARK(BM_Cp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->R
 BENCHMARK(BM_CpThenFsync)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3)->Repetitions(3);
 
+// The JSON file names each run by its function alone (BM_Export, BM_Cp, ...), so that scripts find
+// the figures without knowing the iteration and repetition settings above.
+class CPlainNames : public benchmark::JSONReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        std::vector<Run> plain(runs);
+        for (Run& run : plain) {
+            run.run_name.iterations.clear();
+            run.run_name.repetitions.clear();
+            run.run_name.time_type.clear();
+        }
+        JSONReporter::ReportRuns(plain);
+    }
+};
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    bool toFile = false, jsonFile = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        toFile = toFile || arg.rfind("--benchmark_out=", 0) == 0;
+        if (arg.rfind("--benchmark_out_format=", 0) == 0)
+            jsonFile = arg == "--benchmark_out_format=json";
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    CPlainNames plain;
+    benchmark::RunSpecifiedBenchmarks(nullptr, toFile && jsonFile ? &plain : nullptr);
+    benchmark::Shutdown();
+    return 0;
+}
