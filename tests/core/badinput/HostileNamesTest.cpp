@@ -1,0 +1,245 @@
+// Names a card or a user may bring: entries that point outside their song, and song, folder and
+// image names with spaces, quotes and UTF-8, or at their length limits.
+
+#include "CliSupport.h"
+#include "ExportFixture.h"
+#include "SongBuilder.h"
+#include "WavBuilder.h"
+#include "adl/AdlFile.h"
+#include "card/ExportJob.h"
+#include "card/ImportJob.h"
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using songtest::Ev;
+using testsupport::TempDir;
+
+namespace {
+
+// Samples of the file outside the song carry id 9 in their top bits.
+constexpr int kOutsideId = 9;
+
+bool HoldsOutsideSamples(const std::vector<int16_t>& samples) {
+    return std::any_of(samples.begin(), samples.end(),
+                       [](int16_t s) { return ((static_cast<uint16_t>(s) >> 12) & 0xF) == kOutsideId; });
+}
+
+class HostileEntries : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::CreateDirectory(m_card / "song");
+        platform::CreateDirectory(m_card / "song/sub");
+        ASSERT_TRUE(songtest::WriteSource(m_card / "song/zt50001.wav", 1, 1000));
+        // Real files with the outside marks wherever a hostile name could lead.
+        for (const std::string& path :
+             {m_card / "x.wav", m_card / "song/sub/x.wav", m_card / "song/..\\x.wav",
+              m_card / "song/sub\\x.wav", m_pc / "x.wav"})
+            ASSERT_TRUE(songtest::WriteSource(path, kOutsideId, 1000));
+    }
+    // Track 1: zt50001.wav on [0, 1000), then the named file on [1000, 2000).
+    void WriteSong(const std::string& name) {
+        ASSERT_TRUE(testsupport::WriteText(
+            card::AdlPath(m_card.Path(), "song"),
+            songtest::AdlText(1, {{1, 1, "zt50001.wav", 1, 0, 0, 1000}, {2, 1, name, 1, 0, 1000, 2000}})));
+    }
+
+    TempDir m_card, m_pc;
+};
+
+TEST_F(HostileEntries, NeverReadOutsideTheSongFolder) {
+    const std::string names[] = {"../x.wav",   m_card / "x.wav",
+                                 "sub/x.wav",  "..\\x.wav",
+                                 "sub\\x.wav", "..",
+                                 ".",          "../../" + m_pc.Path() + "/x.wav"};
+    const std::string out = card::TrackFilePath(m_pc / "out", 1);
+    platform::CreateDirectory(m_pc / "out");
+    for (const auto& name : names) {
+        SCOPED_TRACE(name);
+        WriteSong(name);
+        CAdlFile adl;
+        ASSERT_TRUE(adl.Open(card::AdlPath(m_card.Path(), "song"), true));
+        EXPECT_EQ(adl.GetEventSourceName(1), name) << "the reader keeps the name as it stands";
+        EXPECT_TRUE(card::GetTracksInUse(adl)[0]);
+        adl.Close();
+
+        platform::DeleteFile(out);
+        platform::ScriptedMessageBox box;
+        card::ImportParams p;
+        p.card = m_card.Path();
+        p.song = "song";
+        p.pcFolder = m_pc / "out";
+        p.tracks[0] = true;
+        const auto r = card::RunImport(p, &box, nullptr, nullptr, nullptr);
+        EXPECT_EQ(r.outcome, card::ImportOutcome::Failed);
+        EXPECT_EQ(box.Texts(), std::vector<std::string>{"Can not read wave file!\nfile : " + m_card.Path() +
+                                                        "/song/" + name});
+        const auto samples = songtest::ReadSamples(out);
+        EXPECT_FALSE(HoldsOutsideSamples(samples));
+        EXPECT_LE(samples.size(), 1000u) << "the import stops at the entry";
+    }
+}
+
+TEST_F(HostileEntries, TheCommandLineSaysSoAndFails) {
+    WriteSong("../x.wav");
+    const CliRun run =
+        RunCli("import " + Quote(m_card.Path()) + " song " + Quote(m_pc / "out") + " --tracks 1 --yes");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Can not read wave file!\nfile : " + m_card.Path() + "/song/../x.wav\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(HoldsOutsideSamples(songtest::ReadSamples(card::TrackFilePath(m_pc / "out", 1))));
+}
+
+// --- Names with spaces, quotes and UTF-8 -------------------------------------------------------------
+
+class AwkwardNames : public ::testing::Test {
+protected:
+    card::ExportParams Params(const std::string& song, const std::string& pc) const {
+        card::ExportParams p;
+        p.card = m_card.Path();
+        p.song = song;
+        p.pcFolder = pc;
+        p.tracks[0] = p.tracks[2] = true;
+        return p;
+    }
+    TempDir m_card, m_pc;
+};
+
+TEST_F(AwkwardNames, ExportImportAndListingThroughTheJobs) {
+    const std::string songs[] = {"My Song 1", "It's \"Q\"", "Café Ünïcode", "ABCDEFGHIJKLMNOP", "Song \"Q\""};
+    const std::string pc = m_pc / "PC dir 'a' \"b\" é";
+    platform::CreateDirectory(pc);
+    ASSERT_TRUE(exporttest::WritePcTrack(card::TrackFilePath(pc, 1), 1, 700));
+    ASSERT_TRUE(exporttest::WritePcTrack(card::TrackFilePath(pc, 3), 3, 900));
+    for (const auto& song : songs) {
+        SCOPED_TRACE(song);
+        platform::ScriptedMessageBox box;
+        const auto p = Params(song, pc);
+        // A new song, then a second export into it.
+        ASSERT_EQ(card::PrepareExport(p, &box), card::ExportCommand::RunNewSong);
+        EXPECT_EQ(box.Texts(),
+                  std::vector<std::string>{"Create new song. Are you ok ?\nsong name : " + song});
+        ASSERT_EQ(card::RunExport(p, &box, nullptr, nullptr, nullptr).outcome, card::ExportOutcome::Finished);
+        ASSERT_EQ(card::PrepareExport(p, &box), card::ExportCommand::Run);
+        const auto second = card::RunExport(p, &box, nullptr, nullptr, nullptr);
+        ASSERT_EQ(second.outcome, card::ExportOutcome::Finished);
+        EXPECT_EQ(second.files, (std::vector<std::string>{"zt50003.wav", "zt50004.wav"}));
+        EXPECT_EQ(box.Texts().back(), "Overwrite this song?\nsong name : " + song);
+
+        const std::string out = pc + "/out " + song;
+        platform::CreateDirectory(out);
+        card::ImportParams ip;
+        ip.card = m_card.Path();
+        ip.song = song;
+        ip.pcFolder = out;
+        ip.tracks[0] = ip.tracks[2] = true;
+        const auto r = card::RunImport(ip, &box, nullptr, nullptr, nullptr);
+        ASSERT_EQ(r.outcome, card::ImportOutcome::Finished);
+        EXPECT_EQ(r.written, (std::vector<int>{1, 3}));
+        EXPECT_EQ(songtest::ReadSamples(card::TrackFilePath(out, 1)), exporttest::Marks(1, 700));
+        EXPECT_EQ(songtest::ReadSamples(card::TrackFilePath(out, 3)), exporttest::Marks(3, 900));
+    }
+    auto listed = card::ListSongs(m_card.Path());
+    auto expected = std::vector<std::string>(std::begin(songs), std::end(songs));
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+}
+
+TEST_F(AwkwardNames, EndToEndThroughTheCommandLine) {
+    const std::string song = "Café \"Q\" it's";
+    const std::string pc = m_pc / "Dossier 'été' \"x\"";
+    platform::CreateDirectory(pc);
+    ASSERT_TRUE(exporttest::WritePcTrack(card::TrackFilePath(pc, 2), 2, 1500));
+
+    CliRun run = RunCli("export " + Quote(pc) + " " + Quote(m_card.Path()) + " " + Quote(song) + " --yes");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "TR2 -> " + m_card.Path() + "/" + song + "/zt50001.wav\n");
+
+    run = RunCli("songs " + Quote(m_card.Path()));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\n" + song + " "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" 2 "), std::string::npos) << "track 2 in use: " << run.out;
+
+    const std::string out = pc + "/back 'ü'";
+    run = RunCli("import " + Quote(m_card.Path()) + " " + Quote(song) + " " + Quote(out) + " --yes");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, card::TrackFilePath(out, 2) + "\n");
+    EXPECT_EQ(songtest::ReadSamples(card::TrackFilePath(out, 2)), exporttest::Marks(2, 1500));
+
+    // A CD image under the same kind of name, from a stereo file in that folder.
+    const std::string cdTrack = pc + "/Piste \"1\" 'é'.wav";
+    const auto pcm = cdtest::Pcm(2352 * 2 + 4);
+    ASSERT_TRUE(testsupport::WriteBytes(cdTrack, cdtest::MakeWav(pcm)));
+    const std::string base = "Disque \"été\" 'x'";
+    run = RunCli("cd-image " + Quote(out) + " " + Quote(base) + " " + Quote(cdTrack));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(testsupport::ReadText(out + "/" + base + ".cue"),
+              "FILE \"" + base + ".bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    auto bin = testsupport::ReadBytes(out + "/" + base + ".bin");
+    ASSERT_EQ(bin.size(), 3u * 2352);
+    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), bin.begin()));
+    if (testsupport::HaveTool("cd-info")) {
+        std::string text;
+        EXPECT_EQ(testsupport::RunCommand("cd-info --no-device-info --no-cddb --cue-file " +
+                                              Quote(out + "/" + base + ".cue") + " 2>&1",
+                                          &text),
+                  0)
+            << text;
+        EXPECT_NE(text.find("  1: 00:02:00  000000 audio"), std::string::npos) << text;
+        EXPECT_NE(text.find("170: 00:02:03  000003 leadout"), std::string::npos) << text;
+    }
+}
+
+// --- Names at their length limits --------------------------------------------------------------------
+
+TEST_F(HostileEntries, SourceNamesAtTheirLengthLimits) {
+    // 255 bytes is the longest name the file system keeps; 259 the longest the entry holds. The
+    // entry line with a 259-character name is still far below the longest line the reader takes.
+    const std::string longest(255 - 4, 'n');
+    ASSERT_TRUE(songtest::WriteSource(m_card / ("song/" + longest + ".wav"), 2, 1000));
+    struct Case {
+        std::string written; // the name in the entry line
+        std::string read;    // the name the reader gives
+        bool renders;
+    };
+    const Case cases[] = {
+        {longest + ".wav", longest + ".wav", true},
+        {std::string(255, 'm') + ".wav", std::string(255, 'm') + ".wav", false},
+        {std::string(300, 'k'), std::string(259, 'k'), false},
+    };
+    platform::CreateDirectory(m_pc / "out");
+    const std::string out = card::TrackFilePath(m_pc / "out", 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written.size());
+        WriteSong(c.written);
+        CAdlFile adl;
+        ASSERT_TRUE(adl.Open(card::AdlPath(m_card.Path(), "song"), true));
+        EXPECT_EQ(adl.GetEventSourceName(1), c.read);
+        adl.Close();
+        platform::DeleteFile(out);
+        platform::ScriptedMessageBox box;
+        card::ImportParams p;
+        p.card = m_card.Path();
+        p.song = "song";
+        p.pcFolder = m_pc / "out";
+        p.tracks[0] = true;
+        const auto r = card::RunImport(p, &box, nullptr, nullptr, nullptr);
+        if (c.renders) {
+            EXPECT_EQ(r.outcome, card::ImportOutcome::Finished);
+            EXPECT_TRUE(box.Texts().empty());
+            const auto samples = songtest::ReadSamples(out);
+            ASSERT_EQ(samples.size(), 2000u);
+            EXPECT_EQ(samples[1000], songtest::Mark(2, 0));
+        } else {
+            EXPECT_EQ(r.outcome, card::ImportOutcome::Failed);
+            EXPECT_EQ(box.Texts(), std::vector<std::string>{"Can not read wave file!\nfile : " +
+                                                            m_card.Path() + "/song/" + c.read});
+        }
+    }
+}
+
+} // namespace
