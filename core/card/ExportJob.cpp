@@ -13,6 +13,7 @@
 #include "wave/WaveFile.h"
 
 #include <cstring>
+#include <thread>
 
 namespace card {
 namespace {
@@ -92,7 +93,7 @@ bool IsExtensiblePcm(const std::string& path) {
 enum class CopyStatus { Copied, Cancelled, WriteFailed, SourceFailed };
 
 // Copies source into the new file dest. Anything but Copied leaves no file at dest; Copied means the
-// file is complete and on the card.
+// file is complete (its commit puts it on the card).
 CopyStatus CopyTrack(const std::string& source, const std::string& dest, const platform::CancelFlag* cancel,
                      platform::IMessageTarget* target, uint32_t* dataSize) {
     wave::CWaveFile file;
@@ -124,16 +125,103 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
     }
     if (!file.Close() && status == CopyStatus::Copied)
         status = CopyStatus::WriteFailed;
-    if (status == CopyStatus::Copied && !SyncFile(dest))
-        status = CopyStatus::WriteFailed;
-    // The file's own entry in the folder goes to the card with its Sync; a deleted one is made durable
-    // here, while the entry of the replaced ADL file follows with the folder's sync after the rename.
     if (status != CopyStatus::Copied) {
         platform::DeleteFile(dest);
         platform::SyncDirectory(platform::DirName(dest));
     }
     return status;
 }
+
+// A copied file on its way into the song.
+struct Commit {
+    int track = 0;
+    std::string name;
+    std::string dest;
+    uint32_t length = 0;
+};
+
+enum class CommitStatus { Done, SyncFailed, AdlFailed };
+
+// Makes a copied file part of the song: first on the card, then named by a new Cut from 0 to its length
+// on its track. A failure removes the file, so that the song holds it only with its event. The file's
+// own entry in the folder goes to the card with its Sync; the ADL's follows with the folder's sync
+// after the replace.
+CommitStatus CommitTrack(CAdlFile& adl, const Commit& commit, uint8_t frameKind, uint8_t rateKind) {
+    CommitStatus status = CommitStatus::Done;
+    if (!SyncFile(commit.dest)) {
+        status = CommitStatus::SyncFailed;
+    } else {
+        AdlEvent event;
+        event.m_editType = 1;
+        event.m_sourceKind = 1;
+        std::snprintf(event.m_sourceName, sizeof event.m_sourceName, "%s", commit.name.c_str());
+        event.m_sourceChannel = 1;
+        event.m_destChannel = static_cast<uint8_t>(commit.track);
+        event.m_sourceIn.Set(0, frameKind, rateKind);
+        event.m_destIn.Set(0, frameKind, rateKind);
+        event.m_destOut.Set(commit.length, frameKind, rateKind);
+        event.m_flag = 6;
+        if (!adl.AddEvent(event))
+            status = CommitStatus::AdlFailed;
+    }
+    if (status != CommitStatus::Done) {
+        platform::DeleteFile(commit.dest);
+        platform::SyncDirectory(platform::DirName(commit.dest));
+    }
+    return status;
+}
+
+// Runs one commit at a time beside the copy of the next track, so that waiting for the card overlaps
+// with copying. Commits finish in track order; only this object touches the ADL while one runs.
+class CCommitter {
+public:
+    CCommitter(CAdlFile& adl, uint8_t frameKind, uint8_t rateKind)
+        : m_adl(adl), m_frameKind(frameKind), m_rateKind(rateKind) {}
+    ~CCommitter() { Finish(); }
+    CCommitter(const CCommitter&) = delete;
+    CCommitter& operator=(const CCommitter&) = delete;
+
+    // Call only after Finish has collected the previous commit.
+    void Start(Commit commit) {
+        m_commit = std::move(commit);
+        m_pending = true;
+        try {
+            m_worker = std::thread([this] { Run(); });
+        } catch (...) {
+            Run(); // no thread to be had: commit here
+        }
+    }
+    // Waits for the commit in flight. False when it failed; *failed then holds it.
+    bool Finish(Commit* done = nullptr, CommitStatus* failed = nullptr) {
+        if (!m_pending)
+            return true;
+        m_pending = false;
+        if (m_worker.joinable())
+            m_worker.join();
+        if (done)
+            *done = m_commit;
+        if (failed)
+            *failed = m_status;
+        return m_status == CommitStatus::Done;
+    }
+
+private:
+    void Run() {
+        try {
+            m_status = CommitTrack(m_adl, m_commit, m_frameKind, m_rateKind);
+        } catch (...) {
+            m_status = CommitStatus::AdlFailed; // out of memory: the ADL was not replaced
+        }
+    }
+
+    CAdlFile& m_adl;
+    uint8_t m_frameKind;
+    uint8_t m_rateKind;
+    std::thread m_worker;
+    Commit m_commit;
+    CommitStatus m_status = CommitStatus::Done;
+    bool m_pending = false;
+};
 
 // The message CheckTracks shows, or empty when the ticked files suit the song.
 std::string TracksProblem(const ExportParams& params) {
@@ -288,11 +376,31 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
 
     CBarTarget barTarget(progress);
     platform::IMessageTarget* target = page ? page : &barTarget;
+    CCommitter committer(adl, frameKind, rateKind);
+    // Collects the commit in flight into the result; false (and the user told) when it failed.
+    auto collect = [&]() {
+        Commit done;
+        CommitStatus failed = CommitStatus::Done;
+        if (!committer.Finish(&done, &failed)) {
+            result = Stop(result, ExportOutcome::Failed, box,
+                          failed == CommitStatus::SyncFailed
+                              ? platform::Format("Wave file write error !\nfile : %s", done.dest.c_str())
+                              : platform::Format("ADL file write error !\nfile : %s", adlPath.c_str()));
+            return false;
+        }
+        if (done.track != 0) {
+            result.written.push_back(done.track);
+            result.files.push_back(done.name);
+        }
+        return true;
+    };
+
     for (int n = 1; n <= kTrackCount; ++n) {
         if (!params.tracks[n - 1])
             continue;
         if (platform::IsCancelled(cancel)) {
-            result.outcome = ExportOutcome::Cancelled;
+            if (collect())
+                result.outcome = ExportOutcome::Cancelled;
             break;
         }
         if (status)
@@ -300,24 +408,25 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
         const std::string source = PcTrackSourcePath(params.pcFolder, n);
         const std::string name = NextAudioFileName(songFolder);
         if (name.empty()) {
-            result = Stop(result, ExportOutcome::Failed, box, "Can't create wave file more !");
+            if (collect())
+                result = Stop(result, ExportOutcome::Failed, box, "Can't create wave file more !");
             break;
         }
         const std::string dest = platform::JoinPath(songFolder, name);
         uint32_t dataSize = 0;
         const CopyStatus copied = CopyTrack(source, dest, cancel, target, &dataSize);
-        if (copied == CopyStatus::Cancelled) {
-            result.outcome = ExportOutcome::Cancelled;
-            break;
-        }
-        if (copied == CopyStatus::WriteFailed) {
-            result = Stop(result, ExportOutcome::Failed, box,
-                          platform::Format("Wave file write error !\nfile : %s", dest.c_str()));
-            break;
-        }
-        if (copied == CopyStatus::SourceFailed) {
-            result = Stop(result, ExportOutcome::Failed, box,
-                          platform::Format("Can not read wave file!\nfile : %s", source.c_str()));
+        if (copied != CopyStatus::Copied) {
+            // The track before this one still gets its event, unless that fails and is reported instead.
+            if (!collect())
+                break;
+            if (copied == CopyStatus::Cancelled)
+                result.outcome = ExportOutcome::Cancelled;
+            else if (copied == CopyStatus::WriteFailed)
+                result = Stop(result, ExportOutcome::Failed, box,
+                              platform::Format("Wave file write error !\nfile : %s", dest.c_str()));
+            else
+                result = Stop(result, ExportOutcome::Failed, box,
+                              platform::Format("Can not read wave file!\nfile : %s", source.c_str()));
             break;
         }
         const uint32_t length = dataSize / 2;
@@ -328,32 +437,15 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
             result.skipped.push_back(n);
             continue;
         }
-
-        AdlEvent event;
-        event.m_editType = 1;
-        event.m_sourceKind = 1;
-        std::snprintf(event.m_sourceName, sizeof event.m_sourceName, "%s", name.c_str());
-        event.m_sourceChannel = 1;
-        event.m_destChannel = static_cast<uint8_t>(n);
-        event.m_sourceIn.Set(0, frameKind, rateKind);
-        event.m_destIn.Set(0, frameKind, rateKind);
-        event.m_destOut.Set(length, frameKind, rateKind);
-        event.m_flag = 6;
-        if (!adl.AddEvent(event)) {
-            // The song is as it was before this track: its new file would belong to nothing.
+        if (!collect()) {
+            // The song stops before the track that failed: this file would belong to nothing.
             platform::DeleteFile(dest);
             platform::SyncDirectory(songFolder);
-            result = Stop(result, ExportOutcome::Failed, box,
-                          platform::Format("ADL file write error !\nfile : %s", adlPath.c_str()));
             break;
         }
-        result.written.push_back(n);
-        result.files.push_back(name);
-        if (platform::IsCancelled(cancel)) {
-            result.outcome = ExportOutcome::Cancelled;
-            break;
-        }
+        committer.Start({n, name, dest, length});
     }
+    collect();
     adl.Close();
     return result;
 }

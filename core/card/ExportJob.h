@@ -65,8 +65,10 @@ struct ExportResult {
     std::string message;            // the failure or refusal text shown, if any
 };
 
-// Runs the whole export on the calling thread. `page` receives the transfer messages; without one the
-// job moves `progress` itself. Every pointer may be null.
+// Runs the whole export and returns when it is over. The copies, messages and questions happen on the
+// calling thread; a helper thread puts each copied file on the card and adds its event while the next
+// track is copied. `page` receives the transfer messages; without one the job moves `progress` itself.
+// Every pointer may be null.
 ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, platform::ITextLine* status,
                        platform::IProgressBar* progress, const platform::CancelFlag* cancel,
                        platform::IMessageTarget* page = nullptr);
