@@ -395,6 +395,7 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
         return true;
     };
 
+    int added = 0; // events started by this export
     for (int n = 1; n <= kTrackCount; ++n) {
         if (!params.tracks[n - 1])
             continue;
@@ -406,7 +407,10 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
         if (status)
             status->SetText(platform::Format("PC to ZT   Track%d", n));
         const std::string source = PcTrackSourcePath(params.pcFolder, n);
-        const std::string name = NextAudioFileName(songFolder);
+        // The reader takes no more than kMaxEvents entries: an event past them would never be seen.
+        const std::string name = adl.GetEventCount() + added < CAdlFile::kMaxEvents
+                                     ? NextAudioFileName(songFolder)
+                                     : std::string();
         if (name.empty()) {
             if (collect())
                 result = Stop(result, ExportOutcome::Failed, box, "Can't create wave file more !");
@@ -444,6 +448,7 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
             break;
         }
         committer.Start({n, name, dest, length});
+        ++added;
     }
     collect();
     adl.Close();
