@@ -25,7 +25,14 @@ Outcome ExerciseStaging(const uint8_t* data, size_t size, const std::string& wor
     const bool staged = master.AddWaveTrack(path) != 0;
     master.GetErrorText();
     master.ReleaseDiscMaster();
-    return staged ? Outcome::Accepted : Outcome::Refused;
+    if (!staged)
+        return Outcome::Refused;
+    // A staged track is closed and holds whole sectors, exactly as many as were announced.
+    const auto tracks = backend.StagedTracks();
+    if (tracks.size() != 1 || !tracks[0].closed ||
+        tracks[0].data.size() != static_cast<size_t>(tracks[0].announcedBlocks) * 2352)
+        return Outcome::Broken;
+    return Outcome::Accepted;
 }
 
 } // namespace fuzzing
