@@ -20,9 +20,9 @@ run() { # name, command...
 }
 
 run adl "$bin/pelmora_bench_adl" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
-    --benchmark_format=json --benchmark_out="$log/adl.json" --benchmark_out_format=json >/dev/null
-run export "$bin/pelmora_bench_export" --benchmark_format=json --benchmark_out="$log/export.json" \
-    --benchmark_out_format=json >/dev/null
+    --benchmark_out="$log/adl.json" --benchmark_out_format=json
+run export "$bin/pelmora_bench_export" --benchmark_out="$log/export.json" \
+    --benchmark_out_format=json
 run render "$bin/pelmora_bench_render" 3 3 "$scratch"
 run stage "$bin/pelmora_bench_stage" 3 "$scratch"
 run soxpeer "$bin/pelmora_bench_soxpeer" 3 5 "$scratch"

@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Debug build, then the same suite under AddressSanitizer and UBSan.
-# Usage: scripts/test.sh [dev|asan]...   (both when none is named)
+# Builds and runs every test: a short run of each fuzz target (when clang is there), then the Debug
+# build's suite, then the same suite under AddressSanitizer and UBSan (ctest's summary comes last).
+# Usage: scripts/test.sh [dev|asan]...   (both and the fuzz smoke run when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(dev asan)
+smoke=0
+[ ${#presets[@]} -gt 0 ] || { presets=(dev asan); smoke=1; }
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+
+if [ "$smoke" -eq 1 ]; then
+    echo "== fuzz smoke run"
+    scripts/fuzz-smoke.sh
+fi
 
 for preset in "${presets[@]}"; do
     echo "== ${preset}: configure and build"
