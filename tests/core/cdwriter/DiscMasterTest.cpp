@@ -9,7 +9,7 @@
 using namespace cdwriter;
 using cdtest::MakeWav;
 using cdtest::Pcm;
-using cdtest::WavSpec;
+using cdtest::WavShape;
 
 namespace {
 
@@ -144,27 +144,27 @@ TEST_F(DiscMasterTest, StagingHeadersAndChunkWalk) {
     const std::vector<uint8_t> odd(7, 0xEE);
     struct Case {
         const char* name;
-        WavSpec spec;
+        WavShape shape;
         bool ok;
         const char* error;
     };
-    WavSpec lower;
+    WavShape lower;
     lower.riff = "riff";
     lower.wave = "wave";
     lower.dataId = "DATA";
-    WavSpec rifx;
+    WavShape rifx;
     rifx.riff = "RIFX";
-    WavSpec notWave;
+    WavShape notWave;
     notWave.wave = "AVI ";
-    WavSpec noData;
+    WavShape noData;
     noData.withData = false;
-    WavSpec list;
+    WavShape list;
     list.before = {{"LIST", std::vector<uint8_t>(3000, 0x55)}, {"LIST", odd}};
-    WavSpec unpadded; // a writer that forgot the pad byte: the walk lands inside the data chunk
+    WavShape unpadded; // a writer that forgot the pad byte: the walk lands inside the data chunk
     unpadded.before = {{"LIST", odd}};
     unpadded.padOddChunks = false;
     const Case cases[] = {
-        {"upper", WavSpec{}, true, ""},
+        {"upper", WavShape{}, true, ""},
         {"lower", lower, true, ""},
         {"rifx", rifx, false, "Not find chunk."},
         {"not wave", notWave, false, "Not find chunk."},
@@ -178,7 +178,7 @@ TEST_F(DiscMasterTest, StagingHeadersAndChunkWalk) {
         b.SetRecorders({TestRecorder{}});
         CDiscMaster master(&b);
         ASSERT_TRUE(master.InitDiscMaster());
-        EXPECT_EQ(master.AddWaveTrack(Wav("t.wav", MakeWav(pcm, c.spec))), c.ok ? 1 : 0);
+        EXPECT_EQ(master.AddWaveTrack(Wav("t.wav", MakeWav(pcm, c.shape))), c.ok ? 1 : 0);
         if (c.ok) {
             auto expected = pcm;
             expected.resize(3 * 2352, 0);

@@ -48,7 +48,7 @@ inline std::vector<uint8_t> FmtBody() {
     return fmt;
 }
 
-struct WavSpec {
+struct WavShape {
     std::string riff = "RIFF";
     std::string wave = "WAVE";
     std::string dataId = "data";
@@ -57,15 +57,15 @@ struct WavSpec {
     bool withData = true;
 };
 
-inline std::vector<uint8_t> MakeWav(const std::vector<uint8_t>& pcm, const WavSpec& spec = {}) {
+inline std::vector<uint8_t> MakeWav(const std::vector<uint8_t>& pcm, const WavShape& shape = {}) {
     std::vector<uint8_t> body;
-    body.insert(body.end(), spec.wave.begin(), spec.wave.end());
+    body.insert(body.end(), shape.wave.begin(), shape.wave.end());
     PutChunk(body, "fmt ", FmtBody());
-    for (const auto& [id, bytes] : spec.before)
-        PutChunk(body, id, bytes, spec.padOddChunks);
-    if (spec.withData)
-        PutChunk(body, spec.dataId, pcm);
-    std::vector<uint8_t> out(spec.riff.begin(), spec.riff.end());
+    for (const auto& [id, bytes] : shape.before)
+        PutChunk(body, id, bytes, shape.padOddChunks);
+    if (shape.withData)
+        PutChunk(body, shape.dataId, pcm);
+    std::vector<uint8_t> out(shape.riff.begin(), shape.riff.end());
     PutLe32(out, static_cast<uint32_t>(body.size()));
     out.insert(out.end(), body.begin(), body.end());
     return out;
