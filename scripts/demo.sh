@@ -13,8 +13,14 @@ cli=build/release/cli/pelmora-cli
 out=$(realpath -m "${1:-demo}")
 card="$out/card"
 pc="$out/pc"
+# Only a folder this script made before is replaced; anything else is left alone.
+if [ -e "$out" ] && [ -n "$(ls -A "$out" 2>/dev/null)" ] && [ ! -e "$out/.pelmora-demo" ]; then
+    echo "$out exists and was not made by this script; name another folder: scripts/demo.sh FOLDER" >&2
+    exit 1
+fi
 rm -rf "$out"
 mkdir -p "$out"
+touch "$out/.pelmora-demo"
 
 echo
 echo "== Making a demo card in $card"
