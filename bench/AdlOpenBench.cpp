@@ -17,17 +17,17 @@
 
 namespace {
 
-std::string path;
+std::string g_songPath;
 
 std::string WriteSong() {
-    if (!path.empty()) {
-        return path;
+    if (!g_songPath.empty()) {
+        return g_songPath;
     }
     char folder[] = "/tmp/pelmora-adl-bench-XXXXXX";
     if (::mkdtemp(folder) == nullptr) {
         std::abort();
     }
-    path = std::string(folder) + "/song.adl";
+    g_songPath = std::string(folder) + "/song.adl";
     std::string text =
         "<ADL>\r\n\t<VERSION>\r\n\t</VERSION>\r\n\t<PROJECT>\r\n\t\t(PROJ_TITLE)\t\"Bench\"\r\n"
         "\t</PROJECT>\r\n\t<SEQUENCE>\r\n\t\t(SEQ_SAMPLE_RATE)\tS44100\r\n\t\t(SEQ_FRAME_RATE)\t25\r\n"
@@ -50,16 +50,16 @@ std::string WriteSong() {
         text += line;
     }
     text += "\t</EVENT_LIST>\r\n</ADL>\r\n";
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = std::fopen(g_songPath.c_str(), "wb");
     if (f == nullptr || std::fwrite(text.data(), 1, text.size(), f) != text.size()) {
         std::abort();
     }
     std::fclose(f);
     std::atexit([] {
-        ::unlink(path.c_str());
-        ::rmdir(path.substr(0, path.rfind('/')).c_str());
+        ::unlink(g_songPath.c_str());
+        ::rmdir(g_songPath.substr(0, g_songPath.rfind('/')).c_str());
     });
-    return path;
+    return g_songPath;
 }
 
 // One system call per byte, as an unbuffered byte-wise reader does.

@@ -18,17 +18,6 @@ int Finish(const BackupReport& report, const char* verb) {
     return report.problems.empty() ? kExitOk : kExitFailure;
 }
 
-// Song folders of a card: the visible folders of its root.
-std::vector<std::string> CardSongs(const std::string& card) {
-    std::vector<std::string> songs;
-    for (const auto& e : platform::FindFiles(card, "*"))
-        if ((e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) &&
-            !(e.attributes & platform::FILE_ATTRIBUTE_HIDDEN))
-            songs.push_back(e.name);
-    std::sort(songs.begin(), songs.end());
-    return songs;
-}
-
 } // namespace
 
 int RunBackup(const Args& args) {

@@ -19,7 +19,8 @@ std::string Unescape(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 3 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])) &&
-            std::isdigit(static_cast<unsigned char>(s[i + 2])) && std::isdigit(static_cast<unsigned char>(s[i + 3]))) {
+            std::isdigit(static_cast<unsigned char>(s[i + 2])) &&
+            std::isdigit(static_cast<unsigned char>(s[i + 3]))) {
             out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {
@@ -87,7 +88,8 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
             continue;
         mounts.push_back(std::move(m));
     }
-    std::sort(mounts.begin(), mounts.end(), [](const MountEntry& a, const MountEntry& b) { return a.path < b.path; });
+    std::sort(mounts.begin(), mounts.end(),
+              [](const MountEntry& a, const MountEntry& b) { return a.path < b.path; });
     return mounts;
 }
 

@@ -43,12 +43,24 @@ void Disarm() {
     g_armed = false;
 }
 
-int64_t OpenCount() { return g_opens.load(); }
-int64_t ReadCount() { return g_reads.load(); }
-int64_t WriteCount() { return g_writes.load(); }
+int64_t OpenCount() {
+    return g_opens.load();
+}
+int64_t ReadCount() {
+    return g_reads.load();
+}
+int64_t WriteCount() {
+    return g_writes.load();
+}
 
-bool NextOpenFails(int* error) { return Hit(g_opens, g_failOpenAt, false, error); }
-bool NextReadFails(int* error) { return Hit(g_reads, g_failReadAt, false, error); }
-bool NextWriteFails(int* error) { return Hit(g_writes, g_failWriteAt, g_writesStayFailed.load(), error); }
+bool NextOpenFails(int* error) {
+    return Hit(g_opens, g_failOpenAt, false, error);
+}
+bool NextReadFails(int* error) {
+    return Hit(g_reads, g_failReadAt, false, error);
+}
+bool NextWriteFails(int* error) {
+    return Hit(g_writes, g_failWriteAt, g_writesStayFailed.load(), error);
+}
 
 } // namespace platform::faults

@@ -8,7 +8,7 @@
 namespace platform::faults {
 
 struct Plan {
-    int64_t failOpenAt = 0;  // 1-based call number; 0 = never
+    int64_t failOpenAt = 0; // 1-based call number; 0 = never
     int64_t failReadAt = 0;
     int64_t failWriteAt = 0;
     bool writesStayFailed = false; // every write from failWriteAt on fails (a full card)

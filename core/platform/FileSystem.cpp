@@ -137,11 +137,17 @@ bool IsRegularFile(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool CreateDirectory(const std::string& path) { return !path.empty() && ::mkdir(path.c_str(), 0777) == 0; }
+bool CreateDirectory(const std::string& path) {
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
 
-bool RemoveDirectory(const std::string& path) { return !path.empty() && ::rmdir(path.c_str()) == 0; }
+bool RemoveDirectory(const std::string& path) {
+    return !path.empty() && ::rmdir(path.c_str()) == 0;
+}
 
-bool DeleteFile(const std::string& path) { return !path.empty() && !IsDirectory(path) && ::unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+    return !path.empty() && !IsDirectory(path) && ::unlink(path.c_str()) == 0;
+}
 
 bool RenameReplace(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty() || ::rename(from.c_str(), to.c_str()) != 0)
@@ -169,7 +175,7 @@ bool GetDiskFreeSpace(const std::string& path, uint64_t* freeBytes) {
 
 LocalTime GetLocalTime() {
     const std::time_t now = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     ::localtime_r(&now, &tm);
     LocalTime t;
     t.year = tm.tm_year + 1900;
@@ -233,6 +239,8 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
-int CompareNoCase(const std::string& a, const std::string& b) { return ::strcasecmp(a.c_str(), b.c_str()); }
+int CompareNoCase(const std::string& a, const std::string& b) {
+    return ::strcasecmp(a.c_str(), b.c_str());
+}
 
 } // namespace platform

@@ -11,7 +11,9 @@ namespace platform {
 // Written once (0 -> 1) by whoever cancels, read by the job at every checkpoint.
 using CancelFlag = std::atomic<int>;
 
-inline bool IsCancelled(const CancelFlag* flag) { return flag && flag->load(std::memory_order_relaxed) != 0; }
+inline bool IsCancelled(const CancelFlag* flag) {
+    return flag && flag->load(std::memory_order_relaxed) != 0;
+}
 
 class ITextLine {
 public:

@@ -52,11 +52,11 @@ CMainDlg::CMainDlg(QWidget* parent, PageFactory pageFactory, DriveMediumRunner d
 
     auto* client = new QWidget(this);
     res::BuildDialog(res::IDD_MAIN, client,
-                     [this](const res::ControlTemplate& c, QWidget* parent) -> QWidget* {
+                     [this](const res::ControlTemplate& c, QWidget* owner) -> QWidget* {
                          if (c.id == res::IDC_TREE)
-                             return m_tree = new CDirectoryTree(parent);
+                             return m_tree = new CDirectoryTree(owner);
                          if (c.id == res::IDC_TAB)
-                             return m_tab = new QTabWidget(parent);
+                             return m_tab = new QTabWidget(owner);
                          return nullptr;
                      });
     layout->addWidget(client);

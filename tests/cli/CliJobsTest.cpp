@@ -127,7 +127,8 @@ TEST_F(CliJobs, CdImageOfTheMixdownAndRefusalOfMonoFiles) {
     EXPECT_NE(mono.err.find("not a 44.1 kHz 16-bit stereo WAV file"), std::string::npos);
     EXPECT_FALSE(platform::PathExists(out + "/Mono.bin"));
     EXPECT_EQ(RunCli("cd-image " + Quote(out) + " a/b " + Quote(card + "/Mixdown/2mix/mix01.wav")).status, 2);
-    EXPECT_EQ(RunCli("cd-image " + Quote(out) + " 'a\"b' " + Quote(card + "/Mixdown/2mix/mix01.wav")).status, 2);
+    EXPECT_EQ(RunCli("cd-image " + Quote(out) + " 'a\"b' " + Quote(card + "/Mixdown/2mix/mix01.wav")).status,
+              2);
 }
 
 TEST(CliDisc, RecordersWithoutAnyAndUnknownRecorderNames) {

@@ -17,7 +17,9 @@ TempDir::TempDir() {
     m_path = tmpl;
 }
 
-TempDir::~TempDir() { RemoveTree(m_path); }
+TempDir::~TempDir() {
+    RemoveTree(m_path);
+}
 
 void RemoveTree(const std::string& path) {
     std::error_code ec;
@@ -49,7 +51,9 @@ std::string ReadText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string DataPath(const std::string& name) { return std::string(PELMORA_TEST_DATA) + "/" + name; }
+std::string DataPath(const std::string& name) {
+    return std::string(PELMORA_TEST_DATA) + "/" + name;
+}
 
 bool HaveTool(const std::string& name) {
     return RunCommand("command -v '" + name + "' >/dev/null 2>&1") == 0;

@@ -1,5 +1,5 @@
-#include "platform/Drives.h"
 #include "platform/FileSystem.h"
+#include "platform/Drives.h"
 #include "platform/Text.h"
 
 #include "TestSupport.h"
@@ -95,13 +95,12 @@ TEST(Text, FormatAndCompare) {
 }
 
 TEST(Drives, MountInfoKeepsRealFileSystemsSortedAndUnescaped) {
-    const std::string text =
-        "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        "23 22 0:5 / /proc rw - proc proc rw\n"
-        "24 22 0:6 / /tmp rw - tmpfs tmpfs rw\n"
-        "25 22 8:17 / /media/me/ZT\\0405 rw,nosuid - vfat /dev/sdb1 rw\n"
-        "26 22 7:0 / /snap/core rw - squashfs /dev/loop0 ro\n"
-        "27 22 8:2 / /boot rw shared:1 - ext4 /dev/sda2 rw\n";
+    const std::string text = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                             "23 22 0:5 / /proc rw - proc proc rw\n"
+                             "24 22 0:6 / /tmp rw - tmpfs tmpfs rw\n"
+                             "25 22 8:17 / /media/me/ZT\\0405 rw,nosuid - vfat /dev/sdb1 rw\n"
+                             "26 22 7:0 / /snap/core rw - squashfs /dev/loop0 ro\n"
+                             "27 22 8:2 / /boot rw shared:1 - ext4 /dev/sda2 rw\n";
     const auto mounts = ParseMountInfo(text);
     ASSERT_EQ(mounts.size(), 3u);
     EXPECT_EQ(mounts[0].path, "/");

@@ -1,5 +1,5 @@
-#include "platform/Faults.h"
 #include "platform/File.h"
+#include "platform/Faults.h"
 
 #include "TestSupport.h"
 
