@@ -64,7 +64,7 @@ std::string WriteSong() {
 
 // One system call per byte, as an unbuffered byte-wise reader does.
 bool ReadLineByteWise(int fd, char* buffer) {
-    std::memset(buffer, 0, CAdlFile::kLineBufferSize);
+    std::memset(buffer, 0, adl::CAdlFile::kLineBufferSize);
     size_t length = 0;
     for (;;) {
         char c = 0;
@@ -82,7 +82,7 @@ bool ReadLineByteWise(int fd, char* buffer) {
             return true;
         }
         buffer[length++] = c;
-        if (length == CAdlFile::kLineBufferSize - 1) {
+        if (length == adl::CAdlFile::kLineBufferSize - 1) {
             return false;
         }
     }
@@ -94,38 +94,38 @@ int OpenByteWise(const std::string& path) {
     if (fd < 0) {
         return -1;
     }
-    std::vector<AdlTrack> tracks(1);
-    std::vector<AdlLocate> locates(1);
-    std::vector<AdlEvent> events(1);
-    char line[CAdlFile::kLineBufferSize];
+    std::vector<adl::AdlTrack> tracks(1);
+    std::vector<adl::AdlLocate> locates(1);
+    std::vector<adl::AdlEvent> events(1);
+    char line[adl::CAdlFile::kLineBufferSize];
     int count = 0;
     while (ReadLineByteWise(fd, line)) {
         if (std::strstr(line, "</ADL>") != nullptr) {
             break;
         }
-        CLineFields fields(line);
+        adl::CLineFields fields(line);
         const char* keyword = fields.Next();
         if (keyword == nullptr) {
             continue;
         }
         if (std::strcmp(keyword, "(Track)") == 0) {
-            AdlTrack& t = tracks.emplace_back();
+            adl::AdlTrack& t = tracks.emplace_back();
             t.m_number = static_cast<uint16_t>(std::atoi(fields.Next()));
             std::snprintf(t.m_name, sizeof t.m_name, "%s", fields.Next());
         } else if (std::strcmp(keyword, "(Memory)") == 0) {
-            AdlLocate& l = locates.emplace_back();
+            adl::AdlLocate& l = locates.emplace_back();
             l.m_number = static_cast<uint16_t>(std::atoi(fields.Next()));
             std::snprintf(l.m_name, sizeof l.m_name, "%s", fields.Next());
             l.m_time.Parse(fields.Next());
         } else if (std::strcmp(keyword, "(Entry)") == 0) {
-            AdlEvent& e = events.emplace_back();
+            adl::AdlEvent& e = events.emplace_back();
             const char* f[10];
             for (auto& field : f) {
                 field = fields.Next();
             }
             e.m_entryNumber = static_cast<uint16_t>(std::atoi(f[0]));
-            e.m_editType = std::strcmp(f[1], "(Cut)") == 0 ? 1 : 0;
-            e.m_sourceKind = std::strcmp(f[2], "F") == 0 ? 1 : 0;
+            e.m_editType = adl::EditTypeOfText(f[1]);
+            e.m_sourceKind = adl::SourceKindOfText(f[2]);
             std::snprintf(e.m_sourceName, sizeof e.m_sourceName, "%.*s",
                           static_cast<int>(std::strlen(f[3]) - 2), f[3] + 1);
             e.m_sourceChannel = static_cast<uint8_t>(std::atoi(f[4]));
@@ -133,7 +133,7 @@ int OpenByteWise(const std::string& path) {
             e.m_sourceIn.Parse(f[6]);
             e.m_destIn.Parse(f[7]);
             e.m_destOut.Parse(f[8]);
-            e.m_flag = std::strcmp(f[9], "_") == 0 ? 6 : 0;
+            e.m_flag = adl::EventFlagOfText(f[9]);
             ++count;
         }
     }
@@ -144,7 +144,7 @@ int OpenByteWise(const std::string& path) {
 void BM_AdlOpen_Buffered(benchmark::State& state) {
     const std::string path = WriteSong();
     for (auto _ : state) {
-        CAdlFile adl;
+        adl::CAdlFile adl;
         if (!adl.Open(path, true) || adl.GetEventCount() != 5000) {
             state.SkipWithError("open failed");
             break;

@@ -32,8 +32,8 @@ constexpr uint32_t kRate = 48000;
 constexpr int kSources = 4;
 
 std::string Tc(uint32_t samples) {
-    CTimeCode tc;
-    tc.Set(samples, CTimeCode::FPS_25, CTimeCode::RATE_48000);
+    adl::CTimeCode tc;
+    tc.Set(samples, adl::CTimeCode::FPS_25, adl::CTimeCode::RATE_48000);
     return tc.Format();
 }
 

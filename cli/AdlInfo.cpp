@@ -3,21 +3,14 @@
 #include "adl/AdlFile.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
 
-const char* SampleRateText(uint16_t code) {
-    switch (code) {
-    case 1:
-        return "48000 Hz";
-    case 2:
-        return "44100 Hz";
-    case 3:
-        return "22050 Hz";
-    default:
-        return "not set";
-    }
+std::string SampleRateText(adl::SampleRateCode code) {
+    const uint32_t rate = adl::SampleRateOfCode(code);
+    return rate ? std::to_string(rate) + " Hz" : "not set";
 }
 
 const char* FrameRateText(int frameKind) {
@@ -26,12 +19,13 @@ const char* FrameRateText(int frameKind) {
     return frameKind >= 0 && frameKind <= 6 ? kTexts[frameKind] : "not set";
 }
 
-const char* EditTypeText(uint16_t type) {
-    static const char* const kTexts[] = {"?", "Cut", "Silence", "Aux", "Vid", "Alt"};
-    return type <= 5 ? kTexts[type] : "?";
+// The edit type without its parentheses: "Cut" for "(Cut)".
+std::string ShortEditType(adl::EditType type) {
+    const char* text = adl::EditTypeText(type);
+    return text ? std::string(text + 1, std::strlen(text) - 2) : "?";
 }
 
-std::string TimeText(const CTimeCode& t) {
+std::string TimeText(const adl::CTimeCode& t) {
     const std::string text = t.Format();
     return text.empty() ? "-" : text;
 }
@@ -43,29 +37,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s SONG.adl\n", argv[0]);
         return 2;
     }
-    CAdlFile adl;
+    adl::CAdlFile adl;
     if (!adl.Open(argv[1], true)) {
         std::fprintf(stderr, "Can not open ADL file! (%s)\n", argv[1]);
         return 1;
     }
 
-    const CTimeCode start = adl.GetDestStart();
+    const adl::CTimeCode start = adl.GetDestStart();
     std::printf("Title:         %s\n", adl.GetProjectTitle().c_str());
     std::printf("Created:       %s\n", adl.GetProjectCreateDate().c_str());
-    std::printf("Sample rate:   %s\n", SampleRateText(adl.GetSampleRateCode()));
+    std::printf("Sample rate:   %s\n", SampleRateText(adl.GetSampleRateCode()).c_str());
     std::printf("Time code:     %s, start %s\n", FrameRateText(start.GetFrameKind()),
                 TimeText(start).c_str());
 
     std::printf("Tracks:        %d\n", adl.GetTrackCount());
     for (int i = 0; i < adl.GetTrackCount(); ++i) {
-        AdlTrack track;
+        adl::AdlTrack track;
         adl.GetTrack(i, &track);
         std::printf("  %2u  %s\n", track.m_number, track.m_name);
     }
 
     std::printf("Locate points: %d\n", adl.GetLocateCount());
     for (int i = 0; i < adl.GetLocateCount(); ++i) {
-        AdlLocate locate;
+        adl::AdlLocate locate;
         adl.GetLocate(i, &locate);
         std::printf("  %2u  %-8s %s\n", locate.m_number, locate.m_name, TimeText(locate.m_time).c_str());
     }
@@ -77,10 +71,10 @@ int main(int argc, char** argv) {
             "  entry  type     track  source           source in         dest in           dest out\n");
     }
     for (int i = 0; i < count; ++i) {
-        AdlEvent ev;
+        adl::AdlEvent ev;
         adl.GetEvent(i, &ev);
         std::printf("  %04u   %-8s %5u  %-16s %-17s %-17s %s\n", ev.m_entryNumber,
-                    EditTypeText(ev.m_editType), ev.m_destChannel, ev.m_sourceName,
+                    ShortEditType(ev.m_editType).c_str(), ev.m_destChannel, ev.m_sourceName,
                     TimeText(ev.m_sourceIn).c_str(), TimeText(ev.m_destIn).c_str(),
                     TimeText(ev.m_destOut).c_str());
     }

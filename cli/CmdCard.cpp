@@ -56,7 +56,7 @@ int RunSongs(const Args& args) {
     for (const auto& song : songs) {
         const std::string bits = card::BitDepthText(card::GetSongBitDepth(cardFolder, song));
         const char* protection = card::IsSongProtected(cardFolder, song) ? "yes" : "no";
-        CAdlFile adl;
+        adl::CAdlFile adl;
         if (!adl.Open(card::AdlPath(cardFolder, song), true)) {
             std::printf("%-18s %-6s %-4s %-16s %-9s (no readable ADL file)\n", song.c_str(), "?",
                         bits.c_str(), "-", protection);
@@ -96,7 +96,7 @@ int RunImport(const Args& args) {
         for (int t : tracks)
             params.tracks[static_cast<size_t>(t - 1)] = true;
     } else {
-        CAdlFile adl;
+        adl::CAdlFile adl;
         if (adl.Open(card::AdlPath(params.card, params.song), true))
             params.tracks = card::GetTracksInUse(adl);
         else

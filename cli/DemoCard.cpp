@@ -16,10 +16,10 @@ namespace {
 
 struct Region {
     int track;
-    int editType;    // 1 Cut, 2 Silence
-    double in, out;  // seconds on the track
-    int file;        // audio file number (zt5%04d.wav) for a Cut
-    double sourceIn; // seconds into that file
+    adl::EditType editType; // Cut or Silence
+    double in, out;         // seconds on the track
+    int file;               // audio file number (zt5%04d.wav) for a Cut
+    double sourceIn;        // seconds into that file
 };
 
 struct DemoSong {
@@ -95,46 +95,47 @@ bool MakeSong(const std::string& cardFolder, const DemoSong& song, std::string* 
 
     const platform::LocalTime now = platform::GetLocalTime();
     const std::string adlPath = card::AdlPath(cardFolder, song.name);
-    if (!card::WriteNewSongAdl(adlPath, song.name, card::SampleRateCodeOfRate(song.rate),
+    if (!card::WriteNewSongAdl(adlPath, song.name, adl::SampleRateCodeOfRate(song.rate),
                                platform::Format("%d-%02d-%02d", now.year, now.month, now.day))) {
         *error = "cannot write " + adlPath;
         return false;
     }
-    CAdlFile adl;
+    adl::CAdlFile adl;
     if (!adl.Open(adlPath, false)) {
         *error = "cannot open " + adlPath;
         return false;
     }
-    const CTimeCode format = adl.GetDestStart();
+    const adl::CTimeCode format = adl.GetDestStart();
     auto at = [&](double seconds) {
-        CTimeCode tc;
+        adl::CTimeCode tc;
         tc.Set(Samples(seconds, song.rate), format.GetFrameKind(), format.GetRateKind());
         return tc;
     };
     bool ok = adl.ClearLocates();
     const std::pair<const char*, double> locates[] = {{"IN", song.locateA}, {"OUT", song.locateB}};
     for (const auto& [name, seconds] : locates) {
-        AdlLocate locate;
+        adl::AdlLocate locate;
         std::snprintf(locate.m_name, sizeof locate.m_name, "%s", name);
         locate.m_time = at(seconds);
         ok = adl.AddLocate(locate) && ok;
     }
     for (const Region& r : song.regions) {
-        AdlEvent event;
-        event.m_editType = static_cast<uint16_t>(r.editType);
-        event.m_sourceKind = r.editType == 1 ? 1 : 3;
-        if (r.editType == 1)
+        adl::AdlEvent event;
+        event.m_editType = r.editType;
+        event.m_sourceKind =
+            r.editType == adl::EditType::Cut ? adl::SourceKind::File : adl::SourceKind::Silence;
+        if (r.editType == adl::EditType::Cut)
             std::snprintf(event.m_sourceName, sizeof event.m_sourceName, "zt5%04d.wav", r.file);
         event.m_sourceChannel = 1;
         event.m_destChannel = static_cast<uint8_t>(r.track);
         event.m_sourceIn = at(r.sourceIn);
         event.m_destIn = at(r.in);
         event.m_destOut = at(r.out);
-        event.m_flag = 6;
+        event.m_flag = adl::EventFlag::Plain;
         ok = adl.AddEvent(event) && ok;
     }
     adl.Close();
-    CAdlFile check;
+    adl::CAdlFile check;
     if (!ok || !check.Open(adlPath, true)) {
         *error = "cannot complete " + adlPath;
         return false;
@@ -145,15 +146,17 @@ bool MakeSong(const std::string& cardFolder, const DemoSong& song, std::string* 
 const std::vector<DemoSong>& DemoSongs() {
     // Tracks: 1 two regions with a gap; 2 a region with a later-numbered one on top; 3 a region with a
     // silenced stretch; 4 a region taken from the middle of a file that also plays on track 1.
+    constexpr adl::EditType kCut = adl::EditType::Cut;
+    constexpr adl::EditType kSilence = adl::EditType::Silence;
     static const std::vector<Region> layout = {
-        {1, 1, 0.0, 3.0, 1, 0.0}, {1, 1, 4.0, 7.0, 2, 0.0}, {2, 1, 0.0, 6.0, 3, 0.0},
-        {2, 1, 2.0, 3.0, 4, 1.0}, {3, 1, 1.0, 6.0, 5, 0.0}, {3, 2, 2.5, 3.5, 0, 0.0},
-        {4, 1, 0.5, 2.5, 1, 4.0},
+        {1, kCut, 0.0, 3.0, 1, 0.0}, {1, kCut, 4.0, 7.0, 2, 0.0}, {2, kCut, 0.0, 6.0, 3, 0.0},
+        {2, kCut, 2.0, 3.0, 4, 1.0}, {3, kCut, 1.0, 6.0, 5, 0.0}, {3, kSilence, 2.5, 3.5, 0, 0.0},
+        {4, kCut, 0.5, 2.5, 1, 4.0},
     };
     static const std::vector<DemoSong> songs = {
         {"Demo 44k", 44100, {220.0, 330.0, 440.0, 554.4, 659.3}, layout, 1.0, 5.0, false},
         {"Demo 48k", 48000, {261.6, 392.0, 523.3, 293.7, 587.3}, layout, 1.5, 4.5, false},
-        {"Mixdown", 44100, {440.0}, {{1, 1, 0.0, 5.0, 1, 0.0}}, 0.0, 5.0, true},
+        {"Mixdown", 44100, {440.0}, {{1, kCut, 0.0, 5.0, 1, 0.0}}, 0.0, 5.0, true},
     };
     return songs;
 }

@@ -24,30 +24,31 @@ bool WriteInput(const std::string& path, const uint8_t* data, size_t size) {
 }
 
 // Every query a caller may make after an open, over the whole lists and just past them.
-void QueryAll(const CAdlFile& adl) {
+void QueryAll(const adl::CAdlFile& adl) {
     volatile size_t sink = 0;
-    char text[CTimeCode::kTextBufferSize];
-    auto touch = [&](const CTimeCode& tc) {
+    char text[adl::CTimeCode::kTextBufferSize];
+    auto touch = [&](const adl::CTimeCode& tc) {
         tc.Format(text);
         sink = sink + std::strlen(text) + tc.GetSamples();
     };
-    sink = sink + adl.GetSampleRateCode() + adl.GetFrameRateCode() + adl.GetAdlLevel() + adl.GetSort();
+    sink = sink + static_cast<size_t>(adl.GetSampleRateCode()) + static_cast<size_t>(adl.GetFrameRateCode()) +
+           adl.GetAdlLevel() + adl.GetSort();
     sink = sink + adl.GetProjectTitle().size() + adl.GetProjectOriginator().size() +
            adl.GetProjectCreateDate().size() + adl.GetProjectNotes().size() +
            adl.GetProjectClientData().size() + adl.GetSequenceTitle().size() +
            adl.GetSequenceDescription().size();
     touch(adl.GetDestStart());
-    const AdlTempoMap tempo = adl.GetTempoMap();
+    const adl::AdlTempoMap tempo = adl.GetTempoMap();
     sink = sink + std::strlen(tempo.m_signatureBar) + std::strlen(tempo.m_tempoValue);
 
     std::string name;
     for (int i = -1; i <= adl.GetTrackCount(); ++i) {
-        AdlTrack track;
+        adl::AdlTrack track;
         if (adl.GetTrack(i, &track))
             sink = sink + std::strlen(track.m_name) + adl.GetTrackName(track.m_number, &name);
     }
     for (int i = -1; i <= adl.GetLocateCount(); ++i) {
-        AdlLocate locate;
+        adl::AdlLocate locate;
         if (adl.GetLocate(i, &locate)) {
             sink = sink + std::strlen(locate.m_name) + adl.GetLocateName(locate.m_number, &name);
             touch(locate.m_time);
@@ -56,9 +57,10 @@ void QueryAll(const CAdlFile& adl) {
     for (uint16_t number = 0; number <= 3; ++number)
         touch(adl.GetLocateTime(number));
     for (int i = -1; i <= adl.GetEventCount(); ++i) {
-        AdlEvent event;
-        sink = sink + adl.GetEvent(i, &event) + adl.GetEventEntryNumber(i) + adl.GetEventEditType(i) +
-               adl.GetEventSourceKind(i) + adl.GetEventFlag(i) + adl.GetEventSourceChannel(i) +
+        adl::AdlEvent event;
+        sink = sink + adl.GetEvent(i, &event) + adl.GetEventEntryNumber(i) +
+               static_cast<size_t>(adl.GetEventEditType(i)) + static_cast<size_t>(adl.GetEventSourceKind(i)) +
+               static_cast<size_t>(adl.GetEventFlag(i)) + adl.GetEventSourceChannel(i) +
                adl.GetEventDestChannel(i) + adl.GetEventSourceName(i).size();
         touch(adl.GetEventSourceIn(i));
         touch(adl.GetEventDestIn(i));
@@ -118,7 +120,7 @@ Outcome ExerciseAdl(const uint8_t* data, size_t size, const std::string& workDir
         return Outcome::Refused;
     bool opened[2] = {};
     for (int readOnly = 1; readOnly >= 0; --readOnly) {
-        CAdlFile adl;
+        adl::CAdlFile adl;
         opened[readOnly] = adl.Open(path, readOnly != 0);
         if (opened[readOnly]) {
             QueryAll(adl);
@@ -135,17 +137,17 @@ namespace {
 
 // The text form of value must read back as the same position with the same kinds. A 29.97 fps
 // position between two samples (remainder 1000 of 1001) reads back as the next one: a known rounding.
-bool FormatsBack(const CTimeCode& value) {
-    char formatted[CTimeCode::kTextBufferSize];
+bool FormatsBack(const adl::CTimeCode& value) {
+    char formatted[adl::CTimeCode::kTextBufferSize];
     value.Format(formatted);
     if (formatted[0] == '\0')
         return true; // these kinds have no text form
-    if (std::strlen(formatted) != CTimeCode::kTextLength)
+    if (std::strlen(formatted) != adl::CTimeCode::kTextLength)
         return false;
-    const bool ntsc =
-        value.GetFrameKind() == CTimeCode::FPS_2997 || value.GetFrameKind() == CTimeCode::FPS_2997_DROP;
+    const bool ntsc = value.GetFrameKind() == adl::CTimeCode::FPS_2997 ||
+                      value.GetFrameKind() == adl::CTimeCode::FPS_2997_DROP;
     const uint32_t expected = value.GetSamples() + (ntsc && value.GetSamples() % 1001 == 1000 ? 1 : 0);
-    CTimeCode again;
+    adl::CTimeCode again;
     return again.Parse(formatted) && again.GetSamples() == expected &&
            again.GetFrameKind() == value.GetFrameKind() && again.GetRateKind() == value.GetRateKind();
 }
@@ -159,7 +161,7 @@ Outcome CheckTimeCodeRoundTrip(const uint8_t* data, size_t size) {
         // Any position and kinds, as the export formats computed positions.
         if (size < 7)
             return Outcome::Refused;
-        CTimeCode value;
+        adl::CTimeCode value;
         const uint32_t samples = static_cast<uint32_t>(data[1]) | static_cast<uint32_t>(data[2]) << 8 |
                                  static_cast<uint32_t>(data[3]) << 16 | static_cast<uint32_t>(data[4]) << 24;
         value.Set(samples, static_cast<uint8_t>(data[5] % 7), static_cast<uint8_t>(data[6] % 5));
@@ -167,7 +169,7 @@ Outcome CheckTimeCodeRoundTrip(const uint8_t* data, size_t size) {
     }
     char text[64] = {};
     std::memcpy(text, data + 1, std::min(size - 1, sizeof text - 1));
-    CTimeCode parsed;
+    adl::CTimeCode parsed;
     parsed.SetRateKind(data[0] % 5); // 0 keeps the default kind
     if (!parsed.Parse(text))
         return Outcome::Refused;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace adl {
+
 namespace {
 
 // Copies a value into a fixed field, cutting what does not fit.
@@ -40,26 +42,6 @@ void CopySourceName(char (&field)[260], const char* value) {
     }
 }
 
-uint16_t FlagCode(const char* text) {
-    static const char* const kFlags[] = {"R", "E", "D", "X", "M", "_"};
-    for (uint16_t i = 0; i < 6; ++i) {
-        if (std::strcmp(text, kFlags[i]) == 0) {
-            return static_cast<uint16_t>(i + 1);
-        }
-    }
-    return 0;
-}
-
-uint16_t EditTypeCode(const char* text) {
-    static const char* const kTypes[] = {"(Cut)", "(Silence)", "(Aux)", "(Vid)", "(Alt)"};
-    for (uint16_t i = 0; i < 5; ++i) {
-        if (std::strcmp(text, kTypes[i]) == 0) {
-            return static_cast<uint16_t>(i + 1);
-        }
-    }
-    return 0;
-}
-
 // Makes room for record `count`, zero-filled: new records are value-initialised, and a record left
 // behind by a dropped line is cleared again.
 template <typename T> T& FreshRecord(std::vector<T>& list, int32_t count) {
@@ -70,6 +52,86 @@ template <typename T> T& FreshRecord(std::vector<T>& list, int32_t count) {
         list[index] = T{};
     }
     return list[index];
+}
+
+// How the fields after "(Entry)" read: a line that ends early is dropped; a time code or flag that
+// cannot be read makes the whole file unusable.
+enum class EntryRead { Taken, Dropped, Broken };
+
+// The fields of one entry line in order, remembering why the reading stopped.
+struct EntryFields {
+    CLineFields& line;
+    EntryRead result = EntryRead::Taken;
+
+    const char* Next() {
+        const char* field = line.Next();
+        if (field == nullptr) {
+            result = EntryRead::Dropped;
+        }
+        return field;
+    }
+    template <typename T> bool Number(T* value) {
+        const char* field = Next();
+        if (field != nullptr) {
+            *value = static_cast<T>(ToInt(field));
+        }
+        return field != nullptr;
+    }
+    bool Time(CTimeCode* time) {
+        const char* field = Next();
+        if (field != nullptr && !time->Parse(field)) {
+            result = EntryRead::Broken;
+        }
+        return result == EntryRead::Taken;
+    }
+    bool Flag(EventFlag* flag) {
+        const char* field = Next();
+        if (field != nullptr && (*flag = EventFlagOfText(field)) == EventFlag::None) {
+            result = EntryRead::Broken;
+        }
+        return result == EntryRead::Taken;
+    }
+};
+
+// Source kind, name, source channel, destination channel and source in of an entry that plays a file.
+bool ReadSourceFields(EntryFields& f, AdlEvent* ev) {
+    const char* kind = f.Next();
+    if (kind == nullptr) {
+        return false;
+    }
+    ev->m_sourceKind = SourceKindOfText(kind);
+    const char* name = f.Next();
+    if (name == nullptr) {
+        return false;
+    }
+    CopySourceName(ev->m_sourceName, name);
+    return f.Number(&ev->m_sourceChannel) && f.Number(&ev->m_destChannel) && f.Time(&ev->m_sourceIn);
+}
+
+// A silence has no source fields: the destination channel follows its edit type.
+bool ReadSilenceFields(EntryFields& f, AdlEvent* ev) {
+    ev->m_sourceKind = SourceKind::Silence;
+    if (!f.Number(&ev->m_destChannel)) {
+        return false;
+    }
+    // Its source in is fixed and takes no field.
+    ev->m_sourceIn.Set(0, CTimeCode::FPS_30, CTimeCode::RATE_44100);
+    return true;
+}
+
+EntryRead ReadEntry(CLineFields& line, AdlEvent* ev) {
+    EntryFields f{line};
+    const char* type = f.Number(&ev->m_entryNumber) ? f.Next() : nullptr;
+    if (type == nullptr) {
+        return f.result;
+    }
+    ev->m_editType = EditTypeOfText(type);
+    const bool source =
+        ev->m_editType == EditType::Silence ? ReadSilenceFields(f, ev) : ReadSourceFields(f, ev);
+    if (source && f.Time(&ev->m_destIn) && f.Time(&ev->m_destOut)) {
+        f.Flag(&ev->m_flag);
+    }
+    return f.result;
 }
 
 } // namespace
@@ -250,23 +312,16 @@ bool CAdlFile::ReadSequence() {
         } else if (std::strcmp(keyword, "(SEQ_DESCRIPT)") == 0) {
             CopyField(s.m_description, value);
         } else if (std::strcmp(keyword, "(SEQ_SAMPLE_RATE)") == 0) {
-            if (std::strcmp(value, "S48000") == 0) {
-                s.m_sampleRateCode = 1;
-            } else if (std::strcmp(value, "S44100") == 0) {
-                s.m_sampleRateCode = 2;
-            } else if (std::strcmp(value, "S22050") == 0) {
-                s.m_sampleRateCode = 3;
+            const SampleRateCode code = SampleRateCodeOfText(value);
+            if (code != SampleRateCode::None) {
+                s.m_sampleRateCode = code;
             }
         } else if (std::strcmp(keyword, "(SEQ_SAMP_RATE_FACTOR)") == 0) {
             s.m_sampleRateFactor = static_cast<uint16_t>(ToInt(value));
         } else if (std::strcmp(keyword, "(SEQ_FRAME_RATE)") == 0) {
-            // "29" is written for 29.97 fps but not read back as such.
-            if (std::strcmp(value, "24") == 0) {
-                s.m_frameRateCode = 1;
-            } else if (std::strcmp(value, "25") == 0) {
-                s.m_frameRateCode = 2;
-            } else if (std::strcmp(value, "30") == 0) {
-                s.m_frameRateCode = 5;
+            const FrameRateCode code = FrameRateCodeOfText(value);
+            if (code != FrameRateCode::None) {
+                s.m_frameRateCode = code;
             }
         } else if (std::strcmp(keyword, "(SEQ_ADL_LEVEL)") == 0) {
             s.m_adlLevel = static_cast<uint16_t>(ToInt(value));
@@ -423,71 +478,12 @@ bool CAdlFile::ReadEventList() {
         if (std::strcmp(keyword, "(Entry)") != 0) {
             continue;
         }
-        bool silence = false;
-        int position = 0;
-        while (position <= 9) {
-            if (position == 6 && silence) {
-                // A silence has no source: its source in is fixed and takes no field.
-                ev.m_sourceIn.Set(0, CTimeCode::FPS_30, CTimeCode::RATE_44100);
-                ++position;
-                continue;
-            }
-            const char* field = fields.Next();
-            if (field == nullptr) {
-                break;
-            }
-            switch (position) {
-            case 0:
-                ev.m_entryNumber = static_cast<uint16_t>(ToInt(field));
-                break;
-            case 1:
-                ev.m_editType = EditTypeCode(field);
-                if (ev.m_editType == 2) {
-                    silence = true;
-                    ev.m_sourceKind = 3;
-                    ev.m_sourceName[0] = '\0';
-                    ev.m_sourceChannel = 0;
-                    position = 4; // the next field is the destination channel
-                }
-                break;
-            case 2:
-                ev.m_sourceKind = std::strcmp(field, "F") == 0 ? 1 : std::strcmp(field, "T") == 0 ? 2 : 0;
-                break;
-            case 3:
-                CopySourceName(ev.m_sourceName, field);
-                break;
-            case 4:
-                ev.m_sourceChannel = static_cast<uint8_t>(ToInt(field));
-                break;
-            case 5:
-                ev.m_destChannel = static_cast<uint8_t>(ToInt(field));
-                break;
-            case 6:
-                if (!ev.m_sourceIn.Parse(field)) {
-                    return false;
-                }
-                break;
-            case 7:
-                if (!ev.m_destIn.Parse(field)) {
-                    return false;
-                }
-                break;
-            case 8:
-                if (!ev.m_destOut.Parse(field)) {
-                    return false;
-                }
-                break;
-            default:
-                ev.m_flag = FlagCode(field);
-                if (ev.m_flag == 0) {
-                    return false;
-                }
-                break;
-            }
-            ++position;
+        const EntryRead read = ReadEntry(fields, &ev);
+        if (read == EntryRead::Broken) {
+            return false;
         }
-        if (position <= 9) {
-            ev = AdlEvent{}; // too few fields: dropped
+        if (read == EntryRead::Dropped) {
+            ev = AdlEvent{};
             continue;
         }
         if (++m_eventCount == kMaxEvents) {
@@ -564,9 +560,9 @@ bool CAdlFile::GetEvent(int index, AdlEvent* event) const {
     }
 
 ADL_EVENT_FIELD(uint16_t, GetEventEntryNumber, m_entryNumber, 0)
-ADL_EVENT_FIELD(uint16_t, GetEventEditType, m_editType, 0)
-ADL_EVENT_FIELD(uint16_t, GetEventSourceKind, m_sourceKind, 0)
-ADL_EVENT_FIELD(uint16_t, GetEventFlag, m_flag, 0)
+ADL_EVENT_FIELD(EditType, GetEventEditType, m_editType, EditType::None)
+ADL_EVENT_FIELD(SourceKind, GetEventSourceKind, m_sourceKind, SourceKind::None)
+ADL_EVENT_FIELD(EventFlag, GetEventFlag, m_flag, EventFlag::None)
 ADL_EVENT_FIELD(uint8_t, GetEventSourceChannel, m_sourceChannel, 0)
 ADL_EVENT_FIELD(uint8_t, GetEventDestChannel, m_destChannel, 0)
 ADL_EVENT_FIELD(std::string, GetEventSourceName, m_sourceName, std::string())
@@ -575,3 +571,5 @@ ADL_EVENT_FIELD(CTimeCode, GetEventDestIn, m_destIn, CTimeCode())
 ADL_EVENT_FIELD(CTimeCode, GetEventDestOut, m_destOut, CTimeCode())
 
 #undef ADL_EVENT_FIELD
+
+} // namespace adl

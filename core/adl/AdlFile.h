@@ -2,6 +2,7 @@
 // One song's ADL file (a tab-separated text description of the song), open on disk, with what was
 // read from its sections held in memory. Reading: AdlFile.cpp. Creating and extending: AdlWriter.cpp.
 
+#include "adl/AdlCodes.h"
 #include "adl/TimeCode.h"
 #include "platform/File.h"
 
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace adl {
 
 // Text fields are NUL-terminated and hold the file's text as it stands, double quotes included
 // (except the event source name). Values longer than a field are cut to fit.
@@ -23,9 +26,9 @@ struct AdlProject {
 struct AdlSequence {
     char m_title[256] = {};
     char m_description[256] = {};
-    uint16_t m_sampleRateCode = 0; // 1 = 48000 Hz, 2 = 44100 Hz, 3 = 22050 Hz, 0 = not set
+    SampleRateCode m_sampleRateCode = SampleRateCode::None;
     uint16_t m_sampleRateFactor = 0;
-    uint16_t m_frameRateCode = 0; // 1 = 24, 2 = 25, 3 = 29.97 ("29"), 5 = 30 fps, 0 = not set
+    FrameRateCode m_frameRateCode = FrameRateCode::None;
     uint16_t m_adlLevel = 0;
     int32_t m_clean = 0;
     uint16_t m_sort = 0;
@@ -55,15 +58,15 @@ struct AdlLocate {
 
 struct AdlEvent {
     uint16_t m_entryNumber = 0;
-    uint16_t m_editType = 0;     // 1 Cut, 2 Silence, 3 Aux, 4 Vid, 5 Alt, 0 not set
-    uint16_t m_sourceKind = 0;   // 1 "F", 2 "T", 3 silence, 0 not set
+    EditType m_editType = EditType::None;
+    SourceKind m_sourceKind = SourceKind::None;
     char m_sourceName[260] = {}; // without the quotes; empty for silence
     uint8_t m_sourceChannel = 0;
     uint8_t m_destChannel = 0; // the track, 1 to 16
     CTimeCode m_sourceIn;
     CTimeCode m_destIn;
     CTimeCode m_destOut;
-    uint16_t m_flag = 0; // 1 R, 2 E, 3 D, 4 X, 5 M, 6 _
+    EventFlag m_flag = EventFlag::None;
 };
 
 class CAdlFile {
@@ -94,9 +97,9 @@ public:
 
     // --- Queries (valid after a successful Open; all copy out) ---
 
-    uint16_t GetSampleRateCode() const { return m_sequence.m_sampleRateCode; }
+    SampleRateCode GetSampleRateCode() const { return m_sequence.m_sampleRateCode; }
     uint16_t GetSampleRateFactor() const { return m_sequence.m_sampleRateFactor; }
-    uint16_t GetFrameRateCode() const { return m_sequence.m_frameRateCode; }
+    FrameRateCode GetFrameRateCode() const { return m_sequence.m_frameRateCode; }
     uint16_t GetAdlLevel() const { return m_sequence.m_adlLevel; }
     uint16_t GetSort() const { return m_sequence.m_sort; }
     int32_t GetClean() const { return m_sequence.m_clean; }
@@ -132,9 +135,9 @@ public:
     bool GetEvent(int index, AdlEvent* event) const;
     // Fields of event record index; 0, "" or a default time code for an index outside the list.
     uint16_t GetEventEntryNumber(int index) const;
-    uint16_t GetEventEditType(int index) const;
-    uint16_t GetEventSourceKind(int index) const;
-    uint16_t GetEventFlag(int index) const;
+    EditType GetEventEditType(int index) const;
+    SourceKind GetEventSourceKind(int index) const;
+    EventFlag GetEventFlag(int index) const;
     uint8_t GetEventSourceChannel(int index) const;
     uint8_t GetEventDestChannel(int index) const;
     std::string GetEventSourceName(int index) const;
@@ -208,3 +211,5 @@ private:
     int32_t m_locateCount = 0;
     int32_t m_eventCount = 0;
 };
+
+} // namespace adl

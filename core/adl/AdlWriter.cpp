@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+namespace adl {
+
 using platform::Whence;
 
 namespace {
@@ -34,21 +36,6 @@ bool FormatLine(std::string* out, const char* format, ...) {
     }
     out->append(buffer, static_cast<size_t>(n));
     return true;
-}
-
-const char* EditTypeText(uint16_t editType) {
-    switch (editType) {
-    case 2:
-        return "(Silence)";
-    case 3:
-        return "(Aux)";
-    case 4:
-        return "(Vid)";
-    case 5:
-        return "(Alt)";
-    default:
-        return "(Cut)";
-    }
 }
 
 } // namespace
@@ -156,21 +143,16 @@ bool CAdlFile::WriteSequence(const AdlSequence& sequence, uint16_t mask) {
         ok = ok && FormatLine(&content, "\t\t(SEQ_DESCRIPT)\t%s\r\n", sequence.m_description);
     }
     if (mask & 0x004) {
-        static const char* const kRates[] = {nullptr, "S48000", "S44100", "S22050"};
-        if (sequence.m_sampleRateCode >= 1 && sequence.m_sampleRateCode <= 3) {
-            ok = ok &&
-                 FormatLine(&content, "\t\t(SEQ_SAMPLE_RATE)\t%s\r\n", kRates[sequence.m_sampleRateCode]);
+        if (const char* rate = SampleRateCodeText(sequence.m_sampleRateCode)) {
+            ok = ok && FormatLine(&content, "\t\t(SEQ_SAMPLE_RATE)\t%s\r\n", rate);
         }
     }
     if (mask & 0x008) {
         ok = ok && FormatLine(&content, "\t\t(SEQ_SAMP_RATE_FACTOR)\t%d\r\n", sequence.m_sampleRateFactor);
     }
     if (mask & 0x010) {
-        static const char* const kFrames[] = {nullptr, "24", "25", "29", nullptr, "30"};
-        if (sequence.m_frameRateCode >= 1 && sequence.m_frameRateCode <= 5 &&
-            kFrames[sequence.m_frameRateCode] != nullptr) {
-            ok =
-                ok && FormatLine(&content, "\t\t(SEQ_FRAME_RATE)\t%s\r\n", kFrames[sequence.m_frameRateCode]);
+        if (const char* frames = FrameRateCodeText(sequence.m_frameRateCode)) {
+            ok = ok && FormatLine(&content, "\t\t(SEQ_FRAME_RATE)\t%s\r\n", frames);
         }
     }
     if (mask & 0x020) {
@@ -277,18 +259,23 @@ bool CAdlFile::AddEvent(const AdlEvent& event) {
     if (number == 0) {
         return false;
     }
+    // Every entry is written with the plain flag; an edit type without a text of its own is a Cut.
+    const char* flag = EventFlagText(EventFlag::Plain);
+    const char* type = EditTypeText(event.m_editType);
     std::string line;
-    if (event.m_editType == 2) {
+    if (event.m_editType == EditType::Silence) {
         // A silence carries no source fields: written with them, the reader would take the source kind
         // for the track and fail on the file name as a time code, and the song would no longer open.
-        if (!FormatLine(&line, "\t\t(Entry)\t%04d\t(Silence)\t%d\t%s\t%s\t_\r\n", number, event.m_destChannel,
-                        destIn.c_str(), destOut.c_str())) {
+        if (!FormatLine(&line, "\t\t(Entry)\t%04d\t%s\t%d\t%s\t%s\t%s\r\n", number, type, event.m_destChannel,
+                        destIn.c_str(), destOut.c_str(), flag)) {
             return false;
         }
-    } else if (!FormatLine(&line, "\t\t(Entry)\t%04d\t%s\t%s\t\"%s\"\t1\t%d\t%s\t%s\t%s\t_\r\n", number,
-                           EditTypeText(event.m_editType), event.m_sourceKind == 2 ? "T" : "F",
+    } else if (!FormatLine(&line, "\t\t(Entry)\t%04d\t%s\t%s\t\"%s\"\t1\t%d\t%s\t%s\t%s\t%s\r\n", number,
+                           type ? type : EditTypeText(EditType::Cut),
+                           SourceKindText(event.m_sourceKind == SourceKind::Tape ? SourceKind::Tape
+                                                                                 : SourceKind::File),
                            event.m_sourceName, event.m_destChannel, sourceIn.c_str(), destIn.c_str(),
-                           destOut.c_str())) {
+                           destOut.c_str(), flag)) {
         return false;
     }
     return InsertLine("</EVENT_LIST>", line);
@@ -414,3 +401,5 @@ bool CAdlFile::ClearEvents() {
     }
     return ok;
 }
+
+} // namespace adl

@@ -1,5 +1,7 @@
 #include "adl/LineFields.h"
 
+namespace adl {
+
 namespace {
 
 // Delimiter sets hold one or two characters; a plain scan beats the library's set functions here.
@@ -38,3 +40,5 @@ char* CLineFields::Next(const char* delimiters) {
     }
     return start;
 }
+
+} // namespace adl

@@ -3,6 +3,8 @@
 // counts as one separator, so an empty field between two tabs does not exist. Each call to Next
 // may use its own delimiter set and continues where the previous one stopped.
 
+namespace adl {
+
 class CLineFields {
 public:
     explicit CLineFields(char* line) : m_next(line) {}
@@ -12,3 +14,5 @@ public:
 private:
     char* m_next;
 };
+
+} // namespace adl

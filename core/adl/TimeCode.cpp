@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace adl {
+
 namespace {
 
 struct FrameKindInfo {
@@ -288,3 +290,5 @@ CTimeCode& CTimeCode::operator-=(uint32_t samples) {
     m_samples = m_samples > samples ? m_samples - samples : 0;
     return *this;
 }
+
+} // namespace adl

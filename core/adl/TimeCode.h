@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace adl {
+
 class CTimeCode {
 public:
     // Frame-rate kinds.
@@ -94,3 +96,5 @@ private:
     uint8_t m_frameKind = FPS_25;
     uint8_t m_rateKind = RATE_44100;
 };
+
+} // namespace adl

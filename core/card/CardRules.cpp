@@ -66,8 +66,8 @@ std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder) {
     return tracks;
 }
 
-std::string SampleRateText(int sampleRateCode) {
-    const uint32_t rate = wave::SampleRateOfCode(sampleRateCode);
+std::string SampleRateText(adl::SampleRateCode sampleRateCode) {
+    const uint32_t rate = adl::SampleRateOfCode(sampleRateCode);
     return rate ? std::to_string(rate) : std::string();
 }
 
@@ -90,7 +90,7 @@ std::string BitDepthText(int bits) {
     return bits > 0 ? platform::Format("%2d", bits) : std::string("?");
 }
 
-std::array<bool, kTrackCount> GetTracksInUse(const CAdlFile& adl) {
+std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl) {
     std::array<bool, kTrackCount> inUse{};
     const std::vector<int> order = wave::BuildEntryOrder(adl);
     for (int track = 1; track <= kTrackCount; ++track) {

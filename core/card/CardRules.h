@@ -30,8 +30,8 @@ int TrackOfPcFileName(const std::string& fileName);
 // Tracks for which the PC folder's "*.wav" listing holds a matching file.
 std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder);
 
-// "48000", "44100", "22050" for sample-rate codes 1, 2, 3; empty for any other.
-std::string SampleRateText(int sampleRateCode);
+// "48000", "44100", "22050" for the song's sample-rate code; empty for None and unknown codes.
+std::string SampleRateText(adl::SampleRateCode sampleRateCode);
 
 // Bits per sample of the first WAV file the song folder lists; 0 when there is none or it cannot be read.
 int GetSongBitDepth(const std::string& card, const std::string& song);
@@ -39,7 +39,7 @@ int GetSongBitDepth(const std::string& card, const std::string& song);
 std::string BitDepthText(int bits);
 
 // Per track 1..16 (index 0..15): whether at least one sample of the track comes from an audio file.
-std::array<bool, kTrackCount> GetTracksInUse(const CAdlFile& adl);
+std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl);
 
 // Protected only when the ADL file's attributes are exactly read-only.
 bool IsSongProtected(const std::string& card, const std::string& song);

@@ -146,21 +146,21 @@ enum class CommitStatus { Done, SyncFailed, AdlFailed };
 // on its track. A failure removes the file, so that the song holds it only with its event. The file's
 // own entry in the folder goes to the card with its Sync; the ADL's follows with the folder's sync
 // after the replace.
-CommitStatus CommitTrack(CAdlFile& adl, const Commit& commit, uint8_t frameKind, uint8_t rateKind) {
+CommitStatus CommitTrack(adl::CAdlFile& adl, const Commit& commit, uint8_t frameKind, uint8_t rateKind) {
     CommitStatus status = CommitStatus::Done;
     if (!SyncFile(commit.dest)) {
         status = CommitStatus::SyncFailed;
     } else {
-        AdlEvent event;
-        event.m_editType = 1;
-        event.m_sourceKind = 1;
+        adl::AdlEvent event;
+        event.m_editType = adl::EditType::Cut;
+        event.m_sourceKind = adl::SourceKind::File;
         std::snprintf(event.m_sourceName, sizeof event.m_sourceName, "%s", commit.name.c_str());
         event.m_sourceChannel = 1;
         event.m_destChannel = static_cast<uint8_t>(commit.track);
         event.m_sourceIn.Set(0, frameKind, rateKind);
         event.m_destIn.Set(0, frameKind, rateKind);
         event.m_destOut.Set(commit.length, frameKind, rateKind);
-        event.m_flag = 6;
+        event.m_flag = adl::EventFlag::Plain;
         if (!adl.AddEvent(event))
             status = CommitStatus::AdlFailed;
     }
@@ -175,7 +175,7 @@ CommitStatus CommitTrack(CAdlFile& adl, const Commit& commit, uint8_t frameKind,
 // with copying. Commits finish in track order; only this object touches the ADL while one runs.
 class CCommitter {
 public:
-    CCommitter(CAdlFile& adl, uint8_t frameKind, uint8_t rateKind)
+    CCommitter(adl::CAdlFile& adl, uint8_t frameKind, uint8_t rateKind)
         : m_adl(adl), m_frameKind(frameKind), m_rateKind(rateKind) {}
     ~CCommitter() { Finish(); }
     CCommitter(const CCommitter&) = delete;
@@ -214,7 +214,7 @@ private:
         }
     }
 
-    CAdlFile& m_adl;
+    adl::CAdlFile& m_adl;
     uint8_t m_frameKind;
     uint8_t m_rateKind;
     std::thread m_worker;
@@ -225,10 +225,10 @@ private:
 
 // The message CheckTracks shows, or empty when the ticked files suit the song.
 std::string TracksProblem(const ExportParams& params) {
-    CAdlFile adl;
+    adl::CAdlFile adl;
     if (!adl.Open(AdlPath(params.card, params.song), false))
         return "Can not open ADL file!";
-    const uint32_t songRate = wave::SampleRateOfCode(adl.GetSampleRateCode());
+    const uint32_t songRate = adl::SampleRateOfCode(adl.GetSampleRateCode());
     adl.Close();
     bool any = false;
     for (int n = 1; n <= kTrackCount; ++n) {
@@ -255,15 +255,12 @@ std::string TracksProblem(const ExportParams& params) {
 
 // The kinds new entries are written with: those of the song's destination start, or, when it has
 // none that can be written, 25 fps at the song's rate. False when neither can be written.
-bool EventTimeKinds(const CAdlFile& adl, uint8_t* frameKind, uint8_t* rateKind) {
-    const CTimeCode start = adl.GetDestStart();
-    CTimeCode probe;
+bool EventTimeKinds(const adl::CAdlFile& adl, uint8_t* frameKind, uint8_t* rateKind) {
+    const adl::CTimeCode start = adl.GetDestStart();
+    adl::CTimeCode probe;
     probe.Set(0, start.GetFrameKind(), start.GetRateKind());
     if (start.IsInvalid() || probe.Format().empty()) {
-        static const uint8_t kRateKinds[] = {0, CTimeCode::RATE_48000, CTimeCode::RATE_44100,
-                                             CTimeCode::RATE_22050};
-        const uint16_t code = adl.GetSampleRateCode();
-        probe.Set(0, CTimeCode::FPS_25, code >= 1 && code <= 3 ? kRateKinds[code] : 0);
+        probe.Set(0, adl::CTimeCode::FPS_25, adl::TimeCodeRateKind(adl.GetSampleRateCode()));
     }
     *frameKind = probe.GetFrameKind();
     *rateKind = probe.GetRateKind();
@@ -361,11 +358,11 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     if (!problem.empty())
         return Stop(result, ExportOutcome::Refused, box, problem);
 
-    CAdlFile adl;
+    adl::CAdlFile adl;
     if (!adl.Open(adlPath, false))
         return Stop(result, ExportOutcome::Failed, box, "Can not open ADL file!");
     // A new version of the ADL left half-made by a crash is of no use: the song itself is whole.
-    const std::string leftover = CAdlFile::UpdatePath(adlPath);
+    const std::string leftover = adl::CAdlFile::UpdatePath(adlPath);
     if (platform::PathExists(leftover))
         platform::DeleteFile(leftover);
     uint8_t frameKind = 0, rateKind = 0;
@@ -408,7 +405,7 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
             status->SetText(platform::Format("PC to ZT   Track%d", n));
         const std::string source = PcTrackSourcePath(params.pcFolder, n);
         // The reader takes no more than kMaxEvents entries: an event past them would never be seen.
-        const std::string name = adl.GetEventCount() + added < CAdlFile::kMaxEvents
+        const std::string name = adl.GetEventCount() + added < adl::CAdlFile::kMaxEvents
                                      ? NextAudioFileName(songFolder)
                                      : std::string();
         if (name.empty()) {

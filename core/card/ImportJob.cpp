@@ -48,10 +48,10 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
         result.outcome = ImportOutcome::NoSong;
         return result;
     }
-    CAdlFile adl;
+    adl::CAdlFile adl;
     if (!adl.Open(adlPath, true))
         return Stop(result, ImportOutcome::Failed, box, "Can not open ADL file!");
-    if (wave::SampleRateOfCode(adl.GetSampleRateCode()) == 0) {
+    if (adl::SampleRateOfCode(adl.GetSampleRateCode()) == 0) {
         adl.Close();
         return Stop(result, ImportOutcome::Refused, box, "Sampling Frequency not supported!");
     }

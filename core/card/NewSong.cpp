@@ -31,30 +31,16 @@ bool SyncAndCheckEnd(const std::string& path) {
 
 } // namespace
 
-uint16_t SampleRateCodeOfRate(uint32_t rate) {
-    switch (rate) {
-    case 48000:
-        return 1;
-    case 44100:
-        return 2;
-    case 22050:
-        return 3;
-    default:
-        return 0;
-    }
-}
-
-bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, uint16_t sampleRateCode,
+bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, adl::SampleRateCode sampleRateCode,
                      const std::string& date) {
-    static const uint8_t kRateKinds[] = {0, CTimeCode::RATE_48000, CTimeCode::RATE_44100,
-                                         CTimeCode::RATE_22050};
-    if (sampleRateCode < 1 || sampleRateCode > 3) {
+    const uint8_t rateKind = adl::TimeCodeRateKind(sampleRateCode);
+    if (rateKind == 0) {
         return false;
     }
-    CTimeCode zero;
-    zero.Set(0, CTimeCode::FPS_25, kRateKinds[sampleRateCode]);
+    adl::CTimeCode zero;
+    zero.Set(0, adl::CTimeCode::FPS_25, rateKind);
 
-    CAdlFile adl;
+    adl::CAdlFile adl;
     if (!adl.Create(adlPath)) {
         if (adl.IsOpen()) { // made, but its first line could not be written
             adl.Close();
@@ -64,7 +50,7 @@ bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, uint16
     }
     bool ok = adl.WriteVersion();
 
-    AdlProject project;
+    adl::AdlProject project;
     SetText(project.m_title, "A:\\" + song);
     SetText(project.m_originator, "TAVRIX CO.");
     SetText(project.m_createDate, date);
@@ -72,9 +58,9 @@ bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, uint16
     SetText(project.m_clientData, " ");
     ok = adl.WriteProject(project, 0x1F) && ok;
 
-    AdlSequence sequence;
+    adl::AdlSequence sequence;
     sequence.m_sampleRateCode = sampleRateCode;
-    sequence.m_frameRateCode = 2;
+    sequence.m_frameRateCode = adl::FrameRateCode::Fps25;
     sequence.m_adlLevel = 1;
     sequence.m_clean = 0;
     sequence.m_destStart = zero;
@@ -82,20 +68,20 @@ bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, uint16
 
     ok = adl.WriteTrackList() && ok;
     for (uint16_t n = 1; n <= kTrackCount; ++n) {
-        AdlTrack track;
+        adl::AdlTrack track;
         track.m_number = n;
         SetText(track.m_name, " ");
         ok = adl.AddTrack(track) && ok;
     }
     ok = adl.WriteMemoryList() && ok;
     for (const char* name : {"IN", "OUT"}) {
-        AdlLocate locate;
+        adl::AdlLocate locate;
         SetText(locate.m_name, name);
         locate.m_time = zero;
         ok = adl.AddLocate(locate) && ok;
     }
 
-    AdlTempoMap tempo;
+    adl::AdlTempoMap tempo;
     tempo.m_offset = 2;
     SetText(tempo.m_signatureBar, "0001Bar");
     SetText(tempo.m_signatureBeat, "4/4Beat");
@@ -107,7 +93,7 @@ bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, uint16
     adl.Close();
 
     // A file that does not open again was not written whole.
-    CAdlFile check;
+    adl::CAdlFile check;
     ok = ok && SyncAndCheckEnd(adlPath) && check.Open(adlPath, true);
     if (!ok) {
         platform::DeleteFile(adlPath);
@@ -143,8 +129,8 @@ bool CreateNewSong(const std::string& songPath, const std::string& pcFolder,
         platform::Tell(box, "New song create error !");
         return false;
     }
-    const uint16_t code = SampleRateCodeOfRate(rate);
-    if (code == 0) {
+    const adl::SampleRateCode code = adl::SampleRateCodeOfRate(rate);
+    if (code == adl::SampleRateCode::None) {
         platform::Tell(box, "Sampling Frequency not supported!");
         return false;
     }

@@ -11,14 +11,12 @@
 namespace wave {
 namespace {
 
-constexpr uint16_t kEditSilence = 2;
-
 // Largest sample count whose bytes still fit a WAV file's 32-bit sizes behind the header.
 constexpr uint64_t kMaxSamples = (0xFFFFFFFFull - kAudioOffset) / 2;
 
 } // namespace
 
-std::vector<int> BuildEntryOrder(const CAdlFile& adl) {
+std::vector<int> BuildEntryOrder(const adl::CAdlFile& adl) {
     std::map<uint16_t, int> byNumber;
     for (int i = 0; i < adl.GetEventCount(); ++i) {
         const uint16_t number = adl.GetEventEntryNumber(i);
@@ -32,7 +30,7 @@ std::vector<int> BuildEntryOrder(const CAdlFile& adl) {
     return order;
 }
 
-std::vector<TrackEntry> GetTrackEntries(const CAdlFile& adl, const std::vector<int>& order, int track) {
+std::vector<TrackEntry> GetTrackEntries(const adl::CAdlFile& adl, const std::vector<int>& order, int track) {
     std::vector<TrackEntry> entries;
     if (track < 1 || track > 16)
         return entries;
@@ -44,7 +42,7 @@ std::vector<TrackEntry> GetTrackEntries(const CAdlFile& adl, const std::vector<i
         e.sourceIn = adl.GetEventSourceIn(index).GetSamples();
         e.destIn = adl.GetEventDestIn(index).GetSamples();
         e.destOut = adl.GetEventDestOut(index).GetSamples();
-        e.silence = adl.GetEventEditType(index) == kEditSilence;
+        e.silence = adl.GetEventEditType(index) == adl::EditType::Silence;
         e.sourceName = adl.GetEventSourceName(index);
         if (e.destOut > e.destIn)
             entries.push_back(std::move(e));
@@ -111,19 +109,6 @@ bool IsPlainSourceName(const std::string& name) {
            name.find('\\') == std::string::npos;
 }
 
-uint32_t SampleRateOfCode(int code) {
-    switch (code) {
-    case 1:
-        return 48000;
-    case 2:
-        return 44100;
-    case 3:
-        return 22050;
-    default:
-        return 0;
-    }
-}
-
 namespace {
 
 // True when the source opens and its format says it is anything but mono 16-bit PCM. Sources that
@@ -153,7 +138,7 @@ RenderResult RenderTrack(const RenderRequest& request) {
     const uint64_t to = request.mode == RenderMode::AB ? request.locateB : end;
     if (to <= from)
         return result;
-    const uint32_t rate = SampleRateOfCode(request.adl->GetSampleRateCode());
+    const uint32_t rate = adl::SampleRateOfCode(request.adl->GetSampleRateCode());
     if (rate == 0) {
         result.status = RenderStatus::UnknownRate;
         return result;

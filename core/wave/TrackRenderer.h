@@ -15,7 +15,7 @@ namespace wave {
 
 // Indices of the song's entries in ascending entry number, one per number greater than 0; of several
 // entries with the same number, the one listed last.
-std::vector<int> BuildEntryOrder(const CAdlFile& adl);
+std::vector<int> BuildEntryOrder(const adl::CAdlFile& adl);
 
 struct TrackEntry {
     int index = 0; // event index in the song
@@ -28,7 +28,7 @@ struct TrackEntry {
 
 // The track's entries in entry order. Entries that cover nothing (out not after in) are left out, and
 // tracks outside 1..16 have none.
-std::vector<TrackEntry> GetTrackEntries(const CAdlFile& adl, const std::vector<int>& order, int track);
+std::vector<TrackEntry> GetTrackEntries(const adl::CAdlFile& adl, const std::vector<int>& order, int track);
 
 // The end of the track for a whole-track render: the last entry reaching past the end so far moves it
 // out, a Silence over the end moves it back to where the Silence starts. 0 = nothing to render.
@@ -47,13 +47,10 @@ std::vector<TimelineRun> BuildTimeline(const std::vector<TrackEntry>& entries, u
 // True when the source name stays inside the song folder ("/", "\", "." and ".." do not).
 bool IsPlainSourceName(const std::string& name);
 
-// Output rate for the song's sample-rate code (1, 2, 3), 0 when unknown.
-uint32_t SampleRateOfCode(int code);
-
 enum class RenderMode { All, AB };
 
 struct RenderRequest {
-    const CAdlFile* adl = nullptr;
+    const adl::CAdlFile* adl = nullptr;
     const std::vector<int>* order = nullptr;
     int track = 1;
     RenderMode mode = RenderMode::All;

@@ -85,7 +85,7 @@ protected:
 
     TempDir dir;
     std::string path;
-    CAdlFile adl;
+    adl::CAdlFile adl;
 };
 
 // --- Opening and bad input -------------------------------------------------------------------
@@ -97,15 +97,15 @@ TEST_F(AdlRead, ReadsEverySection) {
     EXPECT_EQ(adl.GetProjectOriginator(), "\"Studio\"");
     EXPECT_EQ(adl.GetProjectCreateDate(), "2026-12-07");
     EXPECT_EQ(adl.GetProjectNotes(), "\"take 3\"");
-    EXPECT_EQ(adl.GetSampleRateCode(), 2);
-    EXPECT_EQ(adl.GetFrameRateCode(), 2);
+    EXPECT_EQ(adl.GetSampleRateCode(), adl::SampleRateCode::Hz44100);
+    EXPECT_EQ(adl.GetFrameRateCode(), adl::FrameRateCode::Fps25);
     EXPECT_EQ(adl.GetAdlLevel(), 1);
     EXPECT_EQ(adl.GetClean(), 0);
     EXPECT_EQ(adl.GetDestStart().GetFrameKind(), 2);
     EXPECT_EQ(adl.GetDestStart().GetRateKind(), 2);
     EXPECT_EQ(adl.GetTrackCount(), 2);
     EXPECT_EQ(adl.GetLocateCount(), 2);
-    const AdlTempoMap tempo = adl.GetTempoMap();
+    const adl::AdlTempoMap tempo = adl.GetTempoMap();
     EXPECT_EQ(tempo.m_offset, 2);
     EXPECT_STREQ(tempo.m_signatureBar, "0001Bar");
     EXPECT_STREQ(tempo.m_signatureBeat, "4/4Beat");
@@ -113,17 +113,17 @@ TEST_F(AdlRead, ReadsEverySection) {
     EXPECT_STREQ(tempo.m_tempoBeat, "1Beat");
     EXPECT_STREQ(tempo.m_tempoValue, "120.0BPS");
     ASSERT_EQ(adl.GetEventCount(), 1);
-    AdlEvent ev;
+    adl::AdlEvent ev;
     ASSERT_TRUE(adl.GetEvent(0, &ev));
     EXPECT_EQ(ev.m_entryNumber, 1);
-    EXPECT_EQ(ev.m_editType, 1);
-    EXPECT_EQ(ev.m_sourceKind, 1);
+    EXPECT_EQ(ev.m_editType, adl::EditType::Cut);
+    EXPECT_EQ(ev.m_sourceKind, adl::SourceKind::File);
     EXPECT_STREQ(ev.m_sourceName, "zt50001.wav");
     EXPECT_EQ(ev.m_sourceChannel, 1);
     EXPECT_EQ(ev.m_destChannel, 3);
     EXPECT_EQ(ev.m_destIn.GetSamples(), 88200u);
     EXPECT_EQ(ev.m_destOut.GetSamples(), 176400u);
-    EXPECT_EQ(ev.m_flag, 6);
+    EXPECT_EQ(ev.m_flag, adl::EventFlag::Plain);
     EXPECT_EQ(adl.GetEventSourceName(0), "zt50001.wav");
     EXPECT_EQ(adl.GetEventDestChannel(0), 3);
     EXPECT_EQ(adl.GetEventDestOut(0).GetSamples(), 176400u);
@@ -133,15 +133,15 @@ TEST_F(AdlRead, ExtensionMustBeAdlOrADL) {
     const std::string text = Song{}.Render();
     for (const char* name : {"a.adl", "b.ADL"}) {
         testsupport::WriteText(dir / name, text);
-        CAdlFile f;
+        adl::CAdlFile f;
         EXPECT_TRUE(f.Open(dir / name, true)) << name;
     }
     for (const char* name : {"c.Adl", "d", "e.adl.bak", "f.adlx"}) {
         testsupport::WriteText(dir / name, text);
-        CAdlFile f;
+        adl::CAdlFile f;
         EXPECT_FALSE(f.Open(dir / name, true)) << name;
     }
-    EXPECT_FALSE(CAdlFile::HasAdlExtension("x.adl/song"));
+    EXPECT_FALSE(adl::CAdlFile::HasAdlExtension("x.adl/song"));
 }
 
 TEST_F(AdlRead, BadInputFailsWithTheFileClosed) {
@@ -156,7 +156,7 @@ TEST_F(AdlRead, BadInputFailsWithTheFileClosed) {
         {"truncated", Song{}.Render().substr(0, 600)},
     };
     for (const Case& c : cases) {
-        CAdlFile f;
+        adl::CAdlFile f;
         testsupport::WriteText(dir / "bad.adl", c.text);
         EXPECT_FALSE(f.Open(dir / "bad.adl", true)) << c.name;
         EXPECT_FALSE(f.IsOpen()) << c.name;
@@ -164,7 +164,7 @@ TEST_F(AdlRead, BadInputFailsWithTheFileClosed) {
 }
 
 TEST_F(AdlRead, FilesThatCannotBeOpened) {
-    CAdlFile f;
+    adl::CAdlFile f;
     EXPECT_FALSE(f.Open(dir / "missing.adl", true));
     ASSERT_TRUE(platform::CreateDirectory(dir / "folder.adl"));
     EXPECT_FALSE(f.Open(dir / "folder.adl", true));
@@ -172,7 +172,7 @@ TEST_F(AdlRead, FilesThatCannotBeOpened) {
 
     // Held by another open: no sharing.
     testsupport::WriteText(dir / "held.adl", Song{}.Render());
-    CAdlFile first, second;
+    adl::CAdlFile first, second;
     ASSERT_TRUE(first.Open(dir / "held.adl", false));
     EXPECT_FALSE(second.Open(dir / "held.adl", true));
     first.Close();
@@ -204,7 +204,7 @@ TEST_F(AdlRead, AReadErrorAnywhereFailsTheOpen) {
     int64_t reads = 0;
     {
         platform::faults::ScopedPlan counting(platform::faults::Plan{});
-        CAdlFile f;
+        adl::CAdlFile f;
         ASSERT_TRUE(f.Open(dir / "song.adl", true));
         reads = platform::faults::ReadCount();
     }
@@ -213,7 +213,7 @@ TEST_F(AdlRead, AReadErrorAnywhereFailsTheOpen) {
         platform::faults::Plan plan;
         plan.failReadAt = at;
         platform::faults::ScopedPlan scoped(plan);
-        CAdlFile f;
+        adl::CAdlFile f;
         EXPECT_FALSE(f.Open(dir / "song.adl", true)) << at;
         EXPECT_FALSE(f.IsOpen());
     }
@@ -233,7 +233,7 @@ TEST_F(AdlRead, LfCrAndCrLfReadTheSame) {
     Song song;
     song.events = EntryLine(1) + EntryLine(2, "\"b.wav\"", 5);
     for (const char* eol : {"\n", "\r", "\r\n"}) {
-        CAdlFile f;
+        adl::CAdlFile f;
         testsupport::WriteText(dir / "eol.adl", song.Render(eol));
         ASSERT_TRUE(f.Open(dir / "eol.adl", true)) << static_cast<int>(eol[0]);
         EXPECT_EQ(f.GetProjectTitle(), "\"Demo\"");
@@ -268,7 +268,7 @@ TEST_F(AdlRead, LastLinesWithoutLineEnds) {
 TEST_F(AdlRead, ReadLineAfterOpenContinuesBehindTheEventList) {
     const std::string text = Song{}.Render() + std::string(398, 'a') + "\r\n" + "x\ry\n\r";
     ASSERT_TRUE(OpenText(text));
-    char line[CAdlFile::kLineBufferSize];
+    char line[adl::CAdlFile::kLineBufferSize];
     ASSERT_TRUE(adl.ReadLine(line));
     EXPECT_STREQ(line, "</ADL>");
     ASSERT_TRUE(adl.ReadLine(line));
@@ -333,7 +333,7 @@ TEST_F(AdlRead, StructureFailures) {
         {"empty line in event list", emptyEventLine.Render()},
     };
     for (const Case& c : cases) {
-        CAdlFile f;
+        adl::CAdlFile f;
         testsupport::WriteText(dir / "s.adl", c.text);
         EXPECT_FALSE(f.Open(dir / "s.adl", true)) << c.name;
         EXPECT_FALSE(f.IsOpen()) << c.name;
@@ -358,8 +358,8 @@ TEST_F(AdlRead, ToleratedContent) {
     EXPECT_EQ(adl.GetProjectTitle(), "");
     EXPECT_EQ(adl.GetProjectOriginator(), ""); // only the reader's keyword counts
     EXPECT_EQ(adl.GetProjectNotes(), "");
-    EXPECT_EQ(adl.GetFrameRateCode(), 0);
-    EXPECT_EQ(adl.GetSampleRateCode(), 0);
+    EXPECT_EQ(adl.GetFrameRateCode(), adl::FrameRateCode::None);
+    EXPECT_EQ(adl.GetSampleRateCode(), adl::SampleRateCode::None);
     EXPECT_TRUE(adl.GetDestStart().IsInvalid());
     EXPECT_EQ(adl.GetDestStart().GetSamples(), 0u);
     EXPECT_EQ(adl.GetClean(), 1);
@@ -367,7 +367,7 @@ TEST_F(AdlRead, ToleratedContent) {
 
     // Any line of the track list takes a record; an unknown one an empty record.
     ASSERT_EQ(adl.GetTrackCount(), 2);
-    AdlTrack track;
+    adl::AdlTrack track;
     ASSERT_TRUE(adl.GetTrack(1, &track));
     EXPECT_EQ(track.m_number, 0);
     EXPECT_STREQ(track.m_name, "");
@@ -378,14 +378,14 @@ TEST_F(AdlRead, ToleratedContent) {
 
     // The short "(Memory)" line is dropped; the bad time marks the time invalid.
     ASSERT_EQ(adl.GetLocateCount(), 1);
-    AdlLocate locate;
+    adl::AdlLocate locate;
     ASSERT_TRUE(adl.GetLocate(0, &locate));
     EXPECT_EQ(locate.m_number, 2);
     EXPECT_STREQ(locate.m_name, "\"OUT\"");
     EXPECT_TRUE(locate.m_time.IsInvalid());
 
     // A signature without beat clears the signature and skips the rest of the tempo map.
-    const AdlTempoMap tempo = adl.GetTempoMap();
+    const adl::AdlTempoMap tempo = adl.GetTempoMap();
     EXPECT_STREQ(tempo.m_signatureBar, "");
     EXPECT_STREQ(tempo.m_tempoBar, "");
 
@@ -398,7 +398,7 @@ TEST_F(AdlRead, TempoFieldsMayBeSeparatedBySpaces) {
     Song song;
     song.tempo = "\t\t(Offset)\t7\n\t\t(Tempo)\t0002Bar 2Beat\t96.0BPS\n\t\t(Signature)\t0003Bar 3/4Beat\n";
     ASSERT_TRUE(OpenSong(song));
-    const AdlTempoMap tempo = adl.GetTempoMap();
+    const adl::AdlTempoMap tempo = adl.GetTempoMap();
     EXPECT_EQ(tempo.m_offset, 7);
     EXPECT_STREQ(tempo.m_tempoBar, "0002Bar");
     EXPECT_STREQ(tempo.m_tempoBeat, "2Beat");
@@ -457,11 +457,11 @@ TEST_F(AdlRead, SilenceEntriesCarryNoSourceFields) {
     song.events = "\t\t(Entry)\t0004\t(Silence)\t7\t00.00.03.00|0000\t00.00.05.00|0000\tR\n";
     ASSERT_TRUE(OpenSong(song));
     ASSERT_EQ(adl.GetEventCount(), 1);
-    AdlEvent ev;
+    adl::AdlEvent ev;
     ASSERT_TRUE(adl.GetEvent(0, &ev));
     EXPECT_EQ(ev.m_entryNumber, 4);
-    EXPECT_EQ(ev.m_editType, 2);
-    EXPECT_EQ(ev.m_sourceKind, 3);
+    EXPECT_EQ(ev.m_editType, adl::EditType::Silence);
+    EXPECT_EQ(ev.m_sourceKind, adl::SourceKind::Silence);
     EXPECT_STREQ(ev.m_sourceName, "");
     EXPECT_EQ(ev.m_sourceChannel, 0);
     EXPECT_EQ(ev.m_destChannel, 7);
@@ -470,7 +470,7 @@ TEST_F(AdlRead, SilenceEntriesCarryNoSourceFields) {
     EXPECT_EQ(ev.m_sourceIn.GetRateKind(), 2);
     EXPECT_EQ(ev.m_destIn.GetSamples(), 3u * 44100);
     EXPECT_EQ(ev.m_destOut.GetSamples(), 5u * 44100);
-    EXPECT_EQ(ev.m_flag, 1);
+    EXPECT_EQ(ev.m_flag, adl::EventFlag::R);
 }
 
 TEST_F(AdlRead, EmptyFieldsShiftTheFollowingOnes) {
@@ -481,7 +481,7 @@ TEST_F(AdlRead, EmptyFieldsShiftTheFollowingOnes) {
     song.events = "\t\t(Entry)\t0001\t(Cut)\tF\t\"a.wav\"\t1\t3\t00.00.00.00|0000\t00.00.01.00|0000\t\t"
                   "00.00.02.00|0000\n"; // flag missing, out field moved up: the line runs out of fields
     ASSERT_TRUE(OpenSong(song));
-    EXPECT_EQ(adl.GetSampleRateCode(), 3);
+    EXPECT_EQ(adl.GetSampleRateCode(), adl::SampleRateCode::Hz22050);
     std::string name;
     ASSERT_TRUE(adl.GetTrackName(5, &name));
     EXPECT_EQ(name, "\"Keys\"");
@@ -522,7 +522,7 @@ TEST_F(AdlRead, At5000EntriesTheRestIsIgnored) {
     ASSERT_TRUE(OpenSong(song));
     ASSERT_EQ(adl.GetEventCount(), 5000);
     EXPECT_EQ(adl.GetEventEntryNumber(4999), 5000);
-    AdlEvent ev;
+    adl::AdlEvent ev;
     EXPECT_TRUE(adl.GetEvent(4999, &ev));
     EXPECT_FALSE(adl.GetEvent(5000, &ev));
 
@@ -538,12 +538,12 @@ TEST_F(AdlRead, At5000EntriesTheRestIsIgnored) {
 // --- Queries -----------------------------------------------------------------------------------------
 
 TEST(AdlQueries, FreshObject) {
-    CAdlFile adl;
+    adl::CAdlFile adl;
     EXPECT_EQ(adl.GetEventCount(), 0);
     EXPECT_EQ(adl.GetDestStart().Format(), "00.00.00.00|0000");
-    AdlEvent ev;
+    adl::AdlEvent ev;
     EXPECT_FALSE(adl.GetEvent(0, &ev));
-    EXPECT_EQ(adl.GetEventFlag(0), 0);
+    EXPECT_EQ(adl.GetEventFlag(0), adl::EventFlag::None);
     EXPECT_EQ(adl.GetEventSourceName(-1), "");
     EXPECT_EQ(adl.GetLocateTime(1).GetSamples(), 0u);
 }
@@ -587,11 +587,11 @@ TEST_F(AdlRead, ReopeningReplacesTheLists) {
 namespace {
 
 TEST(AdlFixture, DemoSongOpens) {
-    CAdlFile adl;
+    adl::CAdlFile adl;
     ASSERT_TRUE(adl.Open(testsupport::DataPath("demo.adl"), true));
     EXPECT_EQ(adl.GetTrackCount(), 16);
     EXPECT_EQ(adl.GetEventCount(), 9);
-    EXPECT_EQ(adl.GetEventEditType(8), 2);
+    EXPECT_EQ(adl.GetEventEditType(8), adl::EditType::Silence);
     EXPECT_EQ(adl.GetLocateTime(2).Format(), "00.03.12.10|0000");
 }
 
@@ -629,9 +629,9 @@ TEST(AdlFixture, DamagedSongsOpenOrFailCleanly) {
             }
         }
         testsupport::WriteText(dir / "d.adl", text);
-        CAdlFile adl;
+        adl::CAdlFile adl;
         if (adl.Open(dir / "d.adl", true)) {
-            EXPECT_LE(adl.GetEventCount(), CAdlFile::kMaxEvents);
+            EXPECT_LE(adl.GetEventCount(), adl::CAdlFile::kMaxEvents);
             for (int i = 0; i < adl.GetEventCount(); ++i) {
                 EXPECT_LT(adl.GetEventSourceName(i).size(), 260u);
             }

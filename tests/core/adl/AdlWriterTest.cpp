@@ -15,44 +15,44 @@ using testsupport::WriteText;
 
 namespace {
 
-CTimeCode Zero(uint8_t rateKind) {
-    CTimeCode t;
-    t.Set(0, CTimeCode::FPS_25, rateKind);
+adl::CTimeCode Zero(uint8_t rateKind) {
+    adl::CTimeCode t;
+    t.Set(0, adl::CTimeCode::FPS_25, rateKind);
     return t;
 }
 
 // Writes a complete new song file in the order and with the masks a new song is made with.
-void WriteNewSong(CAdlFile& adl, uint16_t sampleRateCode, uint8_t rateKind) {
+void WriteNewSong(adl::CAdlFile& adl, adl::SampleRateCode sampleRateCode, uint8_t rateKind) {
     ASSERT_TRUE(adl.WriteVersion());
-    AdlProject project;
+    adl::AdlProject project;
     std::snprintf(project.m_title, sizeof project.m_title, "A:\\Song04");
     std::snprintf(project.m_originator, sizeof project.m_originator, "Studio");
     std::snprintf(project.m_createDate, sizeof project.m_createDate, "2026-12-07");
     std::snprintf(project.m_notes, sizeof project.m_notes, " ");
     std::snprintf(project.m_clientData, sizeof project.m_clientData, " ");
     ASSERT_TRUE(adl.WriteProject(project, 0x1F));
-    AdlSequence sequence;
+    adl::AdlSequence sequence;
     sequence.m_sampleRateCode = sampleRateCode;
-    sequence.m_frameRateCode = 2;
+    sequence.m_frameRateCode = adl::FrameRateCode::Fps25;
     sequence.m_adlLevel = 1;
     sequence.m_destStart = Zero(rateKind);
     ASSERT_TRUE(adl.WriteSequence(sequence, 0x274));
     ASSERT_TRUE(adl.WriteTrackList());
     for (uint16_t n = 1; n <= 16; ++n) {
-        AdlTrack track;
+        adl::AdlTrack track;
         track.m_number = n;
         std::snprintf(track.m_name, sizeof track.m_name, " ");
         ASSERT_TRUE(adl.AddTrack(track));
     }
     ASSERT_TRUE(adl.WriteMemoryList());
     for (const char* name : {"IN", "OUT"}) {
-        AdlLocate locate;
+        adl::AdlLocate locate;
         locate.m_number = 77; // the writer numbers locate points itself
         std::snprintf(locate.m_name, sizeof locate.m_name, "%s", name);
         locate.m_time = Zero(rateKind);
         ASSERT_TRUE(adl.AddLocate(locate));
     }
-    AdlTempoMap tempo;
+    adl::AdlTempoMap tempo;
     tempo.m_offset = 2;
     std::snprintf(tempo.m_signatureBar, sizeof tempo.m_signatureBar, "0001Bar");
     std::snprintf(tempo.m_signatureBeat, sizeof tempo.m_signatureBeat, "4/4Beat");
@@ -63,10 +63,11 @@ void WriteNewSong(CAdlFile& adl, uint16_t sampleRateCode, uint8_t rateKind) {
     ASSERT_TRUE(adl.WriteEventList());
 }
 
-AdlEvent Cut(const char* name, uint8_t track, uint32_t length, uint8_t rateKind = CTimeCode::RATE_44100) {
-    AdlEvent ev;
-    ev.m_editType = 1;
-    ev.m_sourceKind = 1;
+adl::AdlEvent Cut(const char* name, uint8_t track, uint32_t length,
+                  uint8_t rateKind = adl::CTimeCode::RATE_44100) {
+    adl::AdlEvent ev;
+    ev.m_editType = adl::EditType::Cut;
+    ev.m_sourceKind = adl::SourceKind::File;
     std::snprintf(ev.m_sourceName, sizeof ev.m_sourceName, "%s", name);
     ev.m_sourceChannel = 1;
     ev.m_destChannel = track;
@@ -74,7 +75,7 @@ AdlEvent Cut(const char* name, uint8_t track, uint32_t length, uint8_t rateKind 
     ev.m_destIn = Zero(rateKind);
     ev.m_destOut = Zero(rateKind);
     ev.m_destOut.SetSamples(length);
-    ev.m_flag = 6;
+    ev.m_flag = adl::EventFlag::Plain;
     return ev;
 }
 
@@ -107,17 +108,17 @@ protected:
     }
 
     TempDir dir;
-    CAdlFile adl;
+    adl::CAdlFile adl;
 };
 
 // --- New files -------------------------------------------------------------------------------
 
 TEST_F(AdlWrite, NewSongReadsBackWithEveryField) {
     ASSERT_TRUE(adl.Create(Path()));
-    WriteNewSong(adl, 2, CTimeCode::RATE_44100);
+    WriteNewSong(adl, adl::SampleRateCode::Hz44100, adl::CTimeCode::RATE_44100);
     adl.Close();
 
-    CAdlFile back;
+    adl::CAdlFile back;
     ASSERT_TRUE(back.Open(Path(), true));
     EXPECT_EQ(back.GetProjectTitle(), "\"A:\\Song04\"");
     EXPECT_EQ(back.GetProjectCreateDate(), "2026-12-07");
@@ -125,16 +126,16 @@ TEST_F(AdlWrite, NewSongReadsBackWithEveryField) {
     // Written under keywords that the reader does not take.
     EXPECT_EQ(back.GetProjectOriginator(), "");
     EXPECT_EQ(back.GetProjectNotes(), "");
-    EXPECT_EQ(back.GetSampleRateCode(), 2);
-    EXPECT_EQ(back.GetFrameRateCode(), 2);
+    EXPECT_EQ(back.GetSampleRateCode(), adl::SampleRateCode::Hz44100);
+    EXPECT_EQ(back.GetFrameRateCode(), adl::FrameRateCode::Fps25);
     EXPECT_EQ(back.GetAdlLevel(), 1);
     EXPECT_EQ(back.GetClean(), 0);
     EXPECT_FALSE(back.GetDestStart().IsInvalid());
-    EXPECT_EQ(back.GetDestStart().GetFrameKind(), CTimeCode::FPS_25);
-    EXPECT_EQ(back.GetDestStart().GetRateKind(), CTimeCode::RATE_44100);
+    EXPECT_EQ(back.GetDestStart().GetFrameKind(), adl::CTimeCode::FPS_25);
+    EXPECT_EQ(back.GetDestStart().GetRateKind(), adl::CTimeCode::RATE_44100);
     ASSERT_EQ(back.GetTrackCount(), 16);
     for (int i = 0; i < 16; ++i) {
-        AdlTrack track;
+        adl::AdlTrack track;
         ASSERT_TRUE(back.GetTrack(i, &track));
         EXPECT_EQ(track.m_number, i + 1);
         EXPECT_STREQ(track.m_name, "\" \"");
@@ -145,7 +146,7 @@ TEST_F(AdlWrite, NewSongReadsBackWithEveryField) {
     EXPECT_EQ(name, "\"IN\"");
     EXPECT_TRUE(back.GetLocateName(2, &name));
     EXPECT_EQ(name, "\"OUT\"");
-    const AdlTempoMap tempo = back.GetTempoMap();
+    const adl::AdlTempoMap tempo = back.GetTempoMap();
     EXPECT_EQ(tempo.m_offset, 2);
     EXPECT_STREQ(tempo.m_signatureBar, "0001Bar");
     EXPECT_STREQ(tempo.m_signatureBeat, "4/4Beat");
@@ -161,31 +162,31 @@ TEST_F(AdlWrite, NewSongReadsBackWithEveryField) {
 
 TEST_F(AdlWrite, A48kHzSongWritesSlashAndReadsBack) {
     ASSERT_TRUE(adl.Create(Path()));
-    WriteNewSong(adl, 1, CTimeCode::RATE_48000);
-    ASSERT_TRUE(adl.AddEvent(Cut("zt50001.wav", 3, 48000, CTimeCode::RATE_48000)));
+    WriteNewSong(adl, adl::SampleRateCode::Hz48000, adl::CTimeCode::RATE_48000);
+    ASSERT_TRUE(adl.AddEvent(Cut("zt50001.wav", 3, 48000, adl::CTimeCode::RATE_48000)));
     adl.Close();
     const std::string text = ReadText(Path());
     EXPECT_NE(text.find("\t\t(SEQ_SAMPLE_RATE)\tS48000\r\n"), std::string::npos);
     EXPECT_NE(text.find("\t\t(SEQ_DEST_START)\t00.00.00.00/0000\r\n"), std::string::npos);
     EXPECT_NE(text.find("\t\t(Memory)\t01\t\"IN\"\t00.00.00.00/0000\r\n"), std::string::npos);
 
-    CAdlFile back;
+    adl::CAdlFile back;
     ASSERT_TRUE(back.Open(Path(), true));
-    EXPECT_EQ(back.GetSampleRateCode(), 1);
-    EXPECT_EQ(back.GetDestStart().GetRateKind(), CTimeCode::RATE_48000);
+    EXPECT_EQ(back.GetSampleRateCode(), adl::SampleRateCode::Hz48000);
+    EXPECT_EQ(back.GetDestStart().GetRateKind(), adl::CTimeCode::RATE_48000);
     ASSERT_EQ(back.GetEventCount(), 1);
     EXPECT_EQ(back.GetEventDestOut(0).GetSamples(), 48000u);
 }
 
 TEST_F(AdlWrite, MasksChooseTheLines) {
     ASSERT_TRUE(adl.Create(Path()));
-    AdlProject project;
+    adl::AdlProject project;
     std::snprintf(project.m_title, sizeof project.m_title, "T");
     std::snprintf(project.m_notes, sizeof project.m_notes, "N");
     ASSERT_TRUE(adl.WriteProject(project, 0x09));
-    AdlSequence seq;
-    seq.m_sampleRateCode = 0; // no sample-rate line
-    seq.m_frameRateCode = 4;  // no frame-rate line
+    adl::AdlSequence seq;
+    seq.m_sampleRateCode = adl::SampleRateCode::None;         // no sample-rate line
+    seq.m_frameRateCode = static_cast<adl::FrameRateCode>(4); // no frame-rate line
     seq.m_sampleRateFactor = 7;
     seq.m_sort = 3;
     seq.m_multichannel = 1;
@@ -193,7 +194,7 @@ TEST_F(AdlWrite, MasksChooseTheLines) {
     std::snprintf(seq.m_title, sizeof seq.m_title, "Seq");
     std::snprintf(seq.m_description, sizeof seq.m_description, "Desc");
     ASSERT_TRUE(adl.WriteSequence(seq, 0x3FF));
-    AdlTempoMap tempo;
+    adl::AdlTempoMap tempo;
     tempo.m_offset = 9;
     ASSERT_TRUE(adl.WriteTempoMap(tempo, 0x1));
     adl.Close();
@@ -210,25 +211,25 @@ TEST_F(AdlWrite, MasksChooseTheLines) {
 
 TEST_F(AdlWrite, FrameAndRateCodesHaveTheirTexts) {
     const struct {
-        uint16_t frame;
+        adl::FrameRateCode frame;
         const char* line;
-    } frames[] = {{1, "(SEQ_FRAME_RATE)\t24"},
-                  {2, "(SEQ_FRAME_RATE)\t25"},
-                  {3, "(SEQ_FRAME_RATE)\t29"},
-                  {5, "(SEQ_FRAME_RATE)\t30"}};
+    } frames[] = {{adl::FrameRateCode::Fps24, "(SEQ_FRAME_RATE)\t24"},
+                  {adl::FrameRateCode::Fps25, "(SEQ_FRAME_RATE)\t25"},
+                  {adl::FrameRateCode::Fps2997, "(SEQ_FRAME_RATE)\t29"},
+                  {adl::FrameRateCode::Fps30, "(SEQ_FRAME_RATE)\t30"}};
     for (const auto& f : frames) {
         TempDir d;
-        CAdlFile a;
+        adl::CAdlFile a;
         ASSERT_TRUE(a.Create(d / "x.adl"));
-        AdlSequence seq;
+        adl::AdlSequence seq;
         seq.m_frameRateCode = f.frame;
-        seq.m_sampleRateCode = static_cast<uint16_t>(f.frame % 4); // 1, 2, 3, 1
+        seq.m_sampleRateCode = static_cast<adl::SampleRateCode>(static_cast<int>(f.frame) % 4); // 1, 2, 3, 1
         ASSERT_TRUE(a.WriteSequence(seq, 0x014));
         a.Close();
         const std::string text = ReadText(d / "x.adl");
         EXPECT_NE(text.find(f.line), std::string::npos) << f.line;
         static const char* const kRates[] = {"", "S48000", "S44100", "S22050"};
-        EXPECT_NE(text.find(kRates[f.frame % 4]), std::string::npos);
+        EXPECT_NE(text.find(kRates[static_cast<int>(f.frame) % 4]), std::string::npos);
     }
 }
 
@@ -238,7 +239,7 @@ TEST_F(AdlWrite, SectionsAreWrittenOnce) {
     ASSERT_TRUE(adl.WriteVersion());
     ASSERT_TRUE(adl.WriteEventList());
     ASSERT_TRUE(adl.WriteEventList());
-    AdlProject project;
+    adl::AdlProject project;
     ASSERT_TRUE(adl.WriteProject(project, 0x1));
     ASSERT_TRUE(adl.WriteProject(project, 0x1));
     adl.Close();
@@ -269,22 +270,25 @@ TEST_F(AdlWrite, CreateNeverOverwrites) {
 
 TEST_F(AdlWrite, EventLineFields) {
     OpenText(SongText(""));
-    AdlEvent ev = Cut("zt50001.wav", 200, 441);
-    ev.m_sourceChannel = 9; // always written as 1
-    ev.m_flag = 1;          // always written as "_"
-    ev.m_entryNumber = 55;  // numbered by the writer
+    adl::AdlEvent ev = Cut("zt50001.wav", 200, 441);
+    ev.m_sourceChannel = 9;        // always written as 1
+    ev.m_flag = adl::EventFlag::R; // always written as "_"
+    ev.m_entryNumber = 55;         // numbered by the writer
     ev.m_sourceIn.SetSamples(44100);
     ev.m_destIn.SetSamples(88200);
     ev.m_destOut.SetSamples(132300);
     ASSERT_TRUE(adl.AddEvent(ev));
     const struct {
-        uint16_t type;
-        uint16_t kind;
+        adl::EditType type;
+        adl::SourceKind kind;
         const char* text;
-    } kinds[] = {
-        {3, 1, "(Aux)\tF"}, {4, 0, "(Vid)\tF"}, {5, 3, "(Alt)\tF"}, {0, 1, "(Cut)\tF"}, {9, 1, "(Cut)\tF"}};
+    } kinds[] = {{adl::EditType::Aux, adl::SourceKind::File, "(Aux)\tF"},
+                 {adl::EditType::Vid, adl::SourceKind::None, "(Vid)\tF"},
+                 {adl::EditType::Alt, adl::SourceKind::Silence, "(Alt)\tF"},
+                 {adl::EditType::None, adl::SourceKind::File, "(Cut)\tF"},
+                 {static_cast<adl::EditType>(9), adl::SourceKind::File, "(Cut)\tF"}};
     for (const auto& k : kinds) {
-        AdlEvent other = Cut("b.wav", 2, 10);
+        adl::AdlEvent other = Cut("b.wav", 2, 10);
         other.m_editType = k.type;
         other.m_sourceKind = k.kind;
         ASSERT_TRUE(adl.AddEvent(other));
@@ -319,7 +323,7 @@ TEST_F(AdlWrite, EntryNumbersFollowTheHighest) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CAdlFile a;
+        adl::CAdlFile a;
         ASSERT_TRUE(WriteText(Path(), SongText(c.events)));
         ASSERT_TRUE(a.Open(Path(), false));
         ASSERT_TRUE(a.AddEvent(Cut("n.wav", 1, 10)));
@@ -340,7 +344,7 @@ TEST_F(AdlWrite, LocateNumbersFollowTheHighest) {
                  "\t\t(Memory)\t02\t\"B\"\t00.00.00.00|0000\r\n\t\t(Note)\tx\r\n"
                  "\t\t(Memory)\t04\t\"D\"\t00.00.00.00|0000\r\n");
     OpenText(song);
-    AdlLocate locate;
+    adl::AdlLocate locate;
     std::snprintf(locate.m_name, sizeof locate.m_name, "E");
     ASSERT_TRUE(adl.AddLocate(locate));
     adl.Close();
@@ -361,13 +365,13 @@ TEST_F(AdlWrite, TextAfterTheEndIsKept) {
 TEST_F(AdlWrite, UnwritableTimeCodesWriteNothing) {
     const std::string song = SongText(Entry(1));
     OpenText(song);
-    AdlEvent ev = Cut("x.wav", 1, 10);
-    ev.m_destOut.Set(10, CTimeCode::FPS_25, CTimeCode::RATE_32000); // has no text form
+    adl::AdlEvent ev = Cut("x.wav", 1, 10);
+    ev.m_destOut.Set(10, adl::CTimeCode::FPS_25, adl::CTimeCode::RATE_32000); // has no text form
     EXPECT_FALSE(adl.AddEvent(ev));
     ev = Cut("x.wav", 1, 10);
     ev.m_sourceIn.Set(0, 0, 0);
     EXPECT_FALSE(adl.AddEvent(ev));
-    AdlLocate locate;
+    adl::AdlLocate locate;
     locate.m_time.Set(0, 0, 0);
     EXPECT_FALSE(adl.AddLocate(locate));
     adl.Close();
@@ -378,17 +382,17 @@ TEST_F(AdlWrite, InsertWithoutTheSectionFails) {
     ASSERT_TRUE(adl.Create(Path()));
     ASSERT_TRUE(adl.WriteVersion());
     EXPECT_FALSE(adl.AddEvent(Cut("x.wav", 1, 10)));
-    AdlTrack track;
+    adl::AdlTrack track;
     EXPECT_FALSE(adl.AddTrack(track));
     adl.Close();
     EXPECT_EQ(ReadText(Path()), "<ADL>\r\n\t<VERSION>\r\n\t</VERSION>\r\n</ADL>\r\n");
-    CAdlFile closed;
+    adl::CAdlFile closed;
     EXPECT_FALSE(closed.AddEvent(Cut("x.wav", 1, 10)));
     EXPECT_FALSE(closed.WriteVersion());
     // A song opened for reading only never changes.
     const std::string song = SongText(Entry(1));
     ASSERT_TRUE(WriteText(Path("ro.adl"), song));
-    CAdlFile readOnly;
+    adl::CAdlFile readOnly;
     ASSERT_TRUE(readOnly.Open(Path("ro.adl"), true));
     EXPECT_FALSE(readOnly.AddEvent(Cut("x.wav", 1, 10)));
     EXPECT_FALSE(readOnly.ClearEvents());
@@ -398,7 +402,7 @@ TEST_F(AdlWrite, InsertWithoutTheSectionFails) {
 
 TEST_F(AdlWrite, FindLinePositionsAtTheLine) {
     OpenText(SongText(Entry(1)));
-    char line[CAdlFile::kLineBufferSize];
+    char line[adl::CAdlFile::kLineBufferSize];
     ASSERT_TRUE(adl.FindLine("(Entry)"));
     ASSERT_TRUE(adl.ReadLine(line));
     EXPECT_EQ(std::string(line) + "\r\n", Entry(1));
@@ -427,9 +431,9 @@ TEST_F(AdlWrite, AnOpenedSongStaysHeldAcrossUpdates) {
     ASSERT_TRUE(adl.AddEvent(Cut("a.wav", 1, 10)));
     ASSERT_TRUE(adl.AddEvent(Cut("b.wav", 2, 10)));
     // No second program can open the song meanwhile, and no temporary file is left.
-    CAdlFile other;
+    adl::CAdlFile other;
     EXPECT_FALSE(other.Open(Path(), true));
-    EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(Path())));
+    EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(Path())));
     adl.Close();
     ASSERT_TRUE(other.Open(Path(), true));
     EXPECT_EQ(other.GetEventCount(), 2);
@@ -439,7 +443,7 @@ TEST_F(AdlWrite, AFailedWriteLeavesTheSongAsItWas) {
     const std::string song = SongText(Entry(1));
     for (int n = 1; n <= 4; ++n) {
         SCOPED_TRACE(n);
-        CAdlFile a;
+        adl::CAdlFile a;
         ASSERT_TRUE(WriteText(Path(), song));
         ASSERT_TRUE(a.Open(Path(), false));
         bool added = false;
@@ -448,8 +452,8 @@ TEST_F(AdlWrite, AFailedWriteLeavesTheSongAsItWas) {
             added = a.AddEvent(Cut("c.wav", 1, 10));
         }
         a.Close();
-        EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(Path())));
-        CAdlFile back;
+        EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(Path())));
+        adl::CAdlFile back;
         ASSERT_TRUE(back.Open(Path(), true));
         EXPECT_EQ(back.GetEventCount(), added ? 2 : 1);
         if (!added) {
@@ -462,7 +466,7 @@ TEST_F(AdlWrite, AFailedReadNeverRepeatsANumber) {
     const std::string song = SongText(Entry(1) + Entry(2));
     for (int n = 1;; ++n) {
         SCOPED_TRACE(n);
-        CAdlFile a;
+        adl::CAdlFile a;
         ASSERT_TRUE(WriteText(Path(), song));
         ASSERT_TRUE(a.Open(Path(), false));
         bool added = false;

@@ -9,13 +9,13 @@
 namespace {
 
 uint32_t Samples(const char* text) {
-    CTimeCode t;
+    adl::CTimeCode t;
     EXPECT_TRUE(t.Parse(text)) << text;
     return t.GetSamples();
 }
 
 std::string FormatAt(uint32_t samples, int frameKind, int rateKind) {
-    CTimeCode t;
+    adl::CTimeCode t;
     t.Set(samples, static_cast<uint8_t>(frameKind), static_cast<uint8_t>(rateKind));
     return t.Format();
 }
@@ -58,12 +58,13 @@ TEST(TimeCodeValues, TwiceSamplesPerFrameFollowsTheRoundingRule) {
                 {6, 2, 2940}, {3, 2, 2940}, {1, 3, 4000}, {2, 3, 3840}, {5, 3, 3200},
                 {1, 4, 2667}, {2, 4, 2560}, {6, 4, 2133}, {0, 2, 0},    {7, 2, 0}};
     for (const Row& r : rows) {
-        EXPECT_EQ(CTimeCode::TwiceSamplesPerFrame(r.kind, r.rate), r.expected) << r.kind << "/" << r.rate;
+        EXPECT_EQ(adl::CTimeCode::TwiceSamplesPerFrame(r.kind, r.rate), r.expected)
+            << r.kind << "/" << r.rate;
     }
 }
 
 TEST(TimeCodeValues, DefaultAndKindSetters) {
-    CTimeCode t;
+    adl::CTimeCode t;
     EXPECT_EQ(t.Format(), "00.00.00.00|0000");
     t.SetFrameKind(7);
     t.SetRateKind(0);
@@ -82,7 +83,7 @@ TEST(TimeCodeRoundTrip, EveryFrameOfKinds1256AtEveryRate) {
         const bool drop = kind == 6;
         const int fps = kind == 1 ? 24 : kind == 2 ? 25 : 30;
         for (int rate : {1, 2, 3}) {
-            const uint32_t h = CTimeCode::TwiceSamplesPerFrame(kind, rate);
+            const uint32_t h = adl::CTimeCode::TwiceSamplesPerFrame(kind, rate);
             const uint32_t maxSub = h / 2 - 1;
             int failures = 0;
             // One hour per kind and rate keeps the run short; the hour part is a plain multiple.
@@ -97,9 +98,9 @@ TEST(TimeCodeRoundTrip, EveryFrameOfKinds1256AtEveryRate) {
                                 continue; // frames 00 and 01 of these minutes do not exist
                             }
                             const uint32_t sub = (++n * 7919u) % (maxSub + 1);
-                            char text[32], back[CTimeCode::kTextBufferSize];
+                            char text[32], back[adl::CTimeCode::kTextBufferSize];
                             TextInto(text, kind, rate, hh, mm, ss, ff, static_cast<int>(sub));
-                            CTimeCode t;
+                            adl::CTimeCode t;
                             if (!t.Parse(text) || t.GetFrameKind() != kind || t.GetRateKind() != rate) {
                                 ADD_FAILURE()
                                     << text << " does not parse as kind " << kind << " rate " << rate;
@@ -130,11 +131,11 @@ TEST(TimeCodeRoundTrip, EveryFrameOfKinds1256AtEveryRate) {
 TEST(TimeCodeRoundTrip, EverySubFrameCountOfSomeFrames) {
     for (int kind : {1, 2, 5, 6}) {
         for (int rate : {1, 2, 3}) {
-            const int maxSub = static_cast<int>(CTimeCode::TwiceSamplesPerFrame(kind, rate) / 2) - 1;
+            const int maxSub = static_cast<int>(adl::CTimeCode::TwiceSamplesPerFrame(kind, rate) / 2) - 1;
             for (int ff : {0, 3, kind == 1 ? 23 : kind == 2 ? 24 : 29}) {
                 for (int sub = 0; sub <= maxSub; ++sub) {
                     const std::string text = Text(kind, rate, 1, 11, 1, ff, sub);
-                    CTimeCode t;
+                    adl::CTimeCode t;
                     ASSERT_TRUE(t.Parse(text.c_str()));
                     ASSERT_EQ(t.Format(), text);
                 }
@@ -148,7 +149,7 @@ TEST(TimeCodeRoundTrip, EverySubFrameCountOfSomeFrames) {
 TEST(TimeCodeRoundTrip, NtscKinds3And4) {
     for (int kind : {3, 4}) {
         for (int rate : {1, 2, 3}) {
-            const uint32_t h = CTimeCode::TwiceSamplesPerFrame(kind, rate);
+            const uint32_t h = adl::CTimeCode::TwiceSamplesPerFrame(kind, rate);
             int failures = 0;
             uint32_t n = 0;
             for (int mm = 0; mm < 60; ++mm) {
@@ -163,7 +164,7 @@ TEST(TimeCodeRoundTrip, NtscKinds3And4) {
                             sub = 999;
                         }
                         const std::string text = Text(kind, rate, 2, mm, ss, ff, static_cast<int>(sub));
-                        CTimeCode t;
+                        adl::CTimeCode t;
                         ASSERT_TRUE(t.Parse(text.c_str()));
                         if (t.Format() != text && ++failures < 5) {
                             ADD_FAILURE() << text << " formats as " << t.Format();
@@ -174,7 +175,7 @@ TEST(TimeCodeRoundTrip, NtscKinds3And4) {
             EXPECT_EQ(failures, 0) << "kind " << kind << " rate " << rate;
             for (int sub = 0; sub < static_cast<int>(h / 2 + h / 2000); ++sub) {
                 const std::string text = Text(kind, rate, 0, 12, 34, 5, sub);
-                CTimeCode t;
+                adl::CTimeCode t;
                 ASSERT_TRUE(t.Parse(text.c_str()));
                 EXPECT_EQ(t.Format(), sub == 1000 ? Text(kind, rate, 0, 12, 34, 5, 1001) : text);
             }
@@ -183,7 +184,7 @@ TEST(TimeCodeRoundTrip, NtscKinds3And4) {
 }
 
 TEST(TimeCodeRoundTrip, NtscPositionsBetweenSamplesFormatWithoutFailing) {
-    CTimeCode t;
+    adl::CTimeCode t;
     t.Set(1000, 3, 2); // lies between two nominal samples
     EXPECT_EQ(t.Format(), "00:00:00.00|1001");
     t.Set(44143, 3, 2);
@@ -197,21 +198,21 @@ TEST(TimeCodeDropFrame, Frames1799And1800) {
     EXPECT_EQ(FormatAt((h * 17982 + 1) / 2, 6, 2), "00|10|00,00|0000");
     for (const char* text :
          {"00:00:59,29|0000", "00:01:00,02|0000", "00:10:00,00|0000", "00:09:59,29|1469"}) {
-        CTimeCode t;
+        adl::CTimeCode t;
         ASSERT_TRUE(t.Parse(text));
         EXPECT_EQ(t.Format(), text);
     }
-    CTimeCode last, next;
+    adl::CTimeCode last, next;
     ASSERT_TRUE(last.Parse("00|00|59,29|1469"));
     ASSERT_TRUE(next.Parse("00|01|00,02|0000"));
     EXPECT_EQ(next.GetSamples(), last.GetSamples() + 1);
 }
 
 TEST(TimeCodeParse, FortyEightKilohertzIsWrittenWithSlashAndReadWithSlashOrComma) {
-    CTimeCode t;
+    adl::CTimeCode t;
     t.Set(48000 * 61 + 17, 2, 3);
     EXPECT_EQ(t.Format(), "00.01.01.00/0017");
-    CTimeCode back;
+    adl::CTimeCode back;
     ASSERT_TRUE(back.Parse("00.01.01.00/0017"));
     EXPECT_EQ(back.GetRateKind(), 3);
     EXPECT_EQ(back.GetSamples(), t.GetSamples());
@@ -221,12 +222,12 @@ TEST(TimeCodeParse, FortyEightKilohertzIsWrittenWithSlashAndReadWithSlashOrComma
 }
 
 TEST(TimeCodeParse, Refusals) {
-    CTimeCode t;
+    adl::CTimeCode t;
     ASSERT_TRUE(t.Parse("00.00.01.00|0000"));
     EXPECT_FALSE(t.Parse("00.00.01.00|000"));
     EXPECT_TRUE(t.IsInvalid());
     EXPECT_EQ(t.GetSamples(), 0u);
-    CTimeCode second;
+    adl::CTimeCode second;
     second.Set(44100, 2, 2);
     t.Set(44100, 2, 2);
     EXPECT_FALSE(t.Parse("00.00.01.00|00000"));
@@ -234,7 +235,7 @@ TEST(TimeCodeParse, Refusals) {
 
     EXPECT_FALSE(t.Parse("00#00#01.00|0000"));
     EXPECT_TRUE(t.IsInvalid());
-    EXPECT_TRUE(t == CTimeCode()); // an unknown separator resets the position
+    EXPECT_TRUE(t == adl::CTimeCode()); // an unknown separator resets the position
 
     EXPECT_FALSE(t.Parse("00.00.01.00X0000"));
     EXPECT_FALSE(t.Parse(nullptr));
@@ -243,7 +244,7 @@ TEST(TimeCodeParse, Refusals) {
 }
 
 TEST(TimeCodeParse, SpaceForTheSampleRateKeepsTheRateKind) {
-    CTimeCode t;
+    adl::CTimeCode t;
     t.SetRateKind(1);
     ASSERT_TRUE(t.Parse("00.00.01.00 0000"));
     EXPECT_EQ(t.GetRateKind(), 1);
@@ -251,7 +252,7 @@ TEST(TimeCodeParse, SpaceForTheSampleRateKeepsTheRateKind) {
 }
 
 TEST(TimeCodeParse, JunkDigitsNeverOverflow) {
-    CTimeCode t;
+    adl::CTimeCode t;
     EXPECT_TRUE(t.Parse("99.99.99.99|9999"));
     EXPECT_TRUE(t.Parse("-9.-9.-9.-9|-999"));
     EXPECT_TRUE(t.Parse("ab.cd.ef.gh|ijkl"));
@@ -260,7 +261,7 @@ TEST(TimeCodeParse, JunkDigitsNeverOverflow) {
 }
 
 TEST(TimeCodeArithmetic, PositionsOnly) {
-    CTimeCode a, b;
+    adl::CTimeCode a, b;
     a.Set(100, 6, 1);
     b.Set(250, 1, 3);
     EXPECT_EQ((a - b).GetSamples(), 0u);
@@ -279,9 +280,9 @@ TEST(TimeCodeArithmetic, PositionsOnly) {
 }
 
 TEST(TimeCodeArithmetic, AssignmentFromAValidValueClearsInvalid) {
-    CTimeCode bad;
+    adl::CTimeCode bad;
     EXPECT_FALSE(bad.Parse("junk"));
-    CTimeCode good;
+    adl::CTimeCode good;
     good.Set(500, 5, 1);
     bad = good;
     EXPECT_EQ(bad.GetSamples(), 500u);

@@ -147,7 +147,7 @@ TEST(BadAdl, ImportExportAndListing) {
         if (c.exportText.empty()) {
             EXPECT_EQ(exported.outcome, card::ExportOutcome::Finished);
             EXPECT_TRUE(exportBox.Texts().empty());
-            CAdlFile reopened;
+            adl::CAdlFile reopened;
             EXPECT_TRUE(reopened.Open(adl, true)) << "the song opens after the export";
         } else {
             EXPECT_EQ(exportBox.Texts(), std::vector<std::string>{c.exportText});

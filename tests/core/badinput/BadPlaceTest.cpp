@@ -319,7 +319,7 @@ TEST_F(Mounted, AFullCard) {
     EXPECT_EQ(fullBox.Texts(), Texts{"Wave file write error !\nfile : " + m_mount + "/song/zt50002.wav"});
     EXPECT_FALSE(platform::PathExists(m_mount + "/song/zt50002.wav")) << "the half copy is removed";
     EXPECT_EQ(testsupport::ReadText(m_mount + "/song/song.adl"), song);
-    CAdlFile adl;
+    adl::CAdlFile adl;
     EXPECT_TRUE(adl.Open(m_mount + "/song/song.adl", true));
 }
 
@@ -345,7 +345,7 @@ TEST_F(Places, MoreThan5000Events) {
     const std::string last = "\t\t(Entry)\t5000\t(Cut)\tF\t\"zt50001.wav\"";
     text.replace(text.find(last), last.size(), "\t\t(Entry)\t5000\t(Cut)\tF\t\"zt50002.wav\"");
     ASSERT_TRUE(testsupport::WriteText(Adl(), text));
-    CAdlFile adl;
+    adl::CAdlFile adl;
     ASSERT_TRUE(adl.Open(Adl(), true));
     EXPECT_EQ(adl.GetEventCount(), 5000) << "the reader stops at 5000";
     EXPECT_EQ(card::GetTracksInUse(adl)[1], false) << "entry 5001 is not read";
@@ -380,7 +380,7 @@ TEST_F(Places, AnExportIntoASongAtTheEventLimit) {
             continue;
         }
         EXPECT_EQ(r.written, std::vector<int>{1});
-        CAdlFile adl;
+        adl::CAdlFile adl;
         ASSERT_TRUE(adl.Open(Adl(), true));
         ASSERT_EQ(adl.GetEventCount(), 5000);
         EXPECT_EQ(adl.GetEventSourceName(4999), "zt50002.wav");

@@ -243,7 +243,7 @@ protected:
         EXPECT_EQ(r.outcome, card::ExportOutcome::Failed);
         EXPECT_EQ(r.written, std::vector<int>{1});
         EXPECT_EQ(m_box->Texts(), std::vector<std::string>{"Can not read wave file!\nfile : " + Pc(2)});
-        CAdlFile adl;
+        adl::CAdlFile adl;
         ASSERT_TRUE(adl.Open(Adl(), true));
         ASSERT_EQ(adl.GetEventCount(), 1);
         EXPECT_EQ(adl.GetEventSourceName(0), "zt50001.wav");

@@ -59,7 +59,7 @@ TEST_F(HostileEntries, NeverReadOutsideTheSongFolder) {
     for (const auto& name : names) {
         SCOPED_TRACE(name);
         WriteSong(name);
-        CAdlFile adl;
+        adl::CAdlFile adl;
         ASSERT_TRUE(adl.Open(card::AdlPath(m_card.Path(), "song"), true));
         EXPECT_EQ(adl.GetEventSourceName(1), name) << "the reader keeps the name as it stands";
         EXPECT_TRUE(card::GetTracksInUse(adl)[0]);
@@ -216,7 +216,7 @@ TEST_F(HostileEntries, SourceNamesAtTheirLengthLimits) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.written.size());
         WriteSong(c.written);
-        CAdlFile adl;
+        adl::CAdlFile adl;
         ASSERT_TRUE(adl.Open(card::AdlPath(m_card.Path(), "song"), true));
         EXPECT_EQ(adl.GetEventSourceName(1), c.read);
         adl.Close();

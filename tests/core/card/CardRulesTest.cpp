@@ -26,11 +26,11 @@ TEST(CardRules, PathsAndTexts) {
     EXPECT_EQ("/card/song/2mix", card::MixFolderPath("/card", "song"));
     EXPECT_EQ("/pc/tr03.wav", card::TrackFilePath("/pc", 3));
     EXPECT_EQ("/pc/tr16.wav", card::TrackFilePath("/pc/", 16));
-    EXPECT_EQ("48000", card::SampleRateText(1));
-    EXPECT_EQ("44100", card::SampleRateText(2));
-    EXPECT_EQ("22050", card::SampleRateText(3));
-    EXPECT_EQ("", card::SampleRateText(0));
-    EXPECT_EQ("", card::SampleRateText(4));
+    EXPECT_EQ("48000", card::SampleRateText(adl::SampleRateCode::Hz48000));
+    EXPECT_EQ("44100", card::SampleRateText(adl::SampleRateCode::Hz44100));
+    EXPECT_EQ("22050", card::SampleRateText(adl::SampleRateCode::Hz22050));
+    EXPECT_EQ("", card::SampleRateText(adl::SampleRateCode::None));
+    EXPECT_EQ("", card::SampleRateText(static_cast<adl::SampleRateCode>(4)));
     EXPECT_EQ("16", card::BitDepthText(16));
     EXPECT_EQ(" 8", card::BitDepthText(8));
     EXPECT_EQ("?", card::BitDepthText(0));
@@ -109,7 +109,7 @@ TEST(CardRules, TracksInUseFollowTheTimeline) {
     std::vector<Ev> all = events;
     all.push_back({11, 2, "", 5, 0, 20, 40}); // track 5: a Silence in the middle leaves audio around it
     ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"), AdlText(2, all)));
-    CAdlFile adl;
+    adl::CAdlFile adl;
     ASSERT_TRUE(adl.Open(card::AdlPath(card.Path(), "song"), true));
     const auto inUse = card::GetTracksInUse(adl);
     std::array<bool, 16> expect{};

@@ -93,8 +93,8 @@ inline std::vector<int16_t> CardAudio(const std::string& path) {
 
 // "00.00.00.00|0000" style text of a position at 25 fps.
 inline std::string Tc(uint32_t samples, uint8_t rateKind) {
-    CTimeCode t;
-    t.Set(samples, CTimeCode::FPS_25, rateKind);
+    adl::CTimeCode t;
+    t.Set(samples, adl::CTimeCode::FPS_25, rateKind);
     return t.Format();
 }
 

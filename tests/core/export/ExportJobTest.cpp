@@ -23,8 +23,8 @@ using testsupport::TempDir;
 
 namespace {
 
-constexpr uint8_t k44 = CTimeCode::RATE_44100;
-constexpr uint8_t k48 = CTimeCode::RATE_48000;
+constexpr uint8_t k44 = adl::CTimeCode::RATE_44100;
+constexpr uint8_t k48 = adl::CTimeCode::RATE_48000;
 
 std::string LocalDate() {
     const platform::LocalTime now = platform::GetLocalTime();
@@ -113,9 +113,9 @@ TEST_F(ExportTest, ThreeTracksIntoANewSong) {
     EXPECT_EQ(m_lines.texts,
               (std::vector<std::string>{"PC to ZT   Track1", "PC to ZT   Track3", "PC to ZT   Track16"}));
     EXPECT_EQ(m_page.ranges, (std::vector<uintptr_t>{2048, 6000, 10002}));
-    EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(Adl())));
+    EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(Adl())));
 
-    CAdlFile back;
+    adl::CAdlFile back;
     ASSERT_TRUE(back.Open(Adl(), true));
     ASSERT_EQ(back.GetEventCount(), 3);
     EXPECT_EQ(back.GetEventDestChannel(2), 16);
@@ -132,7 +132,7 @@ TEST_F(ExportTest, A48kHzSongOpensAgainAfterTheExport) {
     EXPECT_EQ(Run(Params({1, 2})).outcome, ExportOutcome::Finished);
     EXPECT_EQ(ReadText(Adl()),
               WithEvents(created, EntryLine(1, 1, 1, 2000, k48) + EntryLine(2, 2, 2, 700, k48)));
-    CAdlFile back;
+    adl::CAdlFile back;
     ASSERT_TRUE(back.Open(Adl(), true));
     ASSERT_EQ(back.GetEventCount(), 2);
     EXPECT_EQ(back.GetEventDestOut(0).GetSamples(), 2000u);
@@ -144,10 +144,10 @@ TEST_F(ExportTest, NewSongRateComesFromTheLowestTickedTrack) {
     PcTrack(2, 10, {.rate = 22050});
     platform::ScriptedMessageBox box;
     ASSERT_TRUE(card::CreateNewSong(SongFolder(), Pc(), Params({2, 5}).tracks, &box));
-    CAdlFile back;
+    adl::CAdlFile back;
     ASSERT_TRUE(back.Open(Adl(), true));
-    EXPECT_EQ(back.GetSampleRateCode(), 3);
-    EXPECT_EQ(back.GetDestStart().GetRateKind(), CTimeCode::RATE_22050);
+    EXPECT_EQ(back.GetSampleRateCode(), adl::SampleRateCode::Hz22050);
+    EXPECT_EQ(back.GetDestStart().GetRateKind(), adl::CTimeCode::RATE_22050);
 }
 
 TEST_F(ExportTest, NewSongRefusals) {
@@ -448,9 +448,9 @@ TEST_F(ExportTest, ExtensibleSourceGetsAPlainPcmFormat) {
 TEST_F(ExportTest, ALeftoverFromACrashIsRemoved) {
     PcTrack(1, 10);
     NewSong();
-    ASSERT_TRUE(testsupport::WriteText(CAdlFile::UpdatePath(Adl()), "<ADL>\r\n\t<VERS"));
+    ASSERT_TRUE(testsupport::WriteText(adl::CAdlFile::UpdatePath(Adl()), "<ADL>\r\n\t<VERS"));
     EXPECT_EQ(Run(Params({1})).outcome, ExportOutcome::Finished);
-    EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(Adl())));
+    EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(Adl())));
 }
 
 TEST_F(ExportTest, JobWithoutAPageMovesTheBar) {
@@ -471,9 +471,9 @@ TEST_F(ExportTest, JobWithoutAPageMovesTheBar) {
 // its track, no file that no event names, and no temporary file.
 void ExpectSongIsWhole(const std::string& songFolder, const std::string& adlPath, const card::ExportResult& r,
                        const std::map<int, uint32_t>& lengths) {
-    CAdlFile adl;
+    adl::CAdlFile adl;
     ASSERT_TRUE(adl.Open(adlPath, true));
-    EXPECT_FALSE(platform::PathExists(CAdlFile::UpdatePath(adlPath)));
+    EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(adlPath)));
     std::set<std::string> named;
     ASSERT_EQ(static_cast<size_t>(adl.GetEventCount()), r.written.size());
     for (int i = 0; i < adl.GetEventCount(); ++i) {

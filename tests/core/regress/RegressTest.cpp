@@ -62,10 +62,10 @@ TEST(FuzzRegression, EveryKeptInputHasARow) {
 // The rounding the time-code target lets pass, pinned: the text's position (wrapped at 2^32) lies between
 // two 29.97 fps samples, and its text form reads back as the next sample.
 TEST(FuzzRegression, WrappedNtscPositionFormatsAsTheNextSample) {
-    CTimeCode parsed;
+    adl::CTimeCode parsed;
     ASSERT_TRUE(parsed.Parse("26:63:00.00|0619"));
     EXPECT_EQ(parsed.GetSamples(), 3785781u);
-    CTimeCode again;
+    adl::CTimeCode again;
     ASSERT_TRUE(again.Parse(parsed.Format().c_str()));
     EXPECT_EQ(again.GetSamples(), 3785782u);
 }

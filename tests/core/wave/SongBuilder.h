@@ -23,12 +23,12 @@ struct Ev {
 };
 
 inline uint8_t RateKindOfCode(int code) {
-    return code == 1 ? CTimeCode::RATE_48000 : code == 3 ? CTimeCode::RATE_22050 : CTimeCode::RATE_44100;
+    return code == 1 ? adl::CTimeCode::RATE_48000 : code == 3 ? adl::CTimeCode::RATE_22050 : adl::CTimeCode::RATE_44100;
 }
 
 inline std::string Tc(uint32_t samples, int rateCode) {
-    CTimeCode tc;
-    tc.Set(samples, CTimeCode::FPS_25, RateKindOfCode(rateCode));
+    adl::CTimeCode tc;
+    tc.Set(samples, adl::CTimeCode::FPS_25, RateKindOfCode(rateCode));
     return tc.Format();
 }
 

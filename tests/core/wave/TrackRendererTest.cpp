@@ -54,7 +54,7 @@ public:
                     int rateCode = 1) {
         const std::string adlPath = m_folder + "/song.adl";
         EXPECT_TRUE(testsupport::WriteText(adlPath, AdlText(rateCode, events)));
-        CAdlFile adl;
+        adl::CAdlFile adl;
         EXPECT_TRUE(adl.Open(adlPath, true));
         const std::vector<int> order = wave::BuildEntryOrder(adl);
         const std::string out = m_dir / "tr01.wav";
