@@ -23,7 +23,9 @@ struct Ev {
 };
 
 inline uint8_t RateKindOfCode(int code) {
-    return code == 1 ? adl::CTimeCode::RATE_48000 : code == 3 ? adl::CTimeCode::RATE_22050 : adl::CTimeCode::RATE_44100;
+    return code == 1   ? adl::CTimeCode::RATE_48000
+           : code == 3 ? adl::CTimeCode::RATE_22050
+                       : adl::CTimeCode::RATE_44100;
 }
 
 inline std::string Tc(uint32_t samples, int rateCode) {
