@@ -58,14 +58,6 @@ private:
     uintptr_t m_started = 0;
 };
 
-ExportResult Stop(ExportResult result, ExportOutcome outcome, platform::IMessageBox* box,
-                  const std::string& text) {
-    result.outcome = outcome;
-    result.message = text;
-    platform::Tell(box, text);
-    return result;
-}
-
 bool SyncFile(const std::string& path) {
     platform::File file;
     return file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) && file.Sync();
@@ -338,16 +330,16 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     if (progress)
         progress->SetPos(0);
     if (params.card.empty() || !IsUsableSongName(params.song))
-        return Stop(result, ExportOutcome::Refused, box, "Can't export song !");
+        return platform::StopJob(result, ExportOutcome::Refused, box, "Can't export song !");
 
     const std::string adlPath = AdlPath(params.card, params.song);
     const std::string songFolder = SongFolderPath(params.card, params.song);
     if (IsSongProtected(params.card, params.song))
-        return Stop(result, ExportOutcome::Refused, box, "This song is Protected.");
+        return platform::StopJob(result, ExportOutcome::Refused, box, "This song is Protected.");
     const uint64_t freeBytes = GetFreeSpace(params.card);
     const uint64_t transfer = GetTransferSize(params.pcFolder, params.tracks);
     if (freeBytes < transfer) {
-        return Stop(
+        return platform::StopJob(
             result, ExportOutcome::Refused, box,
             platform::Format("File too large!\r\n\r\nZT-5 : %llu(available capacity inside ZT-5)\r\nWAVE : "
                              "%llu(Total file size to transfer)",
@@ -356,11 +348,11 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     }
     const std::string problem = TracksProblem(params);
     if (!problem.empty())
-        return Stop(result, ExportOutcome::Refused, box, problem);
+        return platform::StopJob(result, ExportOutcome::Refused, box, problem);
 
     adl::CAdlFile adl;
     if (!adl.Open(adlPath, false))
-        return Stop(result, ExportOutcome::Failed, box, "Can not open ADL file!");
+        return platform::StopJob(result, ExportOutcome::Failed, box, "Can not open ADL file!");
     // A new version of the ADL left half-made by a crash is of no use: the song itself is whole.
     const std::string leftover = adl::CAdlFile::UpdatePath(adlPath);
     if (platform::PathExists(leftover))
@@ -368,7 +360,7 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     uint8_t frameKind = 0, rateKind = 0;
     if (!EventTimeKinds(adl, &frameKind, &rateKind)) {
         adl.Close();
-        return Stop(result, ExportOutcome::Refused, box, "Sampling Frequency not supported!");
+        return platform::StopJob(result, ExportOutcome::Refused, box, "Sampling Frequency not supported!");
     }
 
     CBarTarget barTarget(progress);
@@ -379,10 +371,11 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
         Commit done;
         CommitStatus failed = CommitStatus::Done;
         if (!committer.Finish(&done, &failed)) {
-            result = Stop(result, ExportOutcome::Failed, box,
-                          failed == CommitStatus::SyncFailed
-                              ? platform::Format("Wave file write error !\nfile : %s", done.dest.c_str())
-                              : platform::Format("ADL file write error !\nfile : %s", adlPath.c_str()));
+            result = platform::StopJob(
+                result, ExportOutcome::Failed, box,
+                failed == CommitStatus::SyncFailed
+                    ? platform::Format("Wave file write error !\nfile : %s", done.dest.c_str())
+                    : platform::Format("ADL file write error !\nfile : %s", adlPath.c_str()));
             return false;
         }
         if (done.track != 0) {
@@ -410,7 +403,8 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
                                      : std::string();
         if (name.empty()) {
             if (collect())
-                result = Stop(result, ExportOutcome::Failed, box, "Can't create wave file more !");
+                result =
+                    platform::StopJob(result, ExportOutcome::Failed, box, "Can't create wave file more !");
             break;
         }
         const std::string dest = platform::JoinPath(songFolder, name);
@@ -423,11 +417,13 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
             if (copied == CopyStatus::Cancelled)
                 result.outcome = ExportOutcome::Cancelled;
             else if (copied == CopyStatus::WriteFailed)
-                result = Stop(result, ExportOutcome::Failed, box,
-                              platform::Format("Wave file write error !\nfile : %s", dest.c_str()));
+                result =
+                    platform::StopJob(result, ExportOutcome::Failed, box,
+                                      platform::Format("Wave file write error !\nfile : %s", dest.c_str()));
             else
-                result = Stop(result, ExportOutcome::Failed, box,
-                              platform::Format("Can not read wave file!\nfile : %s", source.c_str()));
+                result =
+                    platform::StopJob(result, ExportOutcome::Failed, box,
+                                      platform::Format("Can not read wave file!\nfile : %s", source.c_str()));
             break;
         }
         const uint32_t length = dataSize / 2;
@@ -450,14 +446,6 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     collect();
     adl.Close();
     return result;
-}
-
-CExportJob::CExportJob(ExportParams params, platform::IMessageBox* box, platform::IMessageTarget* page)
-    : m_params(std::move(params)), m_box(box), m_page(page) {}
-
-void CExportJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
-                        platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) {
-    m_result = RunExport(m_params, m_box, pStatusText, pProgress, pCancel, m_page);
 }
 
 } // namespace card

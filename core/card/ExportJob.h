@@ -8,6 +8,7 @@
 // point leaves a song that opens, with an event for every complete file and none for any other.
 
 #include "card/CardRules.h"
+#include "platform/Job.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
 #include "platform/Progress.h"
@@ -57,12 +58,10 @@ enum class ExportOutcome {
     Cancelled, // the file being written was deleted; later tracks were not copied
 };
 
-struct ExportResult {
-    ExportOutcome outcome = ExportOutcome::Finished;
+struct ExportResult : platform::JobResult<ExportOutcome> {
     std::vector<int> written;       // tracks whose file and event are in the song
     std::vector<std::string> files; // their new file names, in the same order
     std::vector<int> skipped;       // ticked tracks with no audio: no file, no event
-    std::string message;            // the failure or refusal text shown, if any
 };
 
 // Runs the whole export and returns when it is over. The copies, messages and questions happen on the
@@ -73,19 +72,7 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
                        platform::IProgressBar* progress, const platform::CancelFlag* cancel,
                        platform::IMessageTarget* page = nullptr);
 
-class CExportJob : public platform::CProgressJob {
-public:
-    CExportJob(ExportParams params, platform::IMessageBox* box, platform::IMessageTarget* page = nullptr);
-    // pProgressText is not used; pStatusText shows the track being copied.
-    void RunJob(platform::ITextLine* pProgressText, platform::ITextLine* pStatusText,
-                platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) override;
-    const ExportResult& Result() const { return m_result; }
-
-private:
-    ExportParams m_params;
-    platform::IMessageBox* m_box;
-    platform::IMessageTarget* m_page;
-    ExportResult m_result;
-};
+// The export behind the progress dialog; its status line shows the track being copied.
+using CExportJob = platform::CFunctionJob<ExportParams, ExportResult, RunExport>;
 
 } // namespace card

@@ -23,14 +23,6 @@ private:
     platform::IProgressBar* m_bar;
 };
 
-ImportResult Stop(ImportResult result, ImportOutcome outcome, platform::IMessageBox* box,
-                  const std::string& text) {
-    result.outcome = outcome;
-    result.message = text;
-    platform::Tell(box, text);
-    return result;
-}
-
 } // namespace
 
 ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, platform::ITextLine* status,
@@ -41,7 +33,7 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
         progress->SetPos(0);
     // The tree's root item has no path: never write track files into the file system's root.
     if (params.pcFolder.empty())
-        return Stop(result, ImportOutcome::Refused, box, "Please select PC folder.");
+        return platform::StopJob(result, ImportOutcome::Refused, box, "Please select PC folder.");
 
     const std::string adlPath = AdlPath(params.card, params.song);
     if (!platform::PathExists(adlPath)) {
@@ -50,10 +42,10 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
     }
     adl::CAdlFile adl;
     if (!adl.Open(adlPath, true))
-        return Stop(result, ImportOutcome::Failed, box, "Can not open ADL file!");
+        return platform::StopJob(result, ImportOutcome::Failed, box, "Can not open ADL file!");
     if (adl::SampleRateOfCode(adl.GetSampleRateCode()) == 0) {
         adl.Close();
-        return Stop(result, ImportOutcome::Refused, box, "Sampling Frequency not supported!");
+        return platform::StopJob(result, ImportOutcome::Refused, box, "Sampling Frequency not supported!");
     }
     uint32_t locateA = 0, locateB = 0;
     if (params.mode == ImportMode::AB) {
@@ -61,7 +53,8 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
         locateB = adl.GetLocateTime(2).GetSamples();
         if (locateA >= locateB) {
             adl.Close();
-            return Stop(result, ImportOutcome::Refused, box, "Invalid locate point !\nLocateA >= LocateB");
+            return platform::StopJob(result, ImportOutcome::Refused, box,
+                                     "Invalid locate point !\nLocateA >= LocateB");
         }
     }
     const std::vector<int> order = wave::BuildEntryOrder(adl);
@@ -118,17 +111,20 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
             stop = true;
             break;
         case wave::RenderStatus::WriteFailed:
-            result = Stop(result, ImportOutcome::Failed, box,
-                          platform::Format("Wave file write error !\nfile : %s", rendered.path.c_str()));
+            result = platform::StopJob(
+                result, ImportOutcome::Failed, box,
+                platform::Format("Wave file write error !\nfile : %s", rendered.path.c_str()));
             stop = true;
             break;
         case wave::RenderStatus::SourceFailed:
-            result = Stop(result, ImportOutcome::Failed, box,
-                          platform::Format("Can not read wave file!\nfile : %s", rendered.path.c_str()));
+            result = platform::StopJob(
+                result, ImportOutcome::Failed, box,
+                platform::Format("Can not read wave file!\nfile : %s", rendered.path.c_str()));
             stop = true;
             break;
         case wave::RenderStatus::UnknownRate:
-            result = Stop(result, ImportOutcome::Refused, box, "Sampling Frequency not supported!");
+            result =
+                platform::StopJob(result, ImportOutcome::Refused, box, "Sampling Frequency not supported!");
             stop = true;
             break;
         }
@@ -141,14 +137,6 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
     }
     adl.Close();
     return result;
-}
-
-CImportJob::CImportJob(ImportParams params, platform::IMessageBox* box, platform::IMessageTarget* page)
-    : m_params(std::move(params)), m_box(box), m_page(page) {}
-
-void CImportJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
-                        platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) {
-    m_result = RunImport(m_params, m_box, pStatusText, pProgress, pCancel, m_page);
 }
 
 } // namespace card

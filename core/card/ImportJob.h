@@ -4,6 +4,7 @@
 // and run it as a progress job.
 
 #include "card/CardRules.h"
+#include "platform/Job.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
 #include "platform/Progress.h"
@@ -32,12 +33,10 @@ enum class ImportOutcome {
     Cancelled, // the track being written was deleted; later tracks were not rendered
 };
 
-struct ImportResult {
-    ImportOutcome outcome = ImportOutcome::Finished;
+struct ImportResult : platform::JobResult<ImportOutcome> {
     std::vector<int> written; // tracks whose file is complete
     std::vector<int>
-        skipped;         // ticked tracks left alone (overwrite declined, nothing to render, foreign format)
-    std::string message; // the failure or refusal text shown to the user, if any
+        skipped; // ticked tracks left alone (overwrite declined, nothing to render, foreign format)
 };
 
 // Runs the whole import on the calling thread. `page` receives the transfer messages; without one the
@@ -46,19 +45,7 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
                        platform::IProgressBar* progress, const platform::CancelFlag* cancel,
                        platform::IMessageTarget* page = nullptr);
 
-class CImportJob : public platform::CProgressJob {
-public:
-    CImportJob(ImportParams params, platform::IMessageBox* box, platform::IMessageTarget* page = nullptr);
-    // pProgressText is not used; pStatusText shows the track being written.
-    void RunJob(platform::ITextLine* pProgressText, platform::ITextLine* pStatusText,
-                platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) override;
-    const ImportResult& Result() const { return m_result; }
-
-private:
-    ImportParams m_params;
-    platform::IMessageBox* m_box;
-    platform::IMessageTarget* m_page;
-    ImportResult m_result;
-};
+// The import behind the progress dialog; its status line shows the track being written.
+using CImportJob = platform::CFunctionJob<ImportParams, ImportResult, RunImport>;
 
 } // namespace card

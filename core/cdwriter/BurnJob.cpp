@@ -90,8 +90,8 @@ void CBurnJob::RunJob(platform::ITextLine* pProgressText, platform::ITextLine* p
     if (!done) {
         m_result.outcome = BurnOutcome::Failed;
         m_result.errCode = err;
-        m_result.errorText = discMaster.GetErrorText();
-        platform::Tell(m_messageBox, m_result.errorText);
+        m_result.message = discMaster.GetErrorText();
+        platform::Tell(m_messageBox, m_result.message);
         if (err == ERR_ADD_TRACK || err == ERR_RECORD)
             discMaster.UnadviseProgress();
         if (err != ERR_INIT)

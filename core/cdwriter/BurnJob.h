@@ -6,6 +6,7 @@
 
 #include "cdwriter/DiscInterfaces.h"
 #include "cdwriter/DiscProgress.h"
+#include "platform/Job.h"
 #include "platform/MessageBox.h"
 #include "platform/Progress.h"
 
@@ -27,10 +28,8 @@ struct BurnParams {
 
 enum class BurnOutcome { NotRun, Burned, NoMedium, NotBlank, Cancelled, Failed };
 
-struct BurnResult {
-    BurnOutcome outcome = BurnOutcome::NotRun;
-    int errCode = 0;       // the ERR_CODE raised, 0 if none
-    std::string errorText; // what the user was told
+struct BurnResult : platform::JobResult<BurnOutcome> {
+    int errCode = 0; // the ERR_CODE raised, 0 if none
 };
 
 class CBurnJob : public platform::CProgressJob {

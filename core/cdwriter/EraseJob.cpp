@@ -25,8 +25,8 @@ void CEraseJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
     } else if (!discMaster.EraseDisc(m_params.full ? 1 : 0)) {
         // The bar stays where it is; the service goes without being released, as it always did.
         m_result.outcome = EraseOutcome::Failed;
-        m_result.errorText = discMaster.GetErrorText();
-        platform::Tell(m_messageBox, m_result.errorText);
+        m_result.message = discMaster.GetErrorText();
+        platform::Tell(m_messageBox, m_result.message);
         return;
     } else {
         platform::Tell(m_messageBox, "Complete erase.");
@@ -38,8 +38,8 @@ void CEraseJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
     }
     m_result.outcome = EraseOutcome::Failed;
     m_result.errCode = err;
-    m_result.errorText = discMaster.GetErrorText();
-    platform::Tell(m_messageBox, m_result.errorText);
+    m_result.message = discMaster.GetErrorText();
+    platform::Tell(m_messageBox, m_result.message);
     if (err == ERR_DEVICE)
         discMaster.ReleaseDiscMaster();
     if (pProgress)

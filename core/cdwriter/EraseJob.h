@@ -4,6 +4,7 @@
 // Also the texts the dialog shows for the recorder type and the medium.
 
 #include "cdwriter/DiscInterfaces.h"
+#include "platform/Job.h"
 #include "platform/MessageBox.h"
 #include "platform/Progress.h"
 
@@ -20,10 +21,8 @@ struct EraseParams {
 
 enum class EraseOutcome { NotRun, Erased, Failed };
 
-struct EraseResult {
-    EraseOutcome outcome = EraseOutcome::NotRun;
-    int errCode = 0;
-    std::string errorText;
+struct EraseResult : platform::JobResult<EraseOutcome> {
+    int errCode = 0; // the ERR_CODE raised, 0 if none
 };
 
 class CEraseJob : public platform::CProgressJob {

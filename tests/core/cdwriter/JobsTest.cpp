@@ -230,7 +230,7 @@ TEST_F(BurnJobTest, CancelQueryDuringRecordingIsAnsweredFromTheFlag) {
     });
     const BurnResult result = Run(&cancel);
     EXPECT_EQ(result.errCode, CBurnJob::ERR_RECORD);
-    EXPECT_EQ(result.errorText, "The user canceled the operation.");
+    EXPECT_EQ(result.message, "The user canceled the operation.");
 }
 
 class EraseJobTest : public ::testing::Test {

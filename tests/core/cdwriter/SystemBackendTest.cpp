@@ -97,7 +97,7 @@ TEST(SystemBackend, LibburnRecordersFirstThenTheDiscImage) {
     CBurnJob job(params, &box, nullptr);
     platform::CancelFlag cancel{0};
     job.RunJob(nullptr, nullptr, nullptr, &cancel);
-    EXPECT_EQ(job.Result().outcome, BurnOutcome::Burned) << job.Result().errorText;
+    EXPECT_EQ(job.Result().outcome, BurnOutcome::Burned) << job.Result().message;
     EXPECT_EQ(testsupport::ReadBytes(dir / "album.bin").size(), 10u * 2352);
     EXPECT_TRUE(platform::PathExists(dir / "album.cue"));
 
