@@ -2,10 +2,7 @@
 // The message-box service: jobs tell and ask the user through it from any thread. The GUI shows a
 // modal box on the UI thread, the command line prints and asks on the terminal, tests script it.
 
-#include <deque>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -22,24 +19,5 @@ public:
 void Tell(IMessageBox* box, const std::string& text);
 // A question with OK and Cancel: only OK counts as yes. A null service answers no.
 bool Ask(IMessageBox* box, const std::string& text);
-
-// Records every text shown and answers from a queue (OK once the queue is empty).
-class ScriptedMessageBox : public IMessageBox {
-public:
-    struct Shown {
-        std::string text;
-        MbButtons buttons;
-    };
-    MbResult Show(const std::string& text, MbButtons buttons) override;
-
-    void QueueAnswer(MbResult answer);
-    std::vector<Shown> Messages() const;
-    std::vector<std::string> Texts() const;
-
-private:
-    mutable std::mutex m_mutex;
-    std::deque<MbResult> m_answers;
-    std::vector<Shown> m_shown;
-};
 
 } // namespace platform

@@ -1,4 +1,4 @@
-#include "CliSupport.h"
+#include "Cli.h"
 
 #include "platform/FileSystem.h"
 
@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CliSupport.h"
+#include "Cli.h"
 
 #include "platform/FileSystem.h"
 #include "wave/WaveFile.h"
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 

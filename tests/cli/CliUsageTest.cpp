@@ -1,6 +1,8 @@
-#include "CliSupport.h"
+#include "Cli.h"
 
 #include <gtest/gtest.h>
+
+using namespace testsupport;
 
 namespace {
 

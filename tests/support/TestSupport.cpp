@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -72,6 +74,16 @@ int RunCommand(const std::string& command, std::string* output) {
     if (output)
         *output = text;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int64_t SweepFaults(int64_t cap, const std::function<int64_t(int64_t n)>& step) {
+    for (int64_t n = 1; n <= cap; ++n) {
+        const int64_t calls = step(n);
+        if (calls < n || ::testing::Test::HasFatalFailure())
+            return n - 1;
+    }
+    ADD_FAILURE() << "the fault sweep reached its cap of " << cap << " runs before the job ran out of calls";
+    return cap;
 }
 
 } // namespace testsupport

@@ -2,6 +2,7 @@
 // Helpers shared by the test executables.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,11 @@ std::string DataPath(const std::string& name);
 bool HaveTool(const std::string& name);
 // Runs a shell command, returning its exit status and capturing standard output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// A fault sweep: runs step(n) for n = 1, 2, ..., where each step plans a fault at its nth call of some
+// kind and returns how many such calls its run made. The sweep ends after the first run that finished
+// before its fault (fewer calls than n), or at a fatal failure. Reaching `cap` runs first fails the
+// test: the runs beyond the cap would pass unchecked. Returns the number of runs the fault struck.
+int64_t SweepFaults(int64_t cap, const std::function<int64_t(int64_t n)>& step);
 
 } // namespace testsupport

@@ -2,8 +2,11 @@
 // export never changes a song it could not read.
 
 #include "BadInputSupport.h"
-#include "CliSupport.h"
-#include "SongBuilder.h"
+#include "Cli.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "adl/AdlFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -14,13 +17,13 @@
 #include <random>
 
 using namespace badinput;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 
 std::string Good() {
-    return songtest::AdlText(1,
-                             {{1, 1, "zt50001.wav", 1, 0, 0, 1000}, {2, 1, "zt50001.wav", 2, 0, 500, 1500}});
+    return AdlText(adl::SampleRateCode::Hz48000, {{1, adl::EditType::Cut, "zt50001.wav", 1, 0, 0, 1000},
+                                                  {2, adl::EditType::Cut, "zt50001.wav", 2, 0, 500, 1500}});
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -121,27 +124,27 @@ std::vector<Case> Cases() {
 
 TEST(BadAdl, ImportExportAndListing) {
     TempDir card, pc;
-    ASSERT_TRUE(testsupport::WriteBytes(card::TrackFilePath(pc.Path(), 1), PcWav(1, 48000, 300, 5)));
+    ASSERT_TRUE(testsupport::WriteBytes(card::TrackFilePath(pc.Path(), 1), PcWav(5, 300, {1, 16, 48000})));
     const auto cases = Cases();
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.name);
         const std::string song = platform::Format("case%02zu", i);
         platform::CreateDirectory(card / song);
-        ASSERT_TRUE(songtest::WriteSource(card / (song + "/zt50001.wav"), 1, 1000));
+        ASSERT_TRUE(WriteCardWav(card / (song + "/zt50001.wav"), 1, 1000));
         const std::string adl = card::AdlPath(card.Path(), song);
         ASSERT_TRUE(testsupport::WriteText(adl, c.text));
 
         const std::string out = pc / song;
         platform::CreateDirectory(out);
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         const auto imported =
             card::RunImport(ImportAll(card.Path(), song, out, {1, 2}), &box, nullptr, nullptr, nullptr);
         EXPECT_EQ(imported.written, c.imported);
         EXPECT_EQ(box.Texts(),
                   c.import.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.import});
 
-        platform::ScriptedMessageBox exportBox;
+        ScriptedMessageBox exportBox;
         const auto exported = card::RunExport(ExportParams(card.Path(), song, pc.Path()), &exportBox, nullptr,
                                               nullptr, nullptr);
         if (c.exportText.empty()) {

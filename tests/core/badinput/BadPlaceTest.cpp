@@ -2,8 +2,11 @@
 // handle holds, a card that cannot be written or is full, and songs at the event limit.
 
 #include "BadInputSupport.h"
-#include "CliSupport.h"
-#include "SongBuilder.h"
+#include "Cli.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "adl/AdlFile.h"
 #include "card/NewSong.h"
 #include "cdwriter/BurnJob.h"
@@ -11,6 +14,7 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "wave/WaveFile.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +23,7 @@
 #include <unistd.h>
 
 using namespace badinput;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 
@@ -28,11 +32,12 @@ class Places : public ::testing::Test {
 public:
     void SetUp() override {
         platform::CreateDirectory(m_card / "song");
-        ASSERT_TRUE(songtest::WriteSource(Source(), 1, 1000));
+        ASSERT_TRUE(WriteCardWav(Source(), 1, 1000));
         ASSERT_TRUE(
-            testsupport::WriteText(Adl(), songtest::AdlText(1, {{1, 1, "zt50001.wav", 1, 0, 0, 1000},
-                                                                {2, 1, "zt50001.wav", 2, 0, 0, 500}})));
-        ASSERT_TRUE(testsupport::WriteBytes(PcTrack(1), PcWav(1, 48000, 300, 5)));
+            testsupport::WriteText(Adl(), AdlText(adl::SampleRateCode::Hz48000,
+                                                  {{1, adl::EditType::Cut, "zt50001.wav", 1, 0, 0, 1000},
+                                                   {2, adl::EditType::Cut, "zt50001.wav", 2, 0, 0, 500}})));
+        ASSERT_TRUE(testsupport::WriteBytes(PcTrack(1), PcWav(5, 300, {1, 16, 48000})));
         platform::CreateDirectory(m_pc / "out");
         m_song = testsupport::ReadText(Adl());
     }
@@ -80,7 +85,7 @@ TEST_F(Places, AFolderNamedLikeAPcTrack) {
     platform::DeleteFile(PcTrack(1));
     ASSERT_TRUE(platform::CreateDirectory(PcTrack(1)));
     EXPECT_FALSE(card::FindPcTrackFiles(m_pc.Path())[0]) << "not offered as a track";
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_EQ(Export(&box).outcome, card::ExportOutcome::Refused);
     EXPECT_EQ(card::PrepareExport(ExportParams(m_card.Path(), "New", m_pc.Path()), &box),
               card::ExportCommand::Stopped);
@@ -99,7 +104,7 @@ TEST_F(Places, AFolderNamedLikeAPcTrack) {
 TEST_F(Places, AFolderNamedLikeASongsAudioFile) {
     platform::DeleteFile(Source());
     ASSERT_TRUE(platform::CreateDirectory(Source()));
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_EQ(Import(&box).outcome, card::ImportOutcome::Failed);
     EXPECT_EQ(box.Texts(), Texts{"Can not read wave file!\nfile : " + Source()});
     // An export passes over the taken name and leaves the folder alone.
@@ -112,7 +117,7 @@ TEST_F(Places, AFolderNamedLikeASongsAudioFile) {
 TEST_F(Places, AFolderNamedLikeAnImportOutput) {
     ASSERT_TRUE(platform::CreateDirectory(Out(1)));
     ASSERT_TRUE(testsupport::WriteText(Out(1) + "/keep", "x"));
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     box.QueueAnswer(platform::MbResult::Ok);
     const auto r = Import(&box);
     EXPECT_EQ(r.outcome, card::ImportOutcome::Failed);
@@ -124,7 +129,7 @@ TEST_F(Places, AFolderNamedLikeAnImportOutput) {
 
 TEST_F(Places, AFolderNamedLikeACdTrack) {
     ASSERT_TRUE(platform::CreateDirectory(m_pc / "t.wav"));
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_EQ(BurnImage(m_pc / "t.wav", &box).outcome, cdwriter::BurnOutcome::Failed);
     EXPECT_EQ(box.Texts(), Texts{"File open error."});
     const CliRun run = RunCli("cd-image " + Quote(m_pc / "cd") + " Disc " + Quote(m_pc / "t.wav"));
@@ -135,7 +140,7 @@ TEST_F(Places, AFolderNamedLikeACdTrack) {
 // --- A file another handle holds (permission bits do not stop root) ---------------------------------
 
 TEST_F(Places, FilesHeldElsewhereCannotBeRead) {
-    ASSERT_TRUE(testsupport::WriteBytes(m_pc / "cd.wav", PcWav(2, 44100, 3000, 1)));
+    ASSERT_TRUE(testsupport::WriteBytes(m_pc / "cd.wav", PcWav(1, 3000, {2, 16, 44100})));
     struct Case {
         const char* name;
         std::string held;
@@ -146,7 +151,7 @@ TEST_F(Places, FilesHeldElsewhereCannotBeRead) {
         {"song audio file",
          Source(),
          [](Places& t) {
-             platform::ScriptedMessageBox box;
+             ScriptedMessageBox box;
              EXPECT_EQ(t.Import(&box).outcome, card::ImportOutcome::Failed);
              return box.Texts();
          },
@@ -154,7 +159,7 @@ TEST_F(Places, FilesHeldElsewhereCannotBeRead) {
         {"song ADL file on import",
          Adl(),
          [](Places& t) {
-             platform::ScriptedMessageBox box;
+             ScriptedMessageBox box;
              EXPECT_EQ(t.Import(&box).outcome, card::ImportOutcome::Failed);
              return box.Texts();
          },
@@ -162,7 +167,7 @@ TEST_F(Places, FilesHeldElsewhereCannotBeRead) {
         {"song ADL file on export",
          Adl(),
          [](Places& t) {
-             platform::ScriptedMessageBox box;
+             ScriptedMessageBox box;
              EXPECT_EQ(t.Export(&box).outcome, card::ExportOutcome::Refused);
              return box.Texts();
          },
@@ -170,7 +175,7 @@ TEST_F(Places, FilesHeldElsewhereCannotBeRead) {
         {"PC track file",
          PcTrack(1),
          [](Places& t) {
-             platform::ScriptedMessageBox box;
+             ScriptedMessageBox box;
              EXPECT_EQ(t.Export(&box).outcome, card::ExportOutcome::Refused);
              return box.Texts();
          },
@@ -178,7 +183,7 @@ TEST_F(Places, FilesHeldElsewhereCannotBeRead) {
         {"CD track",
          m_pc / "cd.wav",
          [](Places& t) {
-             platform::ScriptedMessageBox box;
+             ScriptedMessageBox box;
              EXPECT_EQ(t.BurnImage(t.m_pc / "cd.wav", &box).outcome, cdwriter::BurnOutcome::Failed);
              return box.Texts();
          },
@@ -210,7 +215,7 @@ TEST_F(Places, AProtectedSong) {
     run = RunCli("songs " + Quote(m_card.Path()));
     EXPECT_NE(run.out.find(" yes "), std::string::npos) << run.out;
     // Reading a protected song is fine.
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_EQ(Import(&box).written, (std::vector<int>{1, 2}));
     platform::SetFileAttributes(Adl(), 0);
 }
@@ -221,7 +226,7 @@ TEST_F(Places, ACardWhoseWriteTestFails) {
     const std::string locked = "/proc/self/fdinfo";
     ASSERT_TRUE(platform::IsDirectory(locked));
     EXPECT_FALSE(card::IsCardWritable(locked));
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_EQ(card::PrepareExport(ExportParams(locked, "New", m_pc.Path()), &box),
               card::ExportCommand::Stopped);
     EXPECT_EQ(box.Texts(), Texts{"Can't export song !"});
@@ -261,7 +266,7 @@ TEST_F(Mounted, AReadOnlyCard) {
     CopySongTo(m_mount);
     ASSERT_EQ(testsupport::RunCommand("mount -o remount,ro " + Quote(m_mount)), 0);
     const std::string song = testsupport::ReadText(m_mount + "/song/song.adl");
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_EQ(card::PrepareExport(ExportParams(m_mount, "song", m_pc.Path()), &box),
               card::ExportCommand::Stopped);
     // The job on its own (past the write test) cannot open the song for its update.
@@ -272,7 +277,7 @@ TEST_F(Mounted, AReadOnlyCard) {
     EXPECT_FALSE(platform::PathExists(m_mount + "/song/zt50002.wav"));
     EXPECT_EQ(testsupport::ReadText(m_mount + "/song/song.adl"), song);
     // Importing from it works.
-    platform::ScriptedMessageBox importBox;
+    ScriptedMessageBox importBox;
     EXPECT_EQ(
         card::RunImport(ImportAll(m_mount, "song", m_pc / "out", {1}), &importBox, nullptr, nullptr, nullptr)
             .written,
@@ -285,9 +290,9 @@ TEST_F(Mounted, AFullCard) {
     CopySongTo(m_mount);
     const std::string song = testsupport::ReadText(m_mount + "/song/song.adl");
     // More audio than the card holds: refused before anything is written, with both numbers.
-    ASSERT_TRUE(testsupport::WriteBytes(PcTrack(1), PcWav(1, 48000, 200000, 5)));
+    ASSERT_TRUE(testsupport::WriteBytes(PcTrack(1), PcWav(5, 200000, {1, 16, 48000})));
     const uint64_t freeBytes = card::GetFreeSpace(m_mount);
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     auto r = card::RunExport(ExportParams(m_mount, "song", m_pc.Path()), &box, nullptr, nullptr, nullptr);
     EXPECT_EQ(r.outcome, card::ExportOutcome::Refused);
     EXPECT_EQ(box.Texts(),
@@ -297,22 +302,12 @@ TEST_F(Mounted, AFullCard) {
     EXPECT_EQ(testsupport::ReadText(m_mount + "/song/song.adl"), song);
 
     // It fits when checked, but the card fills up while the file is copied (another writer).
-    ASSERT_TRUE(testsupport::WriteBytes(PcTrack(1), PcWav(1, 48000, 40000, 5)));
-    struct Filler : platform::IMessageTarget {
-        std::string path;
-        bool done = false;
-        intptr_t Send(unsigned m, uintptr_t, intptr_t) override {
-            if (m == wave::WM_TRANSFER_POS && !done) {
-                done = true;
-                std::vector<uint8_t> big(256 * 1024, 1);
-                testsupport::WriteBytes(path, big); // as much as fits
-            }
-            return 0;
-        }
-        void Post(unsigned, uintptr_t, intptr_t) override {}
-    } filler;
-    filler.path = m_mount + "/filler";
-    platform::ScriptedMessageBox fullBox;
+    ASSERT_TRUE(testsupport::WriteBytes(PcTrack(1), PcWav(5, 40000, {1, 16, 48000})));
+    RecordingTarget filler;
+    filler.ActOn(wave::WM_TRANSFER_POS, 1, [&] {
+        testsupport::WriteBytes(m_mount + "/filler", std::vector<uint8_t>(256 * 1024, 1)); // as much as fits
+    });
+    ScriptedMessageBox fullBox;
     r = card::RunExport(ExportParams(m_mount, "song", m_pc.Path()), &fullBox, nullptr, nullptr, nullptr,
                         &filler);
     EXPECT_EQ(r.outcome, card::ExportOutcome::Failed);
@@ -327,19 +322,19 @@ TEST_F(Mounted, AFullCard) {
 
 // Track 1 made of `count` one-sample Cuts, sample k from source sample k; a last entry on track 2.
 std::string ManyEntries(int count, bool lastOnTrack2) {
-    std::vector<songtest::Ev> events;
+    std::vector<Ev> events;
     for (int k = 0; k < count; ++k)
-        events.push_back({static_cast<uint16_t>(k + 1), 1, "zt50001.wav", 1, static_cast<uint32_t>(k),
-                          static_cast<uint32_t>(k), static_cast<uint32_t>(k + 1)});
+        events.push_back({static_cast<uint16_t>(k + 1), adl::EditType::Cut, "zt50001.wav", 1,
+                          static_cast<uint32_t>(k), static_cast<uint32_t>(k), static_cast<uint32_t>(k + 1)});
     if (lastOnTrack2)
-        events.push_back({static_cast<uint16_t>(count + 1), 1, "zt50001.wav", 2, 0, 0, 100});
-    return songtest::AdlText(1, events);
+        events.push_back({static_cast<uint16_t>(count + 1), adl::EditType::Cut, "zt50001.wav", 2, 0, 0, 100});
+    return AdlText(adl::SampleRateCode::Hz48000, events);
 }
 
 TEST_F(Places, MoreThan5000Events) {
     platform::DeleteFile(Source());
-    ASSERT_TRUE(songtest::WriteSource(Source(), 1, 5000));
-    ASSERT_TRUE(songtest::WriteSource(m_card / "song/zt50002.wav", 2, 5000));
+    ASSERT_TRUE(WriteCardWav(Source(), 1, 5000));
+    ASSERT_TRUE(WriteCardWav(m_card / "song/zt50002.wav", 2, 5000));
     std::string text = ManyEntries(5000, true);
     // Entry 5000 names the second file, so its last sample shows whether it was read.
     const std::string last = "\t\t(Entry)\t5000\t(Cut)\tF\t\"zt50001.wav\"";
@@ -351,26 +346,26 @@ TEST_F(Places, MoreThan5000Events) {
     EXPECT_EQ(card::GetTracksInUse(adl)[1], false) << "entry 5001 is not read";
     adl.Close();
 
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     const auto r = Import(&box);
     EXPECT_EQ(r.outcome, card::ImportOutcome::Finished);
     EXPECT_EQ(r.written, std::vector<int>{1});
     EXPECT_EQ(r.skipped, std::vector<int>{2});
-    const auto samples = songtest::ReadSamples(Out(1));
+    const auto samples = CardAudio(Out(1));
     ASSERT_EQ(samples.size(), 5000u);
-    EXPECT_EQ(samples[4998], songtest::Mark(1, 4998));
-    EXPECT_EQ(samples[4999], songtest::Mark(2, 4999));
+    EXPECT_EQ(samples[4998], Mark(1, 4998));
+    EXPECT_EQ(samples[4999], Mark(2, 4999));
 }
 
 TEST_F(Places, AnExportIntoASongAtTheEventLimit) {
     // One event more than the reader takes would hold audio nobody ever sees again.
-    ASSERT_TRUE(testsupport::WriteBytes(PcTrack(2), PcWav(1, 48000, 200, 6)));
+    ASSERT_TRUE(testsupport::WriteBytes(PcTrack(2), PcWav(6, 200, {1, 16, 48000})));
     for (int events : {5000, 4999}) {
         SCOPED_TRACE(events);
         platform::DeleteFile(m_card / "song/zt50002.wav");
         ASSERT_TRUE(testsupport::WriteText(Adl(), ManyEntries(events, false)));
         m_song = testsupport::ReadText(Adl());
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         const auto r = card::RunExport(ExportParams(m_card.Path(), "song", m_pc.Path(), {1, 2}), &box,
                                        nullptr, nullptr, nullptr);
         EXPECT_EQ(r.outcome, card::ExportOutcome::Failed);

@@ -3,7 +3,10 @@
 // leave nothing half-made; a file that is only oddly sized where it does no harm still works.
 
 #include "BadInputSupport.h"
-#include "SongBuilder.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "adl/AdlFile.h"
 #include "card/ExportJob.h"
 #include "card/ImportJob.h"
@@ -17,7 +20,7 @@
 #include <functional>
 
 using namespace badinput;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 
@@ -40,22 +43,22 @@ std::vector<Variant> Variants() {
         {"no data chunk",
          [](auto& b) {
              b.resize(36);
-             PutLe32(b, 4, 28);
+             PatchLe32(b, 4, 28);
          },
          kImportRead, kExportRead, "File read error."},
         {"cut inside data", [](auto& b) { b.resize(44 + 200); }, kImportRead, kExportRead,
          "File read error."},
         // The format itself is whole; the walk past it finds no "data".
-        {"fmt size past the end", [](auto& b) { PutLe32(b, 16, 0x7FFFFFF0); }, kImportRead, kExportRead,
+        {"fmt size past the end", [](auto& b) { PatchLe32(b, 16, 0x7FFFFFF0); }, kImportRead, kExportRead,
          "File read error."},
         // The song's entry covers only samples that are there; the export copies up to the claim.
-        {"data size past the end", [](auto& b) { PutLe32(b, 40, 0x10000); }, "", kExportRead,
+        {"data size past the end", [](auto& b) { PatchLe32(b, 40, 0x10000); }, "", kExportRead,
          "File read error."},
-        {"4 GB data size", [](auto& b) { PutLe32(b, 40, 0xFFFFFFFF); }, "", kExportRead,
+        {"4 GB data size", [](auto& b) { PatchLe32(b, 40, 0xFFFFFFFF); }, "", kExportRead,
          "The disc cannot hold any more data."},
-        {"RIFF size past the end", [](auto& b) { PutLe32(b, 4, 0xFFFFFFF0); }, "", "", ""},
+        {"RIFF size past the end", [](auto& b) { PatchLe32(b, 4, 0xFFFFFFF0); }, "", "", ""},
         // Half a sample short of the entry's 2000 samples.
-        {"odd data size", [](auto& b) { PutLe32(b, 40, 3999); }, kImportRead, "", ""},
+        {"odd data size", [](auto& b) { PatchLe32(b, 40, 3999); }, kImportRead, "", ""},
     };
 }
 
@@ -71,25 +74,26 @@ TEST(BadWave, AsTheSourceOfAnImport) {
         TempDir card, pc;
         platform::CreateDirectory(card / "song");
         const std::string source = card / "song/zt50001.wav";
-        auto bytes = PcWav(1, 48000, 2000, 1);
+        auto bytes = PcWav(1, 2000, {1, 16, 48000});
         v.damage(bytes);
         ASSERT_TRUE(testsupport::WriteBytes(source, bytes));
-        ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"),
-                                           songtest::AdlText(1, {{1, 1, "zt50001.wav", 1, 0, 0, 2000}})));
-        platform::ScriptedMessageBox box;
+        ASSERT_TRUE(testsupport::WriteText(
+            card::AdlPath(card.Path(), "song"),
+            AdlText(adl::SampleRateCode::Hz48000, {{1, adl::EditType::Cut, "zt50001.wav", 1, 0, 0, 2000}})));
+        ScriptedMessageBox box;
         const auto r =
             card::RunImport(ImportAll(card.Path(), "song", pc.Path()), &box, nullptr, nullptr, nullptr);
         if (v.import.empty()) {
             EXPECT_EQ(r.outcome, card::ImportOutcome::Finished);
             EXPECT_TRUE(box.Texts().empty());
-            const auto samples = songtest::ReadSamples(card::TrackFilePath(pc.Path(), 1));
+            const auto samples = CardAudio(card::TrackFilePath(pc.Path(), 1));
             ASSERT_EQ(samples.size(), 2000u);
             EXPECT_EQ(samples[1999], Mark(1, 1999));
         } else {
             EXPECT_EQ(r.outcome, card::ImportOutcome::Failed);
             EXPECT_EQ(box.Texts(), std::vector<std::string>{WithSource(v.import, source)});
             // What was rendered before the source failed stays; nothing of it comes from elsewhere.
-            EXPECT_LE(songtest::ReadSamples(card::TrackFilePath(pc.Path(), 1)).size(), 2000u);
+            EXPECT_LE(CardAudio(card::TrackFilePath(pc.Path(), 1)).size(), 2000u);
         }
     }
 }
@@ -99,16 +103,16 @@ TEST(BadWave, AsTheSourceOfAnExport) {
         SCOPED_TRACE(v.name);
         TempDir card, pc;
         const std::string source = card::TrackFilePath(pc.Path(), 1);
-        ASSERT_TRUE(testsupport::WriteBytes(source, PcWav(1, 44100, 2000, 1)));
+        ASSERT_TRUE(testsupport::WriteBytes(source, PcWav(1, 2000, {1, 16, 44100})));
         const auto p = ExportParams(card.Path(), "Song", pc.Path());
-        platform::ScriptedMessageBox quiet;
+        ScriptedMessageBox quiet;
         ASSERT_TRUE(card::CreateNewSong(card / "Song", pc.Path(), p.tracks, &quiet));
         const std::string song = testsupport::ReadText(card::AdlPath(card.Path(), "Song"));
-        auto bytes = PcWav(1, 44100, 2000, 1);
+        auto bytes = PcWav(1, 2000, {1, 16, 44100});
         v.damage(bytes);
         ASSERT_TRUE(testsupport::WriteBytes(source, bytes));
 
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         const auto r = card::RunExport(p, &box, nullptr, nullptr, nullptr);
         const auto files = platform::FindFiles(card / "Song", "*.wav");
         if (v.exportText.empty()) {
@@ -129,7 +133,7 @@ TEST(BadWave, AsACdTrack) {
     for (const auto& v : Variants()) {
         SCOPED_TRACE(v.name);
         TempDir dir;
-        auto bytes = PcWav(2, 44100, 2000, 1);
+        auto bytes = PcWav(1, 2000, {2, 16, 44100});
         v.damage(bytes);
         ASSERT_TRUE(testsupport::WriteBytes(dir / "t.wav", bytes));
         platform::CreateDirectory(dir / "out");
@@ -138,7 +142,7 @@ TEST(BadWave, AsACdTrack) {
         params.backend = &backend;
         params.recorderIndex = 0;
         params.tracks = {{"t.wav", dir / "t.wav"}};
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         platform::CancelFlag cancel{0};
         cdwriter::CBurnJob job(params, &box, nullptr);
         job.RunJob(nullptr, nullptr, nullptr, &cancel);

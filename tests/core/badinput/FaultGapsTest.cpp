@@ -3,9 +3,10 @@
 // track's last block, a source that vanishes or shrinks while an export or a disc image runs, and
 // failed reads and opens while a disc image is staged.
 
-#include "ExportFixture.h"
-#include "SongBuilder.h"
-#include "WavBuilder.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "adl/AdlFile.h"
 #include "card/ExportJob.h"
 #include "card/ImportJob.h"
@@ -14,6 +15,7 @@
 #include "cdwriter/ImageDiscBackend.h"
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
+#include "wave/WaveFile.h"
 
 #include <gtest/gtest.h>
 
@@ -22,30 +24,11 @@
 
 #include <unistd.h>
 
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 
 // --- Import ----------------------------------------------------------------------------------------
-
-// Cancels (or runs an action) when the status line shows `on` and `blocks` totals have arrived for it.
-struct ImportPage : platform::IMessageTarget {
-    std::function<void()> action;
-    std::string on;
-    const std::string* status = nullptr;
-    int64_t blocks = 0;
-    intptr_t Send(unsigned m, uintptr_t, intptr_t) override {
-        if (m == wave::WM_TRANSFER_TOTAL && action && status && *status == on && --blocks == 0)
-            action();
-        return 0;
-    }
-    void Post(unsigned, uintptr_t, intptr_t) override {}
-};
-
-struct LastLine : platform::ITextLine {
-    std::string text;
-    void SetText(const std::string& t) override { text = t; }
-};
 
 // A 48 kHz song whose tracks 1..3 each play 6000 samples of their own file.
 class ImportFaults : public ::testing::Test {
@@ -53,12 +36,12 @@ protected:
     void SetUp() override {
         platform::CreateDirectory(m_card / "song");
         for (int id = 1; id <= 3; ++id)
-            ASSERT_TRUE(
-                songtest::WriteSource(m_card / ("song/zt5000" + std::to_string(id) + ".wav"), id, 6000));
-        ASSERT_TRUE(testsupport::WriteText(card::AdlPath(m_card.Path(), "song"),
-                                           songtest::AdlText(1, {{1, 1, "zt50001.wav", 1, 0, 0, 6000},
-                                                                 {2, 1, "zt50002.wav", 2, 0, 0, 6000},
-                                                                 {3, 1, "zt50003.wav", 3, 0, 0, 6000}})));
+            ASSERT_TRUE(WriteCardWav(m_card / ("song/zt5000" + std::to_string(id) + ".wav"), id, 6000));
+        ASSERT_TRUE(testsupport::WriteText(
+            card::AdlPath(m_card.Path(), "song"),
+            AdlText(adl::SampleRateCode::Hz48000, {{1, adl::EditType::Cut, "zt50001.wav", 1, 0, 0, 6000},
+                                                   {2, adl::EditType::Cut, "zt50002.wav", 2, 0, 0, 6000},
+                                                   {3, adl::EditType::Cut, "zt50003.wav", 3, 0, 0, 6000}})));
     }
     card::ImportParams Params(std::initializer_list<int> tracks) const {
         card::ImportParams p;
@@ -73,7 +56,7 @@ protected:
     void Clean() {
         for (int t = 1; t <= 3; ++t)
             platform::DeleteFile(Track(t));
-        m_box = std::make_unique<platform::ScriptedMessageBox>();
+        m_box = std::make_unique<ScriptedMessageBox>();
     }
     // Writes the import makes for the given tracks alone.
     int64_t WritesFor(std::initializer_list<int> tracks) {
@@ -85,7 +68,7 @@ protected:
     }
 
     TempDir m_card, m_pc;
-    std::unique_ptr<platform::ScriptedMessageBox> m_box = std::make_unique<platform::ScriptedMessageBox>();
+    std::unique_ptr<ScriptedMessageBox> m_box = std::make_unique<ScriptedMessageBox>();
 };
 
 TEST_F(ImportFaults, AWriteFailingInsideTheSecondTrackKeepsItsPartAndStops) {
@@ -94,27 +77,25 @@ TEST_F(ImportFaults, AWriteFailingInsideTheSecondTrackKeepsItsPartAndStops) {
         SCOPED_TRACE(cardFull ? "card full" : "one failed write");
         Clean();
         // The fault is armed once track 2 has written two blocks of audio.
-        LastLine status;
-        ImportPage page;
-        page.status = &status.text;
-        page.on = "ZT to PC   Track2";
-        page.blocks = 2;
-        page.action = [&] {
-            platform::faults::Arm({.failWriteAt = 1, .writesStayFailed = cardFull, .error = ENOSPC});
-        };
+        RecordingTextLine status;
+        RecordingTarget page;
+        page.ActOn(
+            wave::WM_TRANSFER_TOTAL, 2,
+            [&] { platform::faults::Arm({.failWriteAt = 1, .writesStayFailed = cardFull, .error = ENOSPC}); },
+            [&] { return status.Last() == "ZT to PC   Track2"; });
         const auto r = card::RunImport(Params({1, 2, 3}), m_box.get(), &status, nullptr, nullptr, &page);
         platform::faults::Disarm();
         EXPECT_EQ(r.outcome, card::ImportOutcome::Failed);
         EXPECT_EQ(r.written, std::vector<int>{1});
         EXPECT_EQ(m_box->Texts(), std::vector<std::string>{"Wave file write error !\nfile : " + Track(2)});
-        EXPECT_EQ(songtest::ReadSamples(Track(1)).size(), 6000u);
+        EXPECT_EQ(CardAudio(Track(1)).size(), 6000u);
         // The part written stays, as the user was told; it is shorter than the whole track.
         ASSERT_TRUE(platform::IsRegularFile(Track(2)));
         const auto part = testsupport::ReadBytes(Track(2)).size();
         EXPECT_GE(part, wave::kAudioOffset + 2 * 2048);
         EXPECT_LT(part, complete);
         EXPECT_FALSE(platform::PathExists(Track(3))) << "no track after the failure";
-        EXPECT_EQ(status.text, "ZT to PC   Track2");
+        EXPECT_EQ(status.Last(), "ZT to PC   Track2");
     }
 }
 
@@ -146,7 +127,7 @@ TEST_F(ImportFaults, EveryFailedOpenStopsWithOneMessage) {
             r = card::RunImport(Params({1, 2}), m_box.get(), nullptr, nullptr, nullptr);
         }
         for (int t : r.written)
-            EXPECT_EQ(songtest::ReadSamples(Track(t)).size(), 6000u);
+            EXPECT_EQ(CardAudio(Track(t)).size(), 6000u);
         if (r.outcome == card::ImportOutcome::Finished) {
             EXPECT_TRUE(m_box->Texts().empty()); // a look at a source's format that failed changes nothing
             EXPECT_EQ(r.written, (std::vector<int>{1, 2}));
@@ -176,55 +157,32 @@ TEST_F(ImportFaults, ACancelWithTheLastBlockOfATrack) {
         SCOPED_TRACE(block);
         Clean();
         platform::CancelFlag cancel{0};
-        LastLine status;
-        ImportPage page;
-        page.status = &status.text;
-        page.on = "ZT to PC   Track1";
-        page.blocks = block;
-        page.action = [&] { cancel = 1; };
+        RecordingTextLine status;
+        RecordingTarget page;
+        page.ActOn(
+            wave::WM_TRANSFER_TOTAL, block, [&] { cancel = 1; },
+            [&] { return status.Last() == "ZT to PC   Track1"; });
         const auto r = card::RunImport(Params({1, 2}), m_box.get(), &status, nullptr, &cancel, &page);
         EXPECT_EQ(r.outcome, card::ImportOutcome::Cancelled);
         EXPECT_TRUE(m_box->Texts().empty());
         const bool kept = !r.written.empty();
         EXPECT_EQ(platform::PathExists(Track(1)), kept);
         if (kept) {
-            EXPECT_EQ(songtest::ReadSamples(Track(1)).size(), 6000u);
+            EXPECT_EQ(CardAudio(Track(1)).size(), 6000u);
         }
         EXPECT_FALSE(platform::PathExists(Track(2))) << "the next track is not started";
-        EXPECT_EQ(status.text, "ZT to PC   Track1");
+        EXPECT_EQ(status.Last(), "ZT to PC   Track1");
     }
 }
 
 // --- Export ----------------------------------------------------------------------------------------
 
-struct StatusAction : platform::ITextLine {
-    std::string on;
-    std::function<void()> action;
-    void SetText(const std::string& t) override {
-        if (t == on && action)
-            action();
-    }
-};
-
-// Runs an action on the nth position message of the copy.
-struct CopyPage : platform::IMessageTarget {
-    int positions = 0;
-    int at = 0;
-    std::function<void()> action;
-    intptr_t Send(unsigned m, uintptr_t, intptr_t) override {
-        if (m == wave::WM_TRANSFER_POS && ++positions == at && action)
-            action();
-        return 0;
-    }
-    void Post(unsigned, uintptr_t, intptr_t) override {}
-};
-
 class ExportFaults : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(exporttest::WritePcTrack(Pc(1), 1, 3000));
-        ASSERT_TRUE(exporttest::WritePcTrack(Pc(2), 2, 100000));
-        platform::ScriptedMessageBox quiet;
+        ASSERT_TRUE(WritePcWav(Pc(1), 1, 3000));
+        ASSERT_TRUE(WritePcWav(Pc(2), 2, 100000));
+        ScriptedMessageBox quiet;
         ASSERT_TRUE(card::CreateNewSong(m_card / "Song", m_pc.Path(), Params().tracks, &quiet));
         m_song = testsupport::ReadText(Adl());
     }
@@ -247,44 +205,38 @@ protected:
         ASSERT_TRUE(adl.Open(Adl(), true));
         ASSERT_EQ(adl.GetEventCount(), 1);
         EXPECT_EQ(adl.GetEventSourceName(0), "zt50001.wav");
-        EXPECT_EQ(exporttest::CardAudio(m_card / "Song/zt50001.wav"), exporttest::Marks(1, 3000));
+        EXPECT_EQ(CardAudio(m_card / "Song/zt50001.wav"), Marks(1, 3000));
         EXPECT_FALSE(platform::PathExists(m_card / "Song/zt50002.wav")) << "the half copy is removed";
         EXPECT_EQ(platform::FindFiles(m_card / "Song", "*.wav").size(), 1u);
     }
 
     TempDir m_card, m_pc;
     std::string m_song;
-    std::unique_ptr<platform::ScriptedMessageBox> m_box = std::make_unique<platform::ScriptedMessageBox>();
+    std::unique_ptr<ScriptedMessageBox> m_box = std::make_unique<ScriptedMessageBox>();
 };
 
 TEST_F(ExportFaults, ASourceThatVanishesBeforeItsCopy) {
-    StatusAction status;
-    status.on = "PC to ZT   Track2";
-    status.action = [&] { platform::DeleteFile(Pc(2)); };
+    RecordingTextLine status;
+    status.onText = [&](const std::string& text) {
+        if (text == "PC to ZT   Track2")
+            platform::DeleteFile(Pc(2));
+    };
     ExpectOnlyTheFirstTrack(card::RunExport(Params(), m_box.get(), &status, nullptr, nullptr));
 }
 
 TEST_F(ExportFaults, ASourceCutShortDuringItsCopy) {
-    StatusAction status;
-    CopyPage page;
-    status.on = "PC to ZT   Track2";
+    RecordingTextLine status;
+    RecordingTarget page;
     // Track 2 (200000 bytes, more than one read-ahead) is cut to 100 samples once its first blocks are
     // copied.
-    status.action = [&] { page.at = page.positions + 2; };
-    page.action = [&] { ASSERT_EQ(::truncate(Pc(2).c_str(), 44 + 200), 0); };
+    status.onText = [&](const std::string& text) {
+        if (text == "PC to ZT   Track2")
+            page.ActOn(wave::WM_TRANSFER_POS, 2, [&] { ASSERT_EQ(::truncate(Pc(2).c_str(), 44 + 200), 0); });
+    };
     ExpectOnlyTheFirstTrack(card::RunExport(Params(), m_box.get(), &status, nullptr, nullptr, &page));
 }
 
 // --- Disc image ------------------------------------------------------------------------------------
-
-struct ProgressAction : platform::ITextLine {
-    std::string on;
-    std::function<void()> action;
-    void SetText(const std::string& t) override {
-        if (t == on && action)
-            action();
-    }
-};
 
 class ImageFaults : public ::testing::Test {
 public:
@@ -292,8 +244,8 @@ public:
         platform::CreateDirectory(m_out);
         for (int i = 1; i <= 3; ++i) {
             const std::string name = "t" + std::to_string(i) + ".wav";
-            m_pcm.push_back(cdtest::Pcm(2352 * 3 + 100 * i, static_cast<uint32_t>(i)));
-            ASSERT_TRUE(testsupport::WriteBytes(m_dir / name, cdtest::MakeWav(m_pcm.back())));
+            m_pcm.push_back(Pcm(2352 * 3 + 100 * i, static_cast<uint32_t>(i)));
+            ASSERT_TRUE(testsupport::WriteBytes(m_dir / name, MakeWav(m_pcm.back())));
             m_params.tracks.push_back({name, m_dir / name});
         }
         m_params.backend = &m_backend;
@@ -317,7 +269,7 @@ public:
     cdwriter::CImageDiscBackend m_backend{m_out, "Disc"};
     cdwriter::BurnParams m_params;
     std::vector<std::vector<uint8_t>> m_pcm;
-    std::unique_ptr<platform::ScriptedMessageBox> m_box = std::make_unique<platform::ScriptedMessageBox>();
+    std::unique_ptr<ScriptedMessageBox> m_box = std::make_unique<ScriptedMessageBox>();
 };
 
 TEST_F(ImageFaults, ASourceThatVanishesOrShrinksWhileStaging) {
@@ -334,11 +286,13 @@ TEST_F(ImageFaults, ASourceThatVanishesOrShrinksWhileStaging) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(testsupport::WriteBytes(m_dir / "t3.wav", cdtest::MakeWav(m_pcm[2])));
-        ProgressAction progress;
-        progress.on = "Add track.  file name : t2.wav";
-        progress.action = [&] { c.action(*this); };
-        m_box = std::make_unique<platform::ScriptedMessageBox>();
+        ASSERT_TRUE(testsupport::WriteBytes(m_dir / "t3.wav", MakeWav(m_pcm[2])));
+        RecordingTextLine progress;
+        progress.onText = [&](const std::string& text) {
+            if (text == "Add track.  file name : t2.wav")
+                c.action(*this);
+        };
+        m_box = std::make_unique<ScriptedMessageBox>();
         const auto r = Burn(&progress);
         EXPECT_EQ(r.outcome, cdwriter::BurnOutcome::Failed);
         EXPECT_EQ(m_box->Texts(), std::vector<std::string>{c.text});
@@ -364,7 +318,7 @@ TEST_F(ImageFaults, EveryFailedReadOrOpenLeavesNoPartialImage) {
             (kind == 0 ? plan.failReadAt : plan.failOpenAt) = n;
             testsupport::RemoveTree(m_out);
             platform::CreateDirectory(m_out);
-            m_box = std::make_unique<platform::ScriptedMessageBox>();
+            m_box = std::make_unique<ScriptedMessageBox>();
             cdwriter::BurnResult r;
             {
                 platform::faults::ScopedPlan armed(plan);

@@ -1,10 +1,11 @@
 // Names a card or a user may bring: entries that point outside their song, and song, folder and
 // image names with spaces, quotes and UTF-8, or at their length limits.
 
-#include "CliSupport.h"
-#include "ExportFixture.h"
-#include "SongBuilder.h"
-#include "WavBuilder.h"
+#include "Cli.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "adl/AdlFile.h"
 #include "card/ExportJob.h"
 #include "card/ImportJob.h"
@@ -14,8 +15,7 @@
 
 #include <algorithm>
 
-using songtest::Ev;
-using testsupport::TempDir;
+using namespace testsupport;
 
 namespace {
 
@@ -32,18 +32,19 @@ protected:
     void SetUp() override {
         platform::CreateDirectory(m_card / "song");
         platform::CreateDirectory(m_card / "song/sub");
-        ASSERT_TRUE(songtest::WriteSource(m_card / "song/zt50001.wav", 1, 1000));
+        ASSERT_TRUE(WriteCardWav(m_card / "song/zt50001.wav", 1, 1000));
         // Real files with the outside marks wherever a hostile name could lead.
         for (const std::string& path :
              {m_card / "x.wav", m_card / "song/sub/x.wav", m_card / "song/..\\x.wav",
               m_card / "song/sub\\x.wav", m_pc / "x.wav"})
-            ASSERT_TRUE(songtest::WriteSource(path, kOutsideId, 1000));
+            ASSERT_TRUE(WriteCardWav(path, kOutsideId, 1000));
     }
     // Track 1: zt50001.wav on [0, 1000), then the named file on [1000, 2000).
     void WriteSong(const std::string& name) {
         ASSERT_TRUE(testsupport::WriteText(
             card::AdlPath(m_card.Path(), "song"),
-            songtest::AdlText(1, {{1, 1, "zt50001.wav", 1, 0, 0, 1000}, {2, 1, name, 1, 0, 1000, 2000}})));
+            AdlText(adl::SampleRateCode::Hz48000, {{1, adl::EditType::Cut, "zt50001.wav", 1, 0, 0, 1000},
+                                                   {2, adl::EditType::Cut, name, 1, 0, 1000, 2000}})));
     }
 
     TempDir m_card, m_pc;
@@ -66,7 +67,7 @@ TEST_F(HostileEntries, NeverReadOutsideTheSongFolder) {
         adl.Close();
 
         platform::DeleteFile(out);
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         card::ImportParams p;
         p.card = m_card.Path();
         p.song = "song";
@@ -76,7 +77,7 @@ TEST_F(HostileEntries, NeverReadOutsideTheSongFolder) {
         EXPECT_EQ(r.outcome, card::ImportOutcome::Failed);
         EXPECT_EQ(box.Texts(), std::vector<std::string>{"Can not read wave file!\nfile : " + m_card.Path() +
                                                         "/song/" + name});
-        const auto samples = songtest::ReadSamples(out);
+        const auto samples = CardAudio(out);
         EXPECT_FALSE(HoldsOutsideSamples(samples));
         EXPECT_LE(samples.size(), 1000u) << "the import stops at the entry";
     }
@@ -90,7 +91,7 @@ TEST_F(HostileEntries, TheCommandLineSaysSoAndFails) {
     EXPECT_NE(run.err.find("Can not read wave file!\nfile : " + m_card.Path() + "/song/../x.wav\n"),
               std::string::npos)
         << run.err;
-    EXPECT_FALSE(HoldsOutsideSamples(songtest::ReadSamples(card::TrackFilePath(m_pc / "out", 1))));
+    EXPECT_FALSE(HoldsOutsideSamples(CardAudio(card::TrackFilePath(m_pc / "out", 1))));
 }
 
 // --- Names with spaces, quotes and UTF-8 -------------------------------------------------------------
@@ -112,11 +113,11 @@ TEST_F(AwkwardNames, ExportImportAndListingThroughTheJobs) {
     const std::string songs[] = {"My Song 1", "It's \"Q\"", "Café Ünïcode", "ABCDEFGHIJKLMNOP", "Song \"Q\""};
     const std::string pc = m_pc / "PC dir 'a' \"b\" é";
     platform::CreateDirectory(pc);
-    ASSERT_TRUE(exporttest::WritePcTrack(card::TrackFilePath(pc, 1), 1, 700));
-    ASSERT_TRUE(exporttest::WritePcTrack(card::TrackFilePath(pc, 3), 3, 900));
+    ASSERT_TRUE(WritePcWav(card::TrackFilePath(pc, 1), 1, 700));
+    ASSERT_TRUE(WritePcWav(card::TrackFilePath(pc, 3), 3, 900));
     for (const auto& song : songs) {
         SCOPED_TRACE(song);
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         const auto p = Params(song, pc);
         // A new song, then a second export into it.
         ASSERT_EQ(card::PrepareExport(p, &box), card::ExportCommand::RunNewSong);
@@ -139,8 +140,8 @@ TEST_F(AwkwardNames, ExportImportAndListingThroughTheJobs) {
         const auto r = card::RunImport(ip, &box, nullptr, nullptr, nullptr);
         ASSERT_EQ(r.outcome, card::ImportOutcome::Finished);
         EXPECT_EQ(r.written, (std::vector<int>{1, 3}));
-        EXPECT_EQ(songtest::ReadSamples(card::TrackFilePath(out, 1)), exporttest::Marks(1, 700));
-        EXPECT_EQ(songtest::ReadSamples(card::TrackFilePath(out, 3)), exporttest::Marks(3, 900));
+        EXPECT_EQ(CardAudio(card::TrackFilePath(out, 1)), Marks(1, 700));
+        EXPECT_EQ(CardAudio(card::TrackFilePath(out, 3)), Marks(3, 900));
     }
     auto listed = card::ListSongs(m_card.Path());
     auto expected = std::vector<std::string>(std::begin(songs), std::end(songs));
@@ -153,7 +154,7 @@ TEST_F(AwkwardNames, EndToEndThroughTheCommandLine) {
     const std::string song = "Café \"Q\" it's";
     const std::string pc = m_pc / "Dossier 'été' \"x\"";
     platform::CreateDirectory(pc);
-    ASSERT_TRUE(exporttest::WritePcTrack(card::TrackFilePath(pc, 2), 2, 1500));
+    ASSERT_TRUE(WritePcWav(card::TrackFilePath(pc, 2), 2, 1500));
 
     CliRun run = RunCli("export " + Quote(pc) + " " + Quote(m_card.Path()) + " " + Quote(song) + " --yes");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -168,12 +169,12 @@ TEST_F(AwkwardNames, EndToEndThroughTheCommandLine) {
     run = RunCli("import " + Quote(m_card.Path()) + " " + Quote(song) + " " + Quote(out) + " --yes");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, card::TrackFilePath(out, 2) + "\n");
-    EXPECT_EQ(songtest::ReadSamples(card::TrackFilePath(out, 2)), exporttest::Marks(2, 1500));
+    EXPECT_EQ(CardAudio(card::TrackFilePath(out, 2)), Marks(2, 1500));
 
     // A CD image under the same kind of name, from a stereo file in that folder.
     const std::string cdTrack = pc + "/Piste \"1\" 'é'.wav";
-    const auto pcm = cdtest::Pcm(2352 * 2 + 4);
-    ASSERT_TRUE(testsupport::WriteBytes(cdTrack, cdtest::MakeWav(pcm)));
+    const auto pcm = Pcm(2352 * 2 + 4);
+    ASSERT_TRUE(testsupport::WriteBytes(cdTrack, MakeWav(pcm)));
     const std::string base = "Disque 'été' x";
     run = RunCli("cd-image " + Quote(out) + " " + Quote(base) + " " + Quote(cdTrack));
     ASSERT_EQ(run.status, 0) << run.err;
@@ -200,7 +201,7 @@ TEST_F(HostileEntries, SourceNamesAtTheirLengthLimits) {
     // 255 bytes is the longest name the file system keeps; 259 the longest the entry holds. The
     // entry line with a 259-character name is still far below the longest line the reader takes.
     const std::string longest(255 - 4, 'n');
-    ASSERT_TRUE(songtest::WriteSource(m_card / ("song/" + longest + ".wav"), 2, 1000));
+    ASSERT_TRUE(WriteCardWav(m_card / ("song/" + longest + ".wav"), 2, 1000));
     struct Case {
         std::string written; // the name in the entry line
         std::string read;    // the name the reader gives
@@ -221,7 +222,7 @@ TEST_F(HostileEntries, SourceNamesAtTheirLengthLimits) {
         EXPECT_EQ(adl.GetEventSourceName(1), c.read);
         adl.Close();
         platform::DeleteFile(out);
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         card::ImportParams p;
         p.card = m_card.Path();
         p.song = "song";
@@ -231,9 +232,9 @@ TEST_F(HostileEntries, SourceNamesAtTheirLengthLimits) {
         if (c.renders) {
             EXPECT_EQ(r.outcome, card::ImportOutcome::Finished);
             EXPECT_TRUE(box.Texts().empty());
-            const auto samples = songtest::ReadSamples(out);
+            const auto samples = CardAudio(out);
             ASSERT_EQ(samples.size(), 2000u);
-            EXPECT_EQ(samples[1000], songtest::Mark(2, 0));
+            EXPECT_EQ(samples[1000], Mark(2, 0));
         } else {
             EXPECT_EQ(r.outcome, card::ImportOutcome::Failed);
             EXPECT_EQ(box.Texts(), std::vector<std::string>{"Can not read wave file!\nfile : " +

@@ -1,12 +1,18 @@
 #include "card/CardRules.h"
 
-#include "SongBuilder.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
+#include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-using namespace songtest;
+using namespace testsupport;
+using adl::SampleRateCode;
+constexpr adl::EditType kCut = adl::EditType::Cut;
+constexpr adl::EditType kSilence = adl::EditType::Silence;
 using testsupport::TempDir;
 
 TEST(CardRules, SongListingShowsVisibleFoldersInNameOrder) {
@@ -40,10 +46,10 @@ TEST(CardRules, BitDepthComesFromTheFirstWave) {
     TempDir card;
     for (const char* song : {"deep", "none", "odd", "plain"})
         ASSERT_TRUE(platform::CreateDirectory(card / song));
-    ASSERT_TRUE(WriteSource(card / "deep/zt50001.wav", 1, 10, 1, 24));
-    ASSERT_TRUE(WriteSource(card / "plain/zt50001.wav", 1, 10));
+    ASSERT_TRUE(WriteCardWav(card / "deep/zt50001.wav", 1, 10, {1, 24, 48000}));
+    ASSERT_TRUE(WriteCardWav(card / "plain/zt50001.wav", 1, 10));
     ASSERT_TRUE(testsupport::WriteText(card / "none/notes.txt", "x"));
-    ASSERT_TRUE(WriteSource(card / "odd/x.WAV", 1, 10));
+    ASSERT_TRUE(WriteCardWav(card / "odd/x.WAV", 1, 10));
     ASSERT_EQ(0, ::rename((card / "odd/x.WAV").c_str(), (card / "odd/x.Wav").c_str()));
     EXPECT_EQ(24, card::GetSongBitDepth(card.Path(), "deep"));
     EXPECT_EQ(16, card::GetSongBitDepth(card.Path(), "plain"));
@@ -56,8 +62,10 @@ TEST(CardRules, ProtectionIsExactlyReadOnly) {
     TempDir card;
     ASSERT_TRUE(platform::CreateDirectory(card / "song"));
     ASSERT_TRUE(platform::CreateDirectory(card / ".song"));
-    ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"), AdlText(1, {})));
-    ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), ".song"), AdlText(1, {})));
+    ASSERT_TRUE(
+        testsupport::WriteText(card::AdlPath(card.Path(), "song"), AdlText(SampleRateCode::Hz48000, {})));
+    ASSERT_TRUE(
+        testsupport::WriteText(card::AdlPath(card.Path(), ".song"), AdlText(SampleRateCode::Hz48000, {})));
     EXPECT_FALSE(card::IsSongProtected(card.Path(), "song"));
     ASSERT_EQ(0, ::chmod(card::AdlPath(card.Path(), "song").c_str(), 0444));
     EXPECT_TRUE(card::IsSongProtected(card.Path(), "song"));
@@ -94,21 +102,23 @@ TEST(CardRules, TracksInUseFollowTheTimeline) {
     TempDir card;
     ASSERT_TRUE(platform::CreateDirectory(card / "song"));
     const std::vector<Ev> events = {
-        {1, 1, "a.wav", 1, 0, 0, 100},  // track 1: audio
-        {2, 1, "a.wav", 2, 0, 0, 100},  // track 2: audio, then a Silence reaching past it but not over it all
-        {3, 2, "", 2, 0, 50, 300},      //   samples 0..49 still hold audio
-        {4, 1, "a.wav", 3, 0, 0, 100},  // track 3: silenced completely
-        {5, 2, "", 3, 0, 0, 100},       //
-        {6, 2, "", 4, 0, 0, 100},       // track 4: silence only
-        {7, 1, "a.wav", 5, 0, 0, 100},  // track 5: audio
-        {0, 1, "a.wav", 6, 0, 0, 100},  // track 6: entry number 0 takes no part
-        {8, 1, "a.wav", 17, 0, 0, 100}, // no track
-        {9, 1, "a.wav", 16, 0, 10, 10}, // track 16: covers nothing
-        {10, 1, "a.wav", 15, 0, 10, 20}, // track 15: audio
+        {1, kCut, "a.wav", 1, 0, 0, 100},   // track 1: audio
+        {2, kCut, "a.wav", 2, 0, 0, 100},   // track 2: audio, then a Silence past it but not over it all
+        {3, kSilence, "", 2, 0, 50, 300},   //   samples 0..49 still hold audio
+        {4, kCut, "a.wav", 3, 0, 0, 100},   // track 3: silenced completely
+        {5, kSilence, "", 3, 0, 0, 100},    //
+        {6, kSilence, "", 4, 0, 0, 100},    // track 4: silence only
+        {7, kCut, "a.wav", 5, 0, 0, 100},   // track 5: audio
+        {0, kCut, "a.wav", 6, 0, 0, 100},   // track 6: entry number 0 takes no part
+        {8, kCut, "a.wav", 17, 0, 0, 100},  // no track
+        {9, kCut, "a.wav", 16, 0, 10, 10},  // track 16: covers nothing
+        {10, kCut, "a.wav", 15, 0, 10, 20}, // track 15: audio
     };
     std::vector<Ev> all = events;
-    all.push_back({11, 2, "", 5, 0, 20, 40}); // track 5: a Silence in the middle leaves audio around it
-    ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"), AdlText(2, all)));
+    all.push_back(
+        {11, kSilence, "", 5, 0, 20, 40}); // track 5: a Silence in the middle leaves audio around it
+    ASSERT_TRUE(
+        testsupport::WriteText(card::AdlPath(card.Path(), "song"), AdlText(SampleRateCode::Hz44100, all)));
     adl::CAdlFile adl;
     ASSERT_TRUE(adl.Open(card::AdlPath(card.Path(), "song"), true));
     const auto inUse = card::GetTracksInUse(adl);

@@ -1,7 +1,13 @@
 #include "card/ImportJob.h"
 
-#include "SongBuilder.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "platform/Faults.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "wave/WaveFile.h"
 
 #include <gtest/gtest.h>
 
@@ -9,43 +15,15 @@
 #include <memory>
 #include <thread>
 
-using namespace songtest;
+using namespace testsupport;
+using adl::EditType;
+using adl::SampleRateCode;
 using card::ImportMode;
 using card::ImportOutcome;
 using platform::MbResult;
 using testsupport::TempDir;
 
 namespace {
-
-struct Lines : platform::ITextLine {
-    std::vector<std::string> texts;
-    void SetText(const std::string& t) override { texts.push_back(t); }
-};
-
-struct Bar : platform::IProgressBar {
-    int64_t high = 0, pos = -1;
-    void SetRange(int64_t, int64_t h) override { high = h; }
-    void SetPos(int64_t p) override { pos = p; }
-};
-
-// A page that moves the bar and cancels once the given track has written `blocks` blocks.
-struct Page : platform::IMessageTarget {
-    Bar* bar = nullptr;
-    Lines* lines = nullptr;
-    platform::CancelFlag* cancel = nullptr;
-    std::string cancelOn;
-    int blocks = 0;
-    intptr_t Send(unsigned m, uintptr_t w, intptr_t) override {
-        if (m != wave::WM_TRANSFER_TOTAL)
-            return 0;
-        if (bar)
-            bar->SetPos(static_cast<int64_t>(w));
-        if (cancel && lines && !lines->texts.empty() && lines->texts.back() == cancelOn && --blocks == 0)
-            cancel->store(1);
-        return 0;
-    }
-    void Post(unsigned, uintptr_t, intptr_t) override {}
-};
 
 // A card with one 48 kHz song: tracks 1, 2 and 3 hold audio from three files; A = 100, B = 1100.
 class ImportTest : public ::testing::Test {
@@ -57,19 +35,19 @@ public:
         for (int id = 1; id <= 3; ++id) {
             const std::string path = m_card / ("song/zt5000" + std::to_string(id) + ".wav");
             platform::DeleteFile(path);
-            ASSERT_TRUE(WriteSource(path, id, 4000));
+            ASSERT_TRUE(WriteCardWav(path, id, 4000));
         }
         for (int t = 1; t <= 3; ++t)
             platform::DeleteFile(Track(t));
-        WriteSong(1);
+        WriteSong(SampleRateCode::Hz48000);
     }
-    void WriteSong(int rateCode, std::vector<Ev> extra = {}, uint32_t a = 100, uint32_t b = 1100) {
-        std::vector<Ev> events = {{1, 1, "zt50001.wav", 1, 0, 0, 4000},
-                                  {2, 1, "zt50002.wav", 2, 0, 500, 3000},
-                                  {3, 1, "zt50003.wav", 3, 10, 0, 2000}};
+    void WriteSong(SampleRateCode rate, std::vector<Ev> extra = {}, uint32_t a = 100, uint32_t b = 1100) {
+        std::vector<Ev> events = {{1, EditType::Cut, "zt50001.wav", 1, 0, 0, 4000},
+                                  {2, EditType::Cut, "zt50002.wav", 2, 0, 500, 3000},
+                                  {3, EditType::Cut, "zt50003.wav", 3, 10, 0, 2000}};
         events.insert(events.end(), extra.begin(), extra.end());
         ASSERT_TRUE(
-            testsupport::WriteText(card::AdlPath(m_card.Path(), "song"), AdlText(rateCode, events, a, b)));
+            testsupport::WriteText(card::AdlPath(m_card.Path(), "song"), AdlText(rate, events, a, b)));
     }
     card::ImportParams Params(std::initializer_list<int> tracks, ImportMode mode = ImportMode::All) {
         card::ImportParams p;
@@ -88,9 +66,9 @@ public:
     }
 
     TempDir m_card, m_pc;
-    std::unique_ptr<platform::ScriptedMessageBox> m_box = std::make_unique<platform::ScriptedMessageBox>();
-    Lines m_lines;
-    Bar m_bar;
+    std::unique_ptr<ScriptedMessageBox> m_box = std::make_unique<ScriptedMessageBox>();
+    RecordingTextLine m_lines;
+    RecordingBar m_bar;
 };
 
 } // namespace
@@ -103,9 +81,9 @@ TEST_F(ImportTest, WritesTheTickedTracks) {
     EXPECT_TRUE(m_box->Texts().empty());
     EXPECT_EQ((std::vector<std::string>{"ZT to PC   Track1", "ZT to PC   Track2", "ZT to PC   Track4"}),
               m_lines.texts);
-    EXPECT_EQ(6000, m_bar.high);
-    EXPECT_EQ(6000, m_bar.pos) << "the job moves the bar without a page";
-    auto t2 = ReadSamples(Track(2));
+    EXPECT_EQ(6000, m_bar.High());
+    EXPECT_EQ(6000, m_bar.Pos()) << "the job moves the bar without a page";
+    auto t2 = CardAudio(Track(2));
     ASSERT_EQ(3000u, t2.size());
     EXPECT_EQ(0, t2[499]);
     EXPECT_EQ(Mark(2, 0), t2[500]);
@@ -126,14 +104,14 @@ TEST_F(ImportTest, WritesTheTickedTracks) {
 TEST_F(ImportTest, AbModeAndItsLocatePoints) {
     auto r = Run(Params({1, 3}, ImportMode::AB));
     EXPECT_EQ((std::vector<int>{1, 3}), r.written);
-    auto t3 = ReadSamples(Track(3));
+    auto t3 = CardAudio(Track(3));
     ASSERT_EQ(1000u, t3.size());
     EXPECT_EQ(Mark(3, 110), t3[0]);
 
     for (auto [a, b] : {std::pair<uint32_t, uint32_t>{500, 500}, {900, 100}}) {
-        WriteSong(1, {}, a, b);
+        WriteSong(SampleRateCode::Hz48000, {}, a, b);
         platform::DeleteFile(Track(1));
-        m_box = std::make_unique<platform::ScriptedMessageBox>();
+        m_box = std::make_unique<ScriptedMessageBox>();
         r = Run(Params({1}, ImportMode::AB));
         EXPECT_EQ(ImportOutcome::Refused, r.outcome);
         EXPECT_EQ(std::vector<std::string>{"Invalid locate point !\nLocateA >= LocateB"}, m_box->Texts());
@@ -156,17 +134,21 @@ TEST_F(ImportTest, OverwriteIsAsked) {
     m_box->QueueAnswer(MbResult::Cancel);
     r = Run(Params({1, 2}));
     EXPECT_EQ(std::vector<int>{1}, r.written);
-    EXPECT_EQ(4000u, ReadSamples(Track(1)).size()) << "replaced by the new rendering";
+    EXPECT_EQ(4000u, CardAudio(Track(1)).size()) << "replaced by the new rendering";
 }
 
 TEST_F(ImportTest, CancelDuringTheSecondTrack) {
     platform::CancelFlag cancel{0};
-    Page page;
-    page.bar = &m_bar;
-    page.lines = &m_lines;
-    page.cancel = &cancel;
-    page.cancelOn = "ZT to PC   Track2";
-    page.blocks = 2;
+    // The page moves the bar from the totals and cancels in the second block of track 2.
+    RecordingTarget page;
+    int blocks = 2;
+    page.onMessage = [&](RecordingTarget::Message& m) {
+        if (m.id != wave::WM_TRANSFER_TOTAL)
+            return;
+        m_bar.SetPos(static_cast<int64_t>(m.wParam));
+        if (m_lines.Last() == "ZT to PC   Track2" && --blocks == 0)
+            cancel = 1;
+    };
     const auto r = Run(Params({1, 2, 3}), &page, &cancel);
     EXPECT_EQ(ImportOutcome::Cancelled, r.outcome);
     EXPECT_EQ(std::vector<int>{1}, r.written);
@@ -174,7 +156,7 @@ TEST_F(ImportTest, CancelDuringTheSecondTrack) {
     EXPECT_FALSE(platform::PathExists(Track(2)));
     EXPECT_FALSE(platform::PathExists(Track(3)));
     EXPECT_EQ(2u, m_lines.texts.size());
-    EXPECT_EQ(1000 + 2048, m_bar.pos) << "500 samples of silence, then one block of audio";
+    EXPECT_EQ(1000 + 2048, m_bar.Pos()) << "500 samples of silence, then one block of audio";
 }
 
 TEST_F(ImportTest, RunsAsAProgressJobOnAWorker) {
@@ -223,7 +205,7 @@ TEST_F(ImportTest, RefusalsAndFailuresAreShownOnce) {
          "Can not open ADL file!",
          {}},
         {"unknown rate",
-         [](ImportTest& t, card::ImportParams&) { t.WriteSong(0); },
+         [](ImportTest& t, card::ImportParams&) { t.WriteSong(SampleRateCode::None); },
          ImportOutcome::Refused,
          "Sampling Frequency not supported!",
          {}},
@@ -234,7 +216,7 @@ TEST_F(ImportTest, RefusalsAndFailuresAreShownOnce) {
          {1}},
         {"source outside the song",
          [](ImportTest& t, card::ImportParams&) {
-             t.WriteSong(1, {{9, 1, "../song/zt50001.wav", 2, 0, 0, 10}});
+             t.WriteSong(SampleRateCode::Hz48000, {{9, EditType::Cut, "../song/zt50001.wav", 2, 0, 0, 10}});
          },
          ImportOutcome::Failed,
          "Can not read wave file!\nfile : {card}/song/../song/zt50001.wav",
@@ -242,7 +224,7 @@ TEST_F(ImportTest, RefusalsAndFailuresAreShownOnce) {
         {"24-bit source",
          [](ImportTest& t, card::ImportParams&) {
              platform::DeleteFile(t.m_card / "song/zt50002.wav");
-             WriteSource(t.m_card / "song/zt50002.wav", 2, 4000, 1, 24);
+             WriteCardWav(t.m_card / "song/zt50002.wav", 2, 4000, {1, 24, 48000});
          },
          ImportOutcome::Finished,
          "Bit digit not matched!",
@@ -256,7 +238,7 @@ TEST_F(ImportTest, RefusalsAndFailuresAreShownOnce) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Reset();
-        m_box = std::make_unique<platform::ScriptedMessageBox>();
+        m_box = std::make_unique<ScriptedMessageBox>();
         auto p = Params({1, 2, 3});
         c.setup(*this, p);
         const auto r = Run(p);
@@ -294,7 +276,7 @@ TEST_F(ImportTest, InjectedFaultsEndTheImportCleanly) {
         for (int64_t n = 1; n <= totals[kind]; ++n) {
             for (int t = 1; t <= 2; ++t)
                 platform::DeleteFile(Track(t));
-            m_box = std::make_unique<platform::ScriptedMessageBox>();
+            m_box = std::make_unique<ScriptedMessageBox>();
             platform::faults::Plan plan;
             (kind == 0 ? plan.failWriteAt : plan.failReadAt) = n;
             card::ImportResult r;

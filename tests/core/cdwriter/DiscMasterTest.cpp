@@ -1,5 +1,6 @@
 #include "cdwriter/DiscMaster.h"
-#include "WavBuilder.h"
+#include "Fakes.h"
+#include "Wav.h"
 #include "cdwriter/DiscProgress.h"
 #include "cdwriter/TestDiscBackend.h"
 
@@ -7,9 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace cdwriter;
-using cdtest::MakeWav;
-using cdtest::Pcm;
-using cdtest::WavShape;
+using testsupport::MakeWav;
+using testsupport::Pcm;
+using testsupport::WavShape;
 
 namespace {
 
@@ -309,18 +310,23 @@ TEST(DiscMasterTables, ErrorAndResultTexts) {
         EXPECT_EQ(CDiscMaster::ErrorText(code), texts[code]) << code;
 }
 
-struct RecordingTarget : platform::IMessageTarget {
-    std::vector<std::tuple<unsigned, uintptr_t, intptr_t>> sent;
-    bool answer = true;
-    intptr_t Send(unsigned m, uintptr_t w, intptr_t l) override {
-        if (m == WM_DISC_QUERY_CANCEL) {
-            *reinterpret_cast<bool*>(w) = answer;
-            w = 0;
-        }
-        sent.emplace_back(m, w, l);
-        return 0;
+// The page window: answers the cancel question and records what it was sent (the answer's address as 0).
+struct Window : testsupport::RecordingTarget {
+    Window() {
+        onMessage = [this](Message& m) {
+            if (m.id == WM_DISC_QUERY_CANCEL) {
+                *reinterpret_cast<bool*>(m.wParam) = answer;
+                m.wParam = 0;
+            }
+        };
     }
-    void Post(unsigned, uintptr_t, intptr_t) override {}
+    std::vector<std::tuple<unsigned, uintptr_t, intptr_t>> Sent() const {
+        std::vector<std::tuple<unsigned, uintptr_t, intptr_t>> sent;
+        for (const Message& m : messages)
+            sent.emplace_back(m.id, m.wParam, m.lParam);
+        return sent;
+    }
+    bool answer = true;
 };
 
 TEST(DiscProgressSinkTest, AdviseForwardsEveryEventAsItsMessage) {
@@ -336,7 +342,7 @@ TEST(DiscProgressSinkTest, AdviseForwardsEveryEventAsItsMessage) {
                            {E::BurnComplete, 0},
                            {E::EraseComplete, 7},
                            {E::QueryCancel}});
-    RecordingTarget window;
+    Window window;
     window.answer = false;
     CDiscMaster master(&backend);
     ASSERT_TRUE(master.InitDiscMaster());
@@ -344,11 +350,12 @@ TEST(DiscProgressSinkTest, AdviseForwardsEveryEventAsItsMessage) {
     ASSERT_TRUE(master.BurnDisc());
     EXPECT_TRUE(backend.WasCalled("IDiscMaster::RecordDisc(0,1)"));
     using T = std::tuple<unsigned, uintptr_t, intptr_t>;
-    EXPECT_EQ(window.sent, (std::vector<T>{T{WM_DISC_PREPARING_BURN, 12, 0}, T{WM_DISC_TRACK_PROGRESS, 0, 2},
-                                           T{WM_DISC_BLOCK_PROGRESS, 5, 10}, T{WM_DISC_ADD_PROGRESS, 1, 3},
-                                           T{WM_DISC_PNP_ACTIVITY, 0, 0}, T{WM_DISC_CLOSING_DISC, 4, 0},
-                                           T{WM_DISC_BURN_COMPLETE, 0, 0}, T{WM_DISC_ERASE_COMPLETE, 7, 0},
-                                           T{WM_DISC_QUERY_CANCEL, 0, 0}}));
+    EXPECT_EQ(window.Sent(),
+              (std::vector<T>{T{WM_DISC_PREPARING_BURN, 12, 0}, T{WM_DISC_TRACK_PROGRESS, 0, 2},
+                              T{WM_DISC_BLOCK_PROGRESS, 5, 10}, T{WM_DISC_ADD_PROGRESS, 1, 3},
+                              T{WM_DISC_PNP_ACTIVITY, 0, 0}, T{WM_DISC_CLOSING_DISC, 4, 0},
+                              T{WM_DISC_BURN_COMPLETE, 0, 0}, T{WM_DISC_ERASE_COMPLETE, 7, 0},
+                              T{WM_DISC_QUERY_CANCEL, 0, 0}}));
     window.answer = true;
     EXPECT_FALSE(master.BurnDisc());
     EXPECT_EQ(master.GetErrorText(), "The user canceled the operation.");
@@ -360,7 +367,7 @@ TEST(DiscProgressSinkTest, FailedAdviseReleasesTheDiscMaster) {
     CTestDiscBackend backend;
     backend.SetRecorders({TestRecorder{}});
     backend.FailCall("IDiscMaster::ProgressAdvise", IMAPI_E_GENERIC);
-    RecordingTarget window;
+    Window window;
     CDiscMaster master(&backend);
     ASSERT_TRUE(master.InitDiscMaster());
     EXPECT_FALSE(master.AdviseProgress(&window));
@@ -384,23 +391,9 @@ TEST(DiscProgressSinkTest, QueryInterfaceAndReferenceCount) {
     EXPECT_EQ(sink->Release(), 0u);
 }
 
-class TextLine : public platform::ITextLine {
-public:
-    void SetText(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
-
-class Bar : public platform::IProgressBar {
-public:
-    void SetRange(int64_t low, int64_t high) override { ranges.emplace_back(low, high); }
-    void SetPos(int64_t pos) override { positions.push_back(pos); }
-    std::vector<std::pair<int64_t, int64_t>> ranges;
-    std::vector<int64_t> positions;
-};
-
 TEST(DiscProgressHandler, TextsBarAndCancelAnswer) {
-    TextLine text;
-    Bar bar;
+    testsupport::RecordingTextLine text;
+    testsupport::RecordingBar bar;
     platform::CancelFlag cancel{0};
     DiscProgressView view{&text, &bar, &cancel};
     CDirectProgressTarget target(&view);

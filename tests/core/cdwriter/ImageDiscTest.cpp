@@ -1,4 +1,5 @@
-#include "WavBuilder.h"
+#include "Fakes.h"
+#include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/ImageDiscBackend.h"
@@ -26,8 +27,8 @@ protected:
         const size_t sizes[] = {2352 * 80, 2352 * 100 + 1, 2352 * 77 + 1234};
         for (size_t i = 0; i < 3; ++i) {
             const std::string name = platform::Format("song%zu.wav", i + 1);
-            pcm.push_back(cdtest::Pcm(sizes[i], static_cast<uint32_t>(100 + i)));
-            testsupport::WriteBytes(dir / name, cdtest::MakeWav(pcm.back()));
+            pcm.push_back(testsupport::Pcm(sizes[i], static_cast<uint32_t>(100 + i)));
+            testsupport::WriteBytes(dir / name, testsupport::MakeWav(pcm.back()));
             params.tracks.push_back({name, dir / name});
         }
         params.backend = &backend;
@@ -56,7 +57,7 @@ protected:
     CImageDiscBackend backend{dir / "out", "My Disc"};
     BurnParams params;
     std::vector<std::vector<uint8_t>> pcm;
-    platform::ScriptedMessageBox box;
+    testsupport::ScriptedMessageBox box;
 };
 
 TEST_F(ImageDiscTest, TheRecorderAndItsBlankMedium) {
@@ -121,7 +122,7 @@ TEST_F(ImageDiscTest, CancelAndFailureLeaveNothingBehind) {
     EXPECT_EQ(box.Texts().back(), "File open error.");
     EXPECT_TRUE(OutFiles().empty());
 
-    testsupport::WriteBytes(dir / "empty.wav", cdtest::MakeWav({}));
+    testsupport::WriteBytes(dir / "empty.wav", testsupport::MakeWav({}));
     params.tracks[2].path = dir / "empty.wav";
     EXPECT_EQ(Burn().errCode, CBurnJob::ERR_RECORD);
     EXPECT_EQ(box.Texts().back(),
@@ -147,7 +148,7 @@ TEST_F(ImageDiscTest, DiscCapacityAndTrackCount) {
     ASSERT_TRUE(master.InitDiscMaster());
     // 99 one-sector tracks fit; the hundredth does not.
     const std::string one = dir / "one.wav";
-    testsupport::WriteBytes(one, cdtest::MakeWav(cdtest::Pcm(4)));
+    testsupport::WriteBytes(one, testsupport::MakeWav(testsupport::Pcm(4)));
     for (int i = 0; i < 99; ++i)
         ASSERT_TRUE(master.AddWaveTrack(one)) << i;
     EXPECT_FALSE(master.AddWaveTrack(one));

@@ -1,4 +1,5 @@
-#include "WavBuilder.h"
+#include "Fakes.h"
+#include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/EraseJob.h"
@@ -14,33 +15,13 @@ using namespace cdwriter;
 
 namespace {
 
-class TextLine : public platform::ITextLine {
+// Greys Cancel and remembers whether the disc was already being recorded when it was told to.
+class CancelControl : public testsupport::RecordingCancelControl {
 public:
-    void SetText(const std::string& text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
-
-class Bar : public platform::IProgressBar {
-public:
-    void SetRange(int64_t low, int64_t high) override {
-        log.push_back(platform::Format("range %lld..%lld", (long long)low, (long long)high));
+    explicit CancelControl(CTestDiscBackend* backend) {
+        onCall = [this, backend](int) { recordedBefore = backend->WasCalled("IDiscMaster::RecordDisc"); };
     }
-    void SetPos(int64_t pos) override { log.push_back(platform::Format("pos %lld", (long long)pos)); }
-    std::vector<std::string> log;
-};
-
-class CancelControl : public platform::ICancelControl {
-public:
-    explicit CancelControl(CTestDiscBackend* backend) : m_backend(backend) {}
-    void EnableCancel(int enable) override {
-        calls.push_back(enable);
-        recordedBefore = m_backend->WasCalled("IDiscMaster::RecordDisc");
-    }
-    std::vector<int> calls;
     bool recordedBefore = false;
-
-private:
-    CTestDiscBackend* m_backend;
 };
 
 bool Contains(const std::vector<std::string>& calls, const std::string& call) {
@@ -55,8 +36,9 @@ protected:
         backend.SetRecorders({TestRecorder{}, blankCdr});
         for (int i = 0; i < 3; ++i) {
             const std::string name = platform::Format("mix%d.wav", i + 1);
-            pcm.push_back(cdtest::Pcm(2352 * 2 + 100 * static_cast<size_t>(i), static_cast<uint32_t>(i + 7)));
-            testsupport::WriteBytes(dir / name, cdtest::MakeWav(pcm.back()));
+            pcm.push_back(
+                testsupport::Pcm(2352 * 2 + 100 * static_cast<size_t>(i), static_cast<uint32_t>(i + 7)));
+            testsupport::WriteBytes(dir / name, testsupport::MakeWav(pcm.back()));
             params.tracks.push_back({name, dir / name});
         }
         params.backend = &backend;
@@ -73,10 +55,10 @@ protected:
     CTestDiscBackend backend;
     BurnParams params;
     std::vector<std::vector<uint8_t>> pcm;
-    platform::ScriptedMessageBox box;
+    testsupport::ScriptedMessageBox box;
     CancelControl cancelControl{&backend};
-    TextLine progressText, statusText;
-    Bar bar;
+    testsupport::RecordingTextLine progressText, statusText;
+    testsupport::RecordingBar bar;
     platform::CancelFlag noCancel{0};
 };
 
@@ -144,7 +126,7 @@ TEST_F(BurnJobTest, EachErrorCodeIsToldOnceAndCleanedUp) {
         CTestDiscBackend b;
         b.SetRecorders({TestRecorder{}, TestRecorder{}});
         b.FailCall(c.call, c.hr, c.occurrence);
-        platform::ScriptedMessageBox messages;
+        testsupport::ScriptedMessageBox messages;
         BurnParams p = params;
         p.backend = &b;
         CBurnJob job(p, &messages, nullptr);
@@ -251,9 +233,9 @@ protected:
 
     CTestDiscBackend backend;
     EraseParams params;
-    platform::ScriptedMessageBox box;
-    TextLine status;
-    Bar bar;
+    testsupport::ScriptedMessageBox box;
+    testsupport::RecordingTextLine status;
+    testsupport::RecordingBar bar;
 };
 
 TEST_F(EraseJobTest, QuickEraseThenTellsAndFillsTheBar) {

@@ -1,4 +1,5 @@
-#include "WavBuilder.h"
+#include "Fakes.h"
+#include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/LibburnBackend.h"
@@ -55,7 +56,7 @@ TEST(LibburnBackend, PseudoDriveIsListedAndItsRefusalOfAudioReachesTheUser) {
     testsupport::TempDir dir;
     const std::string image = dir / "pseudo.iso";
     CLibburnBackend backend({"stdio:" + image});
-    testsupport::WriteBytes(dir / "a.wav", cdtest::MakeWav(cdtest::Pcm(2352 * 300)));
+    testsupport::WriteBytes(dir / "a.wav", testsupport::MakeWav(testsupport::Pcm(2352 * 300)));
 
     struct Seen {
         std::string name;
@@ -85,7 +86,7 @@ TEST(LibburnBackend, PseudoDriveIsListedAndItsRefusalOfAudioReachesTheUser) {
     EXPECT_EQ(seen.eraseText, "The media is not a type that can be used.");
     EXPECT_TRUE(seen.ejected);
 
-    platform::ScriptedMessageBox box;
+    testsupport::ScriptedMessageBox box;
     BurnParams params;
     params.backend = &backend;
     params.recorderIndex = 0;
@@ -103,7 +104,7 @@ TEST(LibburnBackend, PseudoDriveIsListedAndItsRefusalOfAudioReachesTheUser) {
 
 TEST(LibburnBackend, TrackSourceYieldsExactlyItsSectors) {
     testsupport::TempDir dir;
-    const auto stash = cdtest::Pcm(2352 * 10);
+    const auto stash = testsupport::Pcm(2352 * 10);
     testsupport::WriteBytes(dir / "stash", stash);
     const int fd = ::open((dir / "stash").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);

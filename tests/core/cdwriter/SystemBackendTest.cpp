@@ -1,4 +1,5 @@
-#include "WavBuilder.h"
+#include "Fakes.h"
+#include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/SystemDiscBackend.h"
@@ -28,14 +29,14 @@ TEST(CombinedBackend, ListsPartsInOrderAndStagesOnTheActiveOne) {
     b.SetRecorders({TestRecorder{"B", "ONE", "1"}, TestRecorder{"B", "TWO", "2"}});
     CCombinedDiscBackend combined({&a, &b});
     testsupport::TempDir dir;
-    testsupport::WriteBytes(dir / "t.wav", cdtest::MakeWav(cdtest::Pcm(3000)));
+    testsupport::WriteBytes(dir / "t.wav", testsupport::MakeWav(testsupport::Pcm(3000)));
 
     CDiscMaster master(&combined);
     ASSERT_TRUE(master.InitDiscMaster());
     EXPECT_EQ(Names(master), (std::vector<std::string>{"A, ONE, 1", "B, ONE, 1", "B, TWO, 2"}));
     ASSERT_TRUE(master.SelectRecorder(2));
     EXPECT_EQ(b.Calls().back(), "IDiscMaster::SetActiveDiscRecorder(1)");
-    platform::ScriptedMessageBox box;
+    testsupport::ScriptedMessageBox box;
     ASSERT_TRUE(master.AdviseProgress(nullptr));
     ASSERT_TRUE(master.AddWaveTrack(dir / "t.wav"));
     ASSERT_TRUE(master.BurnDisc());
@@ -88,12 +89,12 @@ TEST(SystemBackend, LibburnRecordersFirstThenTheDiscImage) {
     EXPECT_EQ(names.back(), "Pelmora, Disc Image, 1.00");
     ASSERT_TRUE(master.ReleaseDiscMaster());
 
-    testsupport::WriteBytes(dir / "t.wav", cdtest::MakeWav(cdtest::Pcm(2352 * 10)));
+    testsupport::WriteBytes(dir / "t.wav", testsupport::MakeWav(testsupport::Pcm(2352 * 10)));
     BurnParams params;
     params.backend = &backend;
     params.recorderIndex = static_cast<int>(names.size()) - 1;
     params.tracks = {{"t.wav", dir / "t.wav"}};
-    platform::ScriptedMessageBox box;
+    testsupport::ScriptedMessageBox box;
     CBurnJob job(params, &box, nullptr);
     platform::CancelFlag cancel{0};
     job.RunJob(nullptr, nullptr, nullptr, &cancel);

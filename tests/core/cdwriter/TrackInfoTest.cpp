@@ -1,5 +1,6 @@
 #include "cdwriter/TrackInfo.h"
-#include "WavBuilder.h"
+#include "Fakes.h"
+#include "Wav.h"
 
 #include <TestSupport.h>
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@ using namespace cdwriter;
 namespace {
 
 std::vector<uint8_t> WavWithFormat(uint16_t channels, uint32_t rate, size_t pcmBytes) {
-    auto bytes = cdtest::MakeWav(cdtest::Pcm(pcmBytes));
+    auto bytes = testsupport::MakeWav(testsupport::Pcm(pcmBytes));
     // fmt body starts at 20: tag, channels, rate, byte rate, align, bits
     bytes[22] = static_cast<uint8_t>(channels);
     for (int i = 0; i < 4; ++i)

@@ -1,10 +1,12 @@
 #include "platform/MessageBox.h"
+#include "Fakes.h"
 #include "platform/MessageTarget.h"
 
 #include <gtest/gtest.h>
 #include <thread>
 
 using namespace platform;
+using testsupport::ScriptedMessageBox;
 
 namespace {
 

@@ -1,7 +1,13 @@
 #include "wave/TrackRenderer.h"
 
-#include "SongBuilder.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "platform/Faults.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "wave/WaveFile.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +16,8 @@
 #include <optional>
 #include <random>
 
-using namespace songtest;
-using testsupport::TempDir;
+using namespace testsupport;
+using adl::EditType;
 using wave::RenderMode;
 using wave::RenderStatus;
 
@@ -42,7 +48,7 @@ public:
     explicit Song(int sourceCount = 4, uint32_t sourceLength = 4000) : m_folder(m_dir / "song") {
         platform::CreateDirectory(m_folder);
         for (int id = 1; id <= sourceCount; ++id)
-            EXPECT_TRUE(WriteSource(Source(id), id, sourceLength));
+            EXPECT_TRUE(WriteCardWav(Source(id), id, sourceLength));
     }
     std::string Source(int id) const { return m_folder + "/" + Name(id); }
     static std::string Name(int id) { return "zt5" + std::to_string(1000 + id) + ".wav"; }
@@ -51,9 +57,9 @@ public:
     Rendered Render(const std::vector<Ev>& events, RenderMode mode = RenderMode::All, uint32_t a = 0,
                     uint32_t b = 0, int track = 1, platform::IMessageTarget* notify = nullptr,
                     platform::IProgressBar* bar = nullptr, const platform::CancelFlag* cancel = nullptr,
-                    int rateCode = 1) {
+                    adl::SampleRateCode rate = adl::SampleRateCode::Hz48000) {
         const std::string adlPath = m_folder + "/song.adl";
-        EXPECT_TRUE(testsupport::WriteText(adlPath, AdlText(rateCode, events)));
+        EXPECT_TRUE(testsupport::WriteText(adlPath, AdlText(rate, events)));
         adl::CAdlFile adl;
         EXPECT_TRUE(adl.Open(adlPath, true));
         const std::vector<int> order = wave::BuildEntryOrder(adl);
@@ -74,7 +80,7 @@ public:
         Rendered r;
         r.result = wave::RenderTrack(req);
         if (platform::PathExists(out))
-            r.samples = ReadSamples(out);
+            r.samples = CardAudio(out);
         return r;
     }
     std::string Output() const { return m_dir / "tr01.wav"; }
@@ -85,10 +91,10 @@ private:
 };
 
 Ev Cut(uint16_t n, int id, uint32_t s, uint32_t i, uint32_t o, int channel = 1) {
-    return {n, 1, Song::Name(id), channel, s, i, o};
+    return {n, EditType::Cut, Song::Name(id), channel, s, i, o};
 }
 Ev Sil(uint16_t n, uint32_t i, uint32_t o, int channel = 1) {
-    return {n, 2, "", channel, 0, i, o};
+    return {n, EditType::Silence, "", channel, 0, i, o};
 }
 
 } // namespace
@@ -186,7 +192,7 @@ TEST(TrackRenderer, TimelineCases) {
          {{{1, 0, 100}}}},
         {"entry number 0 takes no part", {Cut(0, 1, 0, 0, 100)}, All, 0, 0, std::nullopt},
         {"other edit types copy like a cut",
-         {Ev{1, 3, Song::Name(3), 1, 5, 0, 10}},
+         {Ev{1, EditType::Aux, Song::Name(3), 1, 5, 0, 10}},
          All,
          0,
          0,
@@ -228,7 +234,7 @@ std::optional<std::vector<int16_t>> Model(const std::vector<Ev>& events, int tra
         if (e.channel != track || e.destOut <= e.destIn)
             continue;
         reach = std::max(reach, e.destOut);
-        if (e.type == 2) {
+        if (e.type == EditType::Silence) {
             if (e.destIn <= end && end <= e.destOut)
                 end = e.destIn;
         } else if (e.destOut >= end) {
@@ -241,7 +247,7 @@ std::optional<std::vector<int16_t>> Model(const std::vector<Ev>& events, int tra
     for (const auto& [n, e] : byNumber) {
         if (e.channel != track || e.destOut <= e.destIn)
             continue;
-        const int id = e.type == 2 ? 0 : std::stoi(e.source.substr(3)) - 1000;
+        const int id = e.type == EditType::Silence ? 0 : std::stoi(e.source.substr(3)) - 1000;
         for (uint32_t p = e.destIn; p < e.destOut; ++p)
             paint[p] = id == 0 ? 0 : Mark(id, e.sourceIn + (p - e.destIn));
     }
@@ -266,12 +272,12 @@ TEST(TrackRenderer, AgreesWithPaintedModelOnRandomSongs) {
         for (int k = 0; k < count; ++k) {
             Ev e;
             e.number = static_cast<uint16_t>(pick(0, 10));
-            e.type = pick(0, 3) == 0 ? 2 : 1;
+            e.type = pick(0, 3) == 0 ? EditType::Silence : EditType::Cut;
             e.channel = static_cast<int>(pick(1, 2));
             e.destIn = pick(0, 1500);
             const uint32_t length = pick(0, 8) == 0 ? 0 : pick(1, 800);
             e.destOut = pick(0, 12) == 0 ? e.destIn - std::min(e.destIn, pick(0, 50)) : e.destIn + length;
-            if (e.type == 1) {
+            if (e.type == EditType::Cut) {
                 e.source = Song::Name(static_cast<int>(pick(1, 6)));
                 e.sourceIn = pick(0, kSourceLength - 800);
             }
@@ -294,82 +300,57 @@ TEST(TrackRenderer, AgreesWithPaintedModelOnRandomSongs) {
     EXPECT_GT(files, 800);
 }
 
-namespace {
-
-struct Bar : platform::IProgressBar {
-    int64_t low = -1, high = -1, pos = 0;
-    void SetRange(int64_t l, int64_t h) override {
-        low = l;
-        high = h;
-    }
-    void SetPos(int64_t p) override { pos = p; }
-};
-
-struct Totals : platform::IMessageTarget {
-    std::vector<uintptr_t> totals;
-    platform::CancelFlag* cancel = nullptr;
-    size_t cancelAt = 0;
-    intptr_t Send(unsigned m, uintptr_t w, intptr_t) override {
-        if (m == wave::WM_TRANSFER_TOTAL) {
-            totals.push_back(w);
-            if (cancel && totals.size() == cancelAt)
-                cancel->store(1);
-        }
-        return 0;
-    }
-    void Post(unsigned, uintptr_t, intptr_t) override { ADD_FAILURE() << "the renderer sends"; }
-};
-
-} // namespace
-
 TEST(TrackRenderer, ProgressAndCancel) {
     Song song;
     const std::vector<Ev> events = {Cut(1, 1, 0, 1000, 3000), Cut(2, 2, 0, 3500, 4000)};
-    Bar bar;
-    Totals totals;
+    RecordingBar bar;
+    RecordingTarget totals;
     auto r = song.Render(events, RenderMode::AB, 500, 3800, 1, &totals, &bar);
     ASSERT_EQ(RenderStatus::Complete, r.result.status);
-    EXPECT_EQ(0, bar.low);
-    EXPECT_EQ(2 * 3300, bar.high);
-    ASSERT_FALSE(totals.totals.empty());
-    EXPECT_EQ(2u * 3300u, totals.totals.back());
+    ASSERT_FALSE(bar.ranges.empty());
+    EXPECT_EQ(0, bar.ranges.back().first);
+    EXPECT_EQ(2 * 3300, bar.High());
+    ASSERT_FALSE(totals.Values(wave::WM_TRANSFER_TOTAL).empty());
+    EXPECT_EQ(2u * 3300u, totals.Values(wave::WM_TRANSFER_TOTAL).back());
+    for (const auto& m : totals.messages)
+        EXPECT_FALSE(m.posted) << "the renderer sends";
 
     platform::CancelFlag cancel{0};
-    Totals stopper;
-    stopper.cancel = &cancel;
-    stopper.cancelAt = 3;
+    RecordingTarget stopper;
+    stopper.ActOn(wave::WM_TRANSFER_TOTAL, 3, [&] { cancel = 1; });
     r = song.Render(events, RenderMode::All, 0, 0, 1, &stopper, &bar, &cancel);
     EXPECT_EQ(RenderStatus::Cancelled, r.result.status);
     EXPECT_FALSE(platform::PathExists(song.Output()));
-    EXPECT_EQ(3u, stopper.totals.size()) << "no block after the cancel";
+    EXPECT_EQ(3, stopper.Count(wave::WM_TRANSFER_TOTAL)) << "no block after the cancel";
 }
 
 TEST(TrackRenderer, FailuresAreNamed) {
     Song song;
-    ASSERT_TRUE(WriteSource(song.Folder() + "/deep.wav", 5, 100, 1, 24));
-    ASSERT_TRUE(WriteSource(song.Folder() + "/short.wav", 6, 100));
-    ASSERT_TRUE(WriteSource(song.Folder() + "/../outside.wav", 7, 100));
+    ASSERT_TRUE(WriteCardWav(song.Folder() + "/deep.wav", 5, 100, {1, 24, 48000}));
+    ASSERT_TRUE(WriteCardWav(song.Folder() + "/short.wav", 6, 100));
+    ASSERT_TRUE(WriteCardWav(song.Folder() + "/../outside.wav", 7, 100));
 
     // A source outside the song folder is never read, even when it exists.
     for (const char* name : {"../outside.wav", "..", ".", "sub/x.wav", "a\\b.wav", "missing.wav"}) {
         SCOPED_TRACE(name);
-        auto r = song.Render({Cut(1, 1, 0, 0, 50), Ev{2, 1, name, 1, 0, 50, 100}});
+        auto r = song.Render({Cut(1, 1, 0, 0, 50), Ev{2, EditType::Cut, name, 1, 0, 50, 100}});
         EXPECT_EQ(RenderStatus::SourceFailed, r.result.status);
         EXPECT_EQ(wave::CWaveFile::ERR_SOURCE_OPEN, r.result.code);
         EXPECT_EQ(song.Folder() + "/" + name, r.result.path);
         ASSERT_TRUE(r.samples.has_value()) << "the partial file stays";
         EXPECT_EQ(Expand({{1, 0, 50}}), *r.samples);
     }
-    auto r = song.Render({Ev{1, 1, "short.wav", 1, 50, 0, 100}});
+    auto r = song.Render({Ev{1, EditType::Cut, "short.wav", 1, 50, 0, 100}});
     EXPECT_EQ(RenderStatus::SourceFailed, r.result.status);
     EXPECT_EQ(wave::CWaveFile::ERR_SOURCE_SHORT, r.result.code);
 
-    r = song.Render({Cut(1, 1, 0, 0, 50), Ev{2, 1, "deep.wav", 1, 0, 50, 100}});
+    r = song.Render({Cut(1, 1, 0, 0, 50), Ev{2, EditType::Cut, "deep.wav", 1, 0, 50, 100}});
     EXPECT_EQ(RenderStatus::FormatMismatch, r.result.status);
     EXPECT_EQ(song.Folder() + "/deep.wav", r.result.path);
     EXPECT_FALSE(r.samples.has_value());
 
-    r = song.Render({Cut(1, 1, 0, 0, 50)}, RenderMode::All, 0, 0, 1, nullptr, nullptr, nullptr, 0);
+    r = song.Render({Cut(1, 1, 0, 0, 50)}, RenderMode::All, 0, 0, 1, nullptr, nullptr, nullptr,
+                    adl::SampleRateCode::None);
     EXPECT_EQ(RenderStatus::UnknownRate, r.result.status);
     EXPECT_FALSE(r.samples.has_value());
 

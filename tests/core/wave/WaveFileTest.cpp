@@ -1,6 +1,8 @@
 #include "wave/WaveFile.h"
 
+#include "Fakes.h"
 #include "TestSupport.h"
+#include "Wav.h"
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
 
@@ -33,24 +35,15 @@ void Put(std::vector<uint8_t>& b, const char* id, uint32_t size) {
         b.push_back(static_cast<uint8_t>(size >> (8 * i)));
 }
 
-// A WAV file as other programs write it: chunks in the order given, no pad chunk.
-std::vector<uint8_t> ForeignWave(uint32_t fmtSize, const std::vector<uint8_t>& audio,
-                                 bool oddChunkFirst = false) {
-    std::vector<uint8_t> body;
-    if (oddChunkFirst) {
-        Put(body, "LIST", 3);
-        body.insert(body.end(), {'a', 'b', 'c', 0}); // three bytes plus the pad byte
-    }
-    Put(body, "fmt ", fmtSize);
-    const uint8_t pcm[18] = {1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0, 0, 0};
-    body.insert(body.end(), pcm, pcm + std::min<uint32_t>(fmtSize, 18));
-    Put(body, "data", static_cast<uint32_t>(audio.size()));
-    body.insert(body.end(), audio.begin(), audio.end());
-    std::vector<uint8_t> file;
-    Put(file, "RIFF", static_cast<uint32_t>(body.size() + 4));
-    file.insert(file.end(), {'W', 'A', 'V', 'E'});
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
+// A mono 44.1 kHz WAV file as other programs write it: no pad chunk, and when asked an odd-sized
+// chunk (with its pad byte) ahead of the format.
+std::vector<uint8_t> ForeignWave(int fmtSize, const std::vector<uint8_t>& audio, bool oddChunkFirst = false) {
+    testsupport::WavShape shape;
+    shape.format = {1, 16, 44100};
+    shape.fmtSize = fmtSize;
+    if (oddChunkFirst)
+        shape.beforeFmt.push_back({"LIST", {'a', 'b', 'c'}});
+    return testsupport::MakeWav(audio, shape);
 }
 
 std::vector<uint8_t> Ramp(size_t bytes, uint8_t seed) {
@@ -59,24 +52,6 @@ std::vector<uint8_t> Ramp(size_t bytes, uint8_t seed) {
         v[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
     return v;
 }
-
-struct Recorder : platform::IMessageTarget {
-    struct Msg {
-        unsigned message;
-        uintptr_t wParam;
-        bool posted;
-    };
-    std::vector<Msg> msgs;
-    platform::CancelFlag* cancelAfterBlocks = nullptr;
-    int blocksBeforeCancel = 0;
-    intptr_t Send(unsigned m, uintptr_t w, intptr_t) override {
-        msgs.push_back({m, w, false});
-        if (cancelAfterBlocks && m == wave::WM_TRANSFER_TOTAL && --blocksBeforeCancel == 0)
-            cancelAfterBlocks->store(1);
-        return 0;
-    }
-    void Post(unsigned m, uintptr_t w, intptr_t) override { msgs.push_back({m, w, true}); }
-};
 
 std::string MakeSource(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& audio) {
     const std::string path = dir / name;
@@ -177,7 +152,7 @@ TEST(WaveFileLayout, FormatQueries) {
     pc.Close();
 
     // No format chunk, or one too short for the PCM fields: no format.
-    for (uint32_t size : {12u, 0u}) {
+    for (int size : {12, 0}) {
         ASSERT_TRUE(WriteBytes(dir / "bad.wav", ForeignWave(size, {})));
         CWaveFile bad;
         ASSERT_EQ(1, bad.Open(dir / "bad.wav", 1));
@@ -245,27 +220,27 @@ TEST(WaveTransfer, WritesSetSizesAndBytes) {
 TEST(WaveTransfer, MessagesPerBlock) {
     TempDir dir;
     const std::string src = MakeSource(dir, "src.wav", Ramp(4100, 1));
-    Recorder rec;
+    testsupport::RecordingTarget rec;
     CWaveFile w;
     ASSERT_EQ(1, w.Create(dir / "out.wav", 1, 16, 44100));
     w.SetNotify(&rec, 0);
     ASSERT_EQ(1, w.CopyFrom(src, 4100, 0, 0));
-    ASSERT_EQ(6u, rec.msgs.size());
+    ASSERT_EQ(6u, rec.messages.size());
     const uintptr_t pos[] = {2048, 4096, 4100};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(wave::WM_TRANSFER_POS, rec.msgs[2 * i].message);
-        EXPECT_EQ(pos[i], rec.msgs[2 * i].wParam);
-        EXPECT_EQ(wave::WM_TRANSFER_TOTAL, rec.msgs[2 * i + 1].message);
-        EXPECT_EQ(pos[i], rec.msgs[2 * i + 1].wParam);
-        EXPECT_FALSE(rec.msgs[2 * i].posted);
+        EXPECT_EQ(wave::WM_TRANSFER_POS, rec.messages[2 * i].id);
+        EXPECT_EQ(pos[i], rec.messages[2 * i].wParam);
+        EXPECT_EQ(wave::WM_TRANSFER_TOTAL, rec.messages[2 * i + 1].id);
+        EXPECT_EQ(pos[i], rec.messages[2 * i + 1].wParam);
+        EXPECT_FALSE(rec.messages[2 * i].posted);
     }
-    rec.msgs.clear();
+    rec.messages.clear();
     w.SetNotify(&rec, 1);
     ASSERT_EQ(1, w.WriteSilence(10, 4100));
-    ASSERT_EQ(2u, rec.msgs.size());
-    EXPECT_EQ(10u, rec.msgs[0].wParam);
-    EXPECT_EQ(4110u, rec.msgs[1].wParam) << "running total since construction";
-    EXPECT_TRUE(rec.msgs[1].posted);
+    ASSERT_EQ(2u, rec.messages.size());
+    EXPECT_EQ(10u, rec.messages[0].wParam);
+    EXPECT_EQ(4110u, rec.messages[1].wParam) << "running total since construction";
+    EXPECT_TRUE(rec.messages[1].posted);
     EXPECT_EQ(0x4C8u, wave::WM_TRANSFER_RANGE);
     EXPECT_EQ(0x4CAu, wave::WM_TRANSFER_TOTAL);
 }
@@ -273,9 +248,8 @@ TEST(WaveTransfer, MessagesPerBlock) {
 TEST(WaveTransfer, CancelIsReadBeforeEveryBlock) {
     TempDir dir;
     platform::CancelFlag cancel{0};
-    Recorder rec;
-    rec.cancelAfterBlocks = &cancel;
-    rec.blocksBeforeCancel = 2;
+    testsupport::RecordingTarget rec;
+    rec.ActOn(wave::WM_TRANSFER_TOTAL, 2, [&] { cancel = 1; });
     CWaveFile w;
     ASSERT_EQ(1, w.Create(dir / "out.wav", 1, 16, 44100));
     w.SetNotify(&rec, 0);
@@ -328,15 +302,15 @@ TEST(WaveTransfer, SourceFailures) {
 TEST(WaveTransfer, ImportFileTakesTheSourceFormat) {
     TempDir dir;
     ASSERT_TRUE(WriteBytes(dir / "pc.wav", ForeignWave(16, Ramp(5001, 4), true)));
-    Recorder rec;
+    testsupport::RecordingTarget rec;
     CWaveFile w;
     ASSERT_EQ(1, w.Create(dir / "out.wav", 2, 16, 44100));
     w.SetNotify(&rec, 0);
     ASSERT_EQ(1, w.ImportFile(dir / "pc.wav"));
-    ASSERT_FALSE(rec.msgs.empty());
-    EXPECT_EQ(wave::WM_TRANSFER_RANGE, rec.msgs[0].message);
-    EXPECT_EQ(5001u, rec.msgs[0].wParam);
-    EXPECT_EQ(7u, rec.msgs.size());
+    ASSERT_FALSE(rec.messages.empty());
+    EXPECT_EQ(wave::WM_TRANSFER_RANGE, rec.messages[0].id);
+    EXPECT_EQ(5001u, rec.messages[0].wParam);
+    EXPECT_EQ(7u, rec.messages.size());
     ASSERT_EQ(1, w.Close());
     const auto b = ReadBytes(dir / "out.wav");
     ASSERT_EQ(32768u + 5001u + 1u, b.size());

@@ -2,6 +2,7 @@
 // tab switching, folder selection, the menu state, Enter/Esc and the tree failure.
 
 #include "app/MainDlg.h"
+#include "Fakes.h"
 #include "ModalDriver.h"
 #include "app/AboutDlg.h"
 #include "app/DirectoryTree.h"
@@ -299,7 +300,7 @@ void MainDlgTest::aboutFromTheHelpMenu() {
 }
 
 void MainDlgTest::treeFailureSaysInitializeError() {
-    platform::ScriptedMessageBox box;
+    testsupport::ScriptedMessageBox box;
     gui::SetAppMessageBox(&box);
     m_main = Make(false);
     m_main->Tree()->SetDriveSource([] { return std::vector<std::string>(); });

@@ -2,6 +2,7 @@
 // used from that worker.
 
 #include "app/ProgressDlg.h"
+#include "Fakes.h"
 #include "ModalDriver.h"
 #include "app/QtMessageBox.h"
 #include "app/QtMessageTarget.h"
@@ -190,7 +191,7 @@ void ProgressDlgTest::noJobClosesAtOnce() {
 }
 
 void ProgressDlgTest::messageBoxFromTheWorkerThroughTheScriptedService() {
-    platform::ScriptedMessageBox box;
+    testsupport::ScriptedMessageBox box;
     box.QueueAnswer(platform::MbResult::Cancel);
     gui::SetAppMessageBox(&box);
     bool first = true, second = false;

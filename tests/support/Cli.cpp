@@ -1,6 +1,8 @@
-#include "CliSupport.h"
+#include "Cli.h"
 
 #include "TestSupport.h"
+
+namespace testsupport {
 
 std::string Quote(const std::string& text) {
     std::string q = "'";
@@ -14,11 +16,13 @@ std::string Quote(const std::string& text) {
 }
 
 CliRun RunCli(const std::string& arguments) {
-    testsupport::TempDir dir;
+    TempDir dir;
     const std::string errFile = dir / "stderr";
     CliRun run;
-    run.status = testsupport::RunCommand(
-        std::string(PELMORA_CLI) + " " + arguments + " </dev/null 2>" + Quote(errFile), &run.out);
-    run.err = testsupport::ReadText(errFile);
+    run.status =
+        RunCommand(std::string(PELMORA_CLI) + " " + arguments + " </dev/null 2>" + Quote(errFile), &run.out);
+    run.err = ReadText(errFile);
     return run;
 }
+
+} // namespace testsupport

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace testsupport {
+
 struct CliRun {
     int status = -1;
     std::string out;
@@ -11,4 +13,7 @@ struct CliRun {
 
 // `arguments` is a shell-quoted argument string; standard input is empty (not a terminal).
 CliRun RunCli(const std::string& arguments);
+// The text quoted for a POSIX shell.
 std::string Quote(const std::string& text);
+
+} // namespace testsupport

@@ -1,10 +1,15 @@
 #include "card/ExportJob.h"
 #include "card/NewSong.h"
 
-#include "ExportFixture.h"
+#include "Fakes.h"
+#include "Song.h"
+#include "TestSupport.h"
+#include "Wav.h"
 #include "adl/AdlFile.h"
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "wave/WaveFile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +19,7 @@
 
 #include <unistd.h>
 
-using namespace exporttest;
+using namespace testsupport;
 using card::ExportCommand;
 using card::ExportOutcome;
 using platform::MbResult;
@@ -23,8 +28,8 @@ using testsupport::TempDir;
 
 namespace {
 
-constexpr uint8_t k44 = adl::CTimeCode::RATE_44100;
-constexpr uint8_t k48 = adl::CTimeCode::RATE_48000;
+constexpr adl::SampleRateCode k44 = adl::SampleRateCode::Hz44100;
+constexpr adl::SampleRateCode k48 = adl::SampleRateCode::Hz48000;
 
 std::string LocalDate() {
     const platform::LocalTime now = platform::GetLocalTime();
@@ -62,13 +67,13 @@ protected:
             p.tracks[t - 1] = true;
         return p;
     }
-    void PcTrack(int track, uint32_t samples, PcFormat f = {}) {
+    void PcTrack(int track, uint32_t samples, WavFormat f = {}) {
         ASSERT_TRUE(
-            WritePcTrack(platform::JoinPath(Pc(), platform::Format("tr%02d.wav", track)), track, samples, f));
+            WritePcWav(platform::JoinPath(Pc(), platform::Format("tr%02d.wav", track)), track, samples, f));
     }
     // A new song made the way the Export button makes it, at the rate of tr01.wav.
     void NewSong(const std::string& song = "Song04") {
-        platform::ScriptedMessageBox quiet;
+        ScriptedMessageBox quiet;
         ASSERT_TRUE(card::CreateNewSong(SongFolder(song), Pc(), Params({1}).tracks, &quiet));
         ASSERT_TRUE(quiet.Texts().empty());
     }
@@ -78,10 +83,10 @@ protected:
 
     TempDir m_card;
     TempDir m_pc;
-    platform::ScriptedMessageBox m_box;
-    Lines m_lines;
-    Bar m_bar;
-    Page m_page;
+    ScriptedMessageBox m_box;
+    RecordingTextLine m_lines;
+    RecordingBar m_bar;
+    RecordingTarget m_page;
 };
 
 // --- New songs -------------------------------------------------------------------------------
@@ -112,7 +117,7 @@ TEST_F(ExportTest, ThreeTracksIntoANewSong) {
     EXPECT_EQ(CardAudio(Audio(3)), Marks(16, 5001));
     EXPECT_EQ(m_lines.texts,
               (std::vector<std::string>{"PC to ZT   Track1", "PC to ZT   Track3", "PC to ZT   Track16"}));
-    EXPECT_EQ(m_page.ranges, (std::vector<uintptr_t>{2048, 6000, 10002}));
+    EXPECT_EQ(m_page.Values(wave::WM_TRANSFER_RANGE), (std::vector<uintptr_t>{2048, 6000, 10002}));
     EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(Adl())));
 
     adl::CAdlFile back;
@@ -136,13 +141,13 @@ TEST_F(ExportTest, A48kHzSongOpensAgainAfterTheExport) {
     ASSERT_TRUE(back.Open(Adl(), true));
     ASSERT_EQ(back.GetEventCount(), 2);
     EXPECT_EQ(back.GetEventDestOut(0).GetSamples(), 2000u);
-    EXPECT_EQ(back.GetEventDestOut(1).GetRateKind(), k48);
+    EXPECT_EQ(back.GetEventDestOut(1).GetRateKind(), adl::TimeCodeRateKind(k48));
 }
 
 TEST_F(ExportTest, NewSongRateComesFromTheLowestTickedTrack) {
     PcTrack(1, 10, {.rate = 44100});
     PcTrack(2, 10, {.rate = 22050});
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     ASSERT_TRUE(card::CreateNewSong(SongFolder(), Pc(), Params({2, 5}).tracks, &box));
     adl::CAdlFile back;
     ASSERT_TRUE(back.Open(Adl(), true));
@@ -164,7 +169,7 @@ TEST_F(ExportTest, NewSongRefusals) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         EXPECT_FALSE(card::CreateNewSong(SongFolder(), Pc(), c.params.tracks, &box));
         EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
         EXPECT_FALSE(platform::PathExists(SongFolder()));
@@ -172,7 +177,7 @@ TEST_F(ExportTest, NewSongRefusals) {
     // A folder that cannot be made (it is there already).
     PcTrack(1, 10);
     ASSERT_TRUE(platform::CreateDirectory(SongFolder()));
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_FALSE(card::CreateNewSong(SongFolder(), Pc(), Params({1}).tracks, &box));
     EXPECT_EQ(box.Texts(), std::vector<std::string>{"This song is protected !"});
 }
@@ -188,7 +193,7 @@ TEST_F(ExportTest, NewSongWhoseAdlCannotBeWritten) {
             plan.failOpenAt = 2;
         else
             plan.failWriteAt = step;
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         {
             platform::faults::ScopedPlan armed(plan);
             made = card::CreateNewSong(SongFolder(), Pc(), Params({1}).tracks, &box);
@@ -256,7 +261,7 @@ TEST_F(ExportTest, TrackChecks) {
     NewSong();
     const struct {
         const char* what;
-        PcFormat format;
+        WavFormat format;
         const char* message;
     } cases[] = {
         {"rate", {.rate = 48000}, "Sampling Frequency not matched!"},
@@ -268,7 +273,7 @@ TEST_F(ExportTest, TrackChecks) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         PcTrack(2, 10, c.format);
-        platform::ScriptedMessageBox box;
+        ScriptedMessageBox box;
         const card::ExportResult r = card::RunExport(Params({1, 2}), &box, nullptr, nullptr, nullptr);
         EXPECT_EQ(r.outcome, ExportOutcome::Refused);
         EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
@@ -276,7 +281,7 @@ TEST_F(ExportTest, TrackChecks) {
         EXPECT_EQ(ReadText(Adl()), song);
         EXPECT_FALSE(platform::PathExists(Audio(1)));
     }
-    platform::ScriptedMessageBox box;
+    ScriptedMessageBox box;
     EXPECT_FALSE(card::CheckTracks(Params({}), &box));
     EXPECT_FALSE(card::CheckTracks(Params({1}, "NoSuchSong"), &box));
     EXPECT_TRUE(card::CheckTracks(Params({1}), &box));
@@ -311,13 +316,9 @@ TEST_F(ExportTest, FileTooLargeShowsBothNumbersInFull) {
     const char* small = "/dev/shm";
     const uint32_t claimed = 0xFFFF0000u;
     for (int n = 1; n <= 16; ++n) {
-        std::vector<uint8_t> header = {'R', 'I', 'F', 'F'};
-        Le32(header, 36 + claimed);
-        header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-        for (uint32_t v : {16u, 0x00010001u, 44100u, 88200u, 0x00100002u})
-            Le32(header, v);
-        header.insert(header.end(), {'d', 'a', 't', 'a'});
-        Le32(header, claimed);
+        std::vector<uint8_t> header = PcWav(n, 0);
+        PatchLe32(header, 4, 36 + claimed);
+        PatchLe32(header, 40, claimed);
         const std::string path = platform::JoinPath(Pc(), platform::Format("tr%02d.wav", n));
         ASSERT_TRUE(testsupport::WriteBytes(path, header));
         ASSERT_EQ(::truncate(path.c_str(), 44 + claimed), 0);
@@ -356,9 +357,9 @@ TEST_F(ExportTest, NextFreeFileNames) {
 }
 
 TEST_F(ExportTest, TrackFilesNamedInCapitals) {
-    ASSERT_TRUE(WritePcTrack(m_pc / "TR02.wav", 2, 300, {.rate = 22050}));
-    ASSERT_TRUE(WritePcTrack(m_pc / "Tr03.wav", 3, 300)); // stands for no track
-    platform::ScriptedMessageBox quiet;
+    ASSERT_TRUE(WritePcWav(m_pc / "TR02.wav", 2, 300, {.rate = 22050}));
+    ASSERT_TRUE(WritePcWav(m_pc / "Tr03.wav", 3, 300)); // stands for no track
+    ScriptedMessageBox quiet;
     ASSERT_TRUE(card::CreateNewSong(SongFolder(), Pc(), Params({2}).tracks, &quiet));
     EXPECT_EQ(Run(Params({2})).outcome, ExportOutcome::Finished);
     EXPECT_EQ(CardAudio(Audio(1)), Marks(2, 300));
@@ -387,10 +388,8 @@ TEST_F(ExportTest, CancelInTheSecondOfThreeTracks) {
     PcTrack(3, 3000);
     NewSong();
     platform::CancelFlag cancel{0};
-    m_page.lines = &m_lines;
-    m_page.cancel = &cancel;
-    m_page.cancelOn = "PC to ZT   Track2";
-    m_page.blocks = 2;
+    m_page.ActOn(
+        wave::WM_TRANSFER_POS, 2, [&] { cancel = 1; }, [&] { return m_lines.Last() == "PC to ZT   Track2"; });
     const card::ExportResult r = Run(Params({1, 2, 3}), &cancel);
     EXPECT_EQ(r.outcome, ExportOutcome::Cancelled);
     EXPECT_EQ(r.written, std::vector<int>{1});
@@ -398,7 +397,7 @@ TEST_F(ExportTest, CancelInTheSecondOfThreeTracks) {
     EXPECT_FALSE(platform::PathExists(Audio(2)));
     EXPECT_FALSE(platform::PathExists(Audio(3)));
     EXPECT_EQ(m_lines.texts.back(), "PC to ZT   Track2");
-    EXPECT_EQ(m_page.ranges.size(), 2u);
+    EXPECT_EQ(m_page.Count(wave::WM_TRANSFER_RANGE), 2);
     EXPECT_TRUE(m_box.Texts().empty());
     EXPECT_EQ(ReadText(Adl()), WithEvents(Golden("newsong44100.adl"), EntryLine(1, 1, 1, 3000, k44)));
 }
@@ -461,8 +460,8 @@ TEST_F(ExportTest, JobWithoutAPageMovesTheBar) {
     platform::CancelFlag cancel{0};
     job.RunJob(nullptr, &m_lines, &m_bar, &cancel);
     EXPECT_EQ(job.Result().outcome, ExportOutcome::Finished);
-    EXPECT_EQ(m_bar.ranges, (std::vector<int64_t>{6000, 2000}));
-    EXPECT_EQ(m_bar.pos, 2000);
+    EXPECT_EQ(m_bar.ranges, (std::vector<std::pair<int64_t, int64_t>>{{0, 6000}, {0, 2000}}));
+    EXPECT_EQ(m_bar.Pos(), 2000);
 }
 
 // --- Never lose a song -----------------------------------------------------------------------
@@ -499,14 +498,13 @@ TEST_F(ExportTest, AFailedWriteAnywhereLosesNothing) {
         song, EntryLine(1, 1, 2, 1024, k44) + EntryLine(2, 2, 5, 3000, k44) + EntryLine(3, 3, 9, 2500, k44));
 
     for (bool cardFull : {false, true}) {
-        int failures = 0;
-        for (int n = 1;; ++n) {
+        const int64_t struck = SweepFaults(2000, [&](int64_t n) {
             SCOPED_TRACE(testing::Message() << (cardFull ? "card full from write " : "write ") << n);
             // A fresh copy of the song for each run.
             for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
                 platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
-            ASSERT_TRUE(testsupport::WriteText(Adl(), song));
-            platform::ScriptedMessageBox box;
+            EXPECT_TRUE(testsupport::WriteText(Adl(), song));
+            ScriptedMessageBox box;
             card::ExportResult r;
             int64_t writes = 0;
             {
@@ -519,20 +517,21 @@ TEST_F(ExportTest, AFailedWriteAnywhereLosesNothing) {
                 // The export ran out of writes before the planned failure: it is complete.
                 EXPECT_EQ(r.outcome, ExportOutcome::Finished);
                 EXPECT_EQ(ReadText(Adl()), expectedWhole);
-                break;
+                return writes;
             }
-            ++failures;
             EXPECT_EQ(r.outcome, ExportOutcome::Failed);
-            ASSERT_EQ(box.Texts().size(), 1u);
+            const std::vector<std::string> texts = box.Texts();
+            EXPECT_EQ(texts.size(), 1u);
             const std::string failed =
                 r.written.size() < 3 ? Audio(static_cast<int>(r.written.size()) + 1) : std::string("?");
-            EXPECT_TRUE(box.Texts()[0] == "Wave file write error !\nfile : " + failed ||
-                        box.Texts()[0] == "ADL file write error !\nfile : " + Adl())
-                << box.Texts()[0];
-            if (HasFatalFailure() || n > 2000)
-                return;
-        }
-        EXPECT_GT(failures, 30);
+            if (!texts.empty()) {
+                EXPECT_TRUE(texts[0] == "Wave file write error !\nfile : " + failed ||
+                            texts[0] == "ADL file write error !\nfile : " + Adl())
+                    << texts[0];
+            }
+            return writes;
+        });
+        EXPECT_GT(struck, 30);
     }
 }
 
@@ -546,12 +545,12 @@ TEST_F(ExportTest, AFailedReadOrOpenAnywhereLosesNothing) {
     const std::string expectedWhole = WithEvents(
         song, EntryLine(1, 1, 2, 1024, k44) + EntryLine(2, 2, 5, 3000, k44) + EntryLine(3, 3, 9, 2500, k44));
     for (bool opens : {false, true}) {
-        for (int n = 1;; ++n) {
+        SweepFaults(5000, [&](int64_t n) {
             SCOPED_TRACE(testing::Message() << (opens ? "open " : "read ") << n);
             for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
                 platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
-            ASSERT_TRUE(testsupport::WriteText(Adl(), song));
-            platform::ScriptedMessageBox box;
+            EXPECT_TRUE(testsupport::WriteText(Adl(), song));
+            ScriptedMessageBox box;
             card::ExportResult r;
             int64_t calls = 0;
             {
@@ -567,9 +566,8 @@ TEST_F(ExportTest, AFailedReadOrOpenAnywhereLosesNothing) {
                 EXPECT_EQ(ReadText(Adl()), expectedWhole);
             else
                 EXPECT_EQ(box.Texts().size(), 1u);
-            if (calls < n || HasFatalFailure() || n > 5000)
-                break;
-        }
+            return calls;
+        });
     }
 }
 
