@@ -3,6 +3,7 @@
 
 #include "app/MainDlg.h"
 #include "ModalDriver.h"
+#include "NoWindowLeft.h"
 #include "app/AboutDlg.h"
 #include "app/DirectoryTree.h"
 #include "app/QtMessageBox.h"
@@ -145,6 +146,7 @@ void MainDlgTest::init() {
 void MainDlgTest::cleanup() {
     m_main.reset();
     card::SetExtraCardFolders({});
+    VERIFY_NO_WINDOW_LEFT();
 }
 
 std::unique_ptr<CMainDlg> MainDlgTest::Make(bool initialize) {

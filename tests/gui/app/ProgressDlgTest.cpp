@@ -3,6 +3,7 @@
 
 #include "app/ProgressDlg.h"
 #include "ModalDriver.h"
+#include "NoWindowLeft.h"
 #include "app/QtMessageBox.h"
 #include "app/QtMessageTarget.h"
 #include "app/UiThread.h"
@@ -58,6 +59,7 @@ QPushButton* CancelButton(QWidget* dialog) {
 class ProgressDlgTest : public QObject {
     Q_OBJECT
 private slots:
+    void cleanup() { VERIFY_NO_WINDOW_LEFT(); }
     void jobThatReturnsAtOnceClosesTheDialog();
     void linesStartEmptyAndShowWhatTheJobWrites();
     void cancelSetsTheFlagButDoesNotClose();
