@@ -1,5 +1,7 @@
 #include "platform/Drives.h"
 
+#include "platform/MountFilter.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -69,20 +71,23 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
-        std::istringstream fields(line);
+        // Fields are separated by single spaces; a mount made with an empty source has an empty field.
         std::vector<std::string> f;
+        std::istringstream fields(line);
         std::string field;
-        while (fields >> field)
+        while (std::getline(fields, field, ' '))
             f.push_back(field);
-        const auto dash = std::find(f.begin(), f.end(), "-");
-        if (f.size() < 5 || dash == f.end() || std::distance(dash, f.end()) < 3)
+        // Six fixed fields, optional ones, then "-", the type and the source.
+        if (f.size() < 9)
+            continue;
+        const auto dash = std::find(f.begin() + 6, f.end(), "-");
+        if (dash == f.end() || std::distance(dash, f.end()) < 3)
             continue;
         MountEntry m;
         m.path = Unescape(f[4]);
         m.fsType = *(dash + 1);
         m.device = Unescape(*(dash + 2));
-        // Real file systems live on block devices; squashfs images are read-only system parts.
-        if (m.device.rfind("/dev/", 0) != 0 || m.fsType == "squashfs")
+        if (!IsUserFileSystem(m.fsType, m.path))
             continue;
         if (!seen.insert(m.path).second)
             continue;

@@ -3,7 +3,10 @@
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
 
 namespace gui {
 
@@ -17,6 +20,24 @@ bool CPageDlg::Create(QWidget* parent) {
         return false;
     m_created = true;
     return OnInitDialog();
+}
+
+void CPageDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Buttons here are not auto-default, so Enter on a focused one arrives here unhandled.
+        if (auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+            button && isAncestorOf(button) && button->isEnabled())
+            button->click();
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void CBasicPage::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {

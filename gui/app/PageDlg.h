@@ -27,6 +27,8 @@ public:
 
 protected:
     virtual bool OnInitDialog() { return true; }
+    // Enter and Esc end here: passed on, the main window would take them as its OK or Cancel and close.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int m_templateId;

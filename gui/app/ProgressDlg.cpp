@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimerEvent>
+#include <algorithm>
 #include <climits>
 
 namespace gui {
@@ -20,22 +21,32 @@ void CProgressDlg::TextLine::SetText(const std::string& text) {
 }
 
 void CProgressDlg::ProgressBar::SetRange(int64_t low, int64_t high) {
-    // The widget counts in int: large byte ranges are shown in steps of 2^shift.
+    // The widget counts in int: large byte ranges are shown in steps of 2^shift. Unsigned, so that
+    // even the whole int64 range has a span.
+    const uint64_t span = high > low ? uint64_t(high) - uint64_t(low) : 0;
     int shift = 0;
-    const int64_t span = high > low ? high - low : 0;
-    while ((span >> shift) > INT_MAX)
+    while ((span >> shift) > uint64_t(INT_MAX))
         ++shift;
+    const int top = static_cast<int>(span >> shift);
     m_low = low;
     m_shift = shift;
-    const int top = static_cast<int>(span >> shift);
-    RunOnUiThread(m_bar, [this, top] { m_bar->setRange(0, top); });
+    m_top = top;
+    RunOnUiThread(m_bar, [this, top] {
+        // Qt draws 0..0 as a busy indicator; an empty range is an empty bar.
+        if (top == 0) {
+            m_bar->setRange(0, 1);
+            m_bar->setValue(0);
+        } else {
+            m_bar->setRange(0, top);
+        }
+    });
 }
 
 void CProgressDlg::ProgressBar::SetPos(int64_t pos) {
-    const int64_t offset = pos > m_low ? pos - m_low : 0;
-    const int64_t scaled = offset >> m_shift;
-    const int value = static_cast<int>(scaled > INT_MAX ? INT_MAX : scaled);
-    RunOnUiThread(m_bar, [this, value] { m_bar->setValue(std::min(value, m_bar->maximum())); });
+    const int64_t low = m_low;
+    const uint64_t offset = pos > low ? uint64_t(pos) - uint64_t(low) : 0;
+    const int value = static_cast<int>(std::min<uint64_t>(offset >> m_shift, uint64_t(m_top.load())));
+    RunOnUiThread(m_bar, [this, value] { m_bar->setValue(value); });
 }
 
 CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {

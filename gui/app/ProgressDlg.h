@@ -56,6 +56,8 @@ private:
         QProgressBar* m_bar = nullptr;
         std::atomic<int64_t> m_low{0};
         std::atomic<int> m_shift{0};
+        // The widget's top in steps, 0 for an empty range; OnInitDialog starts the bar at 0..1.
+        std::atomic<int> m_top{1};
     };
 
     void OnCancel();

@@ -2,6 +2,7 @@
 // hidden folders, sorting, item paths and selecting a path.
 
 #include "app/DirectoryTree.h"
+#include "NoWindowLeft.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@ class DirectoryTreeTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void cleanup();
     void drivesAndPlaceholders();
     void noDriveMeansNoTree();
     void expandingListsVisibleFoldersSortedAndRereads();
@@ -57,6 +59,12 @@ void DirectoryTreeTest::init() {
     m_tree = std::make_unique<CDirectoryTree>();
     m_tree->SetDriveSource([this] { return std::vector<std::string>{P("d1"), P("d2"), P("missing")}; });
     QVERIFY(m_tree->Initialize());
+}
+
+void DirectoryTreeTest::cleanup() {
+    m_tree.reset();
+    m_dir.reset();
+    VERIFY_NO_WINDOW_LEFT();
 }
 
 void DirectoryTreeTest::drivesAndPlaceholders() {

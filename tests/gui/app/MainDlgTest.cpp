@@ -4,6 +4,7 @@
 #include "app/MainDlg.h"
 #include "Fakes.h"
 #include "ModalDriver.h"
+#include "NoWindowLeft.h"
 #include "app/AboutDlg.h"
 #include "app/DirectoryTree.h"
 #include "app/QtMessageBox.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,6 +111,8 @@ private slots:
     void folderSelectionReachesOnlyTheVisiblePage();
     void enterAndEscCloseTheWindow_data();
     void enterAndEscCloseTheWindow();
+    void enterAndEscInsideAPageKeepItOpen_data();
+    void enterAndEscInsideAPageKeepItOpen();
     void aboutFromTheHelpMenu();
     void treeFailureSaysInitializeError();
 
@@ -146,6 +150,7 @@ void MainDlgTest::init() {
 void MainDlgTest::cleanup() {
     m_main.reset();
     card::SetExtraCardFolders({});
+    VERIFY_NO_WINDOW_LEFT();
 }
 
 std::unique_ptr<CMainDlg> MainDlgTest::Make(bool initialize) {
@@ -280,6 +285,52 @@ void MainDlgTest::enterAndEscCloseTheWindow() {
         QTest::keyClick(target, Qt::Key(key));
     });
     QCOMPARE(m_main->DoModal(), result);
+}
+
+void MainDlgTest::enterAndEscInsideAPageKeepItOpen_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("result"); // 42: still open after the key
+    QTest::addColumn<int>("clicks");
+    const int open = 42, none = Qt::NoModifier, keypad = Qt::KeypadModifier;
+    QTest::newRow("Esc on a page's combo") << "combo" << int(Qt::Key_Escape) << none << open << 0;
+    QTest::newRow("Enter on a page's combo") << "combo" << int(Qt::Key_Return) << none << open << 0;
+    QTest::newRow("keypad Enter on a page's combo") << "combo" << int(Qt::Key_Enter) << keypad << open << 0;
+    QTest::newRow("Esc on a page's button") << "button" << int(Qt::Key_Escape) << none << open << 0;
+    QTest::newRow("Enter on a page's button presses it")
+        << "button" << int(Qt::Key_Return) << none << open << 1;
+    QTest::newRow("Esc on the tab bar")
+        << "tabs" << int(Qt::Key_Escape) << none << int(QDialog::Rejected) << 0;
+    QTest::newRow("Enter on the tab bar")
+        << "tabs" << int(Qt::Key_Return) << none << int(QDialog::Accepted) << 0;
+}
+
+void MainDlgTest::enterAndEscInsideAPageKeepItOpen() {
+    QFETCH(QString, target);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, result);
+    QFETCH(int, clicks);
+    m_main = Make(false);
+    bool focused = false;
+    int clicked = 0;
+    WhenModalIs<CMainDlg>([&](CMainDlg* main) {
+        QWidget* page = main->Page(0);
+        auto* button = res::Control<QPushButton>(page, res::IDC_IMPORT);
+        connect(button, &QPushButton::clicked, [&] { ++clicked; });
+        QWidget* widget = target == "combo"    ? res::Control<QComboBox>(page, res::IDC_DRIVE)
+                          : target == "button" ? static_cast<QWidget*>(button)
+                                               : main->TabControl()->tabBar();
+        widget->setFocus();
+        focused = QApplication::focusWidget() == widget;
+        QTest::keyClick(widget, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        if (main->isVisible())
+            main->done(42);
+    });
+    QCOMPARE(m_main->DoModal(), result);
+    QVERIFY(focused);
+    QCOMPARE(clicked, clicks);
 }
 
 void MainDlgTest::aboutFromTheHelpMenu() {

@@ -4,6 +4,7 @@
 #include "app/ProgressDlg.h"
 #include "Fakes.h"
 #include "ModalDriver.h"
+#include "NoWindowLeft.h"
 #include "app/QtMessageBox.h"
 #include "app/QtMessageTarget.h"
 #include "app/UiThread.h"
@@ -15,9 +16,11 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringList>
 #include <QTest>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <thread>
 
@@ -59,8 +62,10 @@ QPushButton* CancelButton(QWidget* dialog) {
 class ProgressDlgTest : public QObject {
     Q_OBJECT
 private slots:
+    void cleanup() { VERIFY_NO_WINDOW_LEFT(); }
     void jobThatReturnsAtOnceClosesTheDialog();
     void linesStartEmptyAndShowWhatTheJobWrites();
+    void emptyRangesShowAnEmptyBarAndPositionsStayInRange();
     void cancelSetsTheFlagButDoesNotClose();
     void keysAndCloseDoNotEndARunningJob();
     void enableCancelBeforeAndDuringTheRun();
@@ -118,6 +123,37 @@ void ProgressDlgTest::linesStartEmptyAndShowWhatTheJobWrites() {
     QCOMPARE(progressLater, QString("tr01.wav"));
     QVERIFY(maxLater > 0);
     QCOMPARE(valueLater * 2, maxLater);
+}
+
+void ProgressDlgTest::emptyRangesShowAnEmptyBarAndPositionsStayInRange() {
+    struct Step {
+        int64_t low, high, pos;
+        const char* shown; // minimum..maximum@value; 0..0 would be Qt's busy indicator
+    };
+    const Step steps[] = {
+        {0, 10, 10, "0..10@10"}, {0, 0, 0, "0..1@0"},  // empty right after a full bar
+        {0, 0, 5, "0..1@0"},     {10, 4, 7, "0..1@0"}, // high below low
+        {0, 10, 20, "0..10@10"}, {5, 15, 0, "0..10@0"}, {INT64_MIN, INT64_MAX, 0, "0..2147483647@1073741824"},
+    };
+    CProgressDlg dialog;
+    QStringList shown, expected;
+    LambdaJob job([&](auto, auto, platform::IProgressBar* bar, auto) {
+        for (const Step& step : steps) {
+            bar->SetRange(step.low, step.high);
+            bar->SetPos(step.pos);
+            gui::RunOnUiThread(&dialog, [&] {
+                auto* widget = res::Control<QProgressBar>(&dialog, res::IDC_PROGRESS_BAR);
+                shown << QString("%1..%2@%3")
+                             .arg(widget->minimum())
+                             .arg(widget->maximum())
+                             .arg(widget->value());
+            });
+            expected << step.shown;
+        }
+    });
+    dialog.SetJob(&job);
+    dialog.DoModal();
+    QCOMPARE(shown, expected);
 }
 
 void ProgressDlgTest::cancelSetsTheFlagButDoesNotClose() {

@@ -1,6 +1,7 @@
 // Templates and the builder: every control is made at its converted position with its id, kind,
 // text and styles; sorted combos, the menu, the string table and the icon.
 
+#include "NoWindowLeft.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 
@@ -21,6 +22,7 @@ using namespace res;
 class ResourcesTest : public QObject {
     Q_OBJECT
 private slots:
+    void cleanup() { VERIFY_NO_WINDOW_LEFT(); }
     void everyControlIsBuiltWhereTheTemplateSays_data();
     void everyControlIsBuiltWhereTheTemplateSays();
     void trackBoxesFollowTheirOddNumbering();

@@ -1,0 +1,14 @@
+#pragma once
+// Which mounts are file systems a user can open and browse (disks, network shares, FUSE mounts, ZFS
+// datasets), as opposed to the kernel's and the system's own runtime views (proc, sysfs, tmpfs, ...).
+
+#include <string_view>
+
+namespace platform {
+
+// True when a mount of type `fsType` (as /proc/self/mountinfo names it, e.g. "ext4", "nfs4",
+// "fuse.sshfs") at `mountPoint` holds the user's files. The system root always does, whatever it is
+// mounted from (an overlay on a live system or in a container).
+bool IsUserFileSystem(std::string_view fsType, std::string_view mountPoint);
+
+} // namespace platform
