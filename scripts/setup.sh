@@ -9,7 +9,7 @@ packages=(
     libburn-dev libssl-dev
     sox libcdio-utils bchunk
     xvfb xauth
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format clang-tidy
 )
 
 missing=()

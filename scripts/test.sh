@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: a short run of each fuzz target (when clang is there), then the Debug
-# build's suite, then the same suite under AddressSanitizer and UBSan (ctest's summary comes last).
-# Usage: scripts/test.sh [dev|asan]...   (both and the fuzz smoke run when none is named)
+# Builds and runs every test: the static checks (format, include arrows, then clang-tidy once the
+# Debug tree is built), a short run of each fuzz target (when clang is there), the Debug build's suite,
+# then the same suite under AddressSanitizer and UBSan (ctest's summary comes last).
+# Usage: scripts/test.sh [dev|asan]...   (both, the checks and the fuzz smoke run when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,7 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
 if [ "$smoke" -eq 1 ]; then
+    scripts/check.sh format includes
     echo "== fuzz smoke run"
     scripts/fuzz-smoke.sh
 fi
@@ -22,6 +24,9 @@ for preset in "${presets[@]}"; do
     echo "== ${preset}: configure and build"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
+    if [ "$smoke" -eq 1 ] && [ "$preset" = dev ]; then
+        scripts/check.sh tidy
+    fi
     echo "== ${preset}: tests"
     ctest --preset "$preset" -j "$jobs"
 done

@@ -205,8 +205,9 @@ bool CTimeCode::Parse(const char* text) {
         // 29.97 fps frames hold 1001/1000 of the nominal samples: bring the count to the 30 fps frame.
         m_subFrames = static_cast<uint16_t>(NtscToNominal(m_subFrames));
     }
-    const auto hours = static_cast<uint32_t>(m_hours);
-    const auto minutes = static_cast<uint32_t>(m_minutes);
+    // Signed fields wrap like the rest of the 32-bit arithmetic: a negative hour counts from 2^32.
+    const auto hours = static_cast<uint32_t>(static_cast<int32_t>(m_hours));
+    const auto minutes = static_cast<uint32_t>(static_cast<int32_t>(m_minutes));
     const uint32_t hourPart = ((k.perHour * h) / 2) * hours;
     uint32_t frameCount = k.perMinute * minutes + k.perSecond * static_cast<uint32_t>(m_seconds) +
                           static_cast<uint32_t>(m_frames);

@@ -6,7 +6,7 @@
 namespace card {
 
 std::string PcTrackSourcePath(const std::string& pcFolder, int track) {
-    const std::string plain = TrackFilePath(pcFolder, track);
+    std::string plain = TrackFilePath(pcFolder, track);
     if (platform::IsRegularFile(plain))
         return plain;
     // The page ticks a track for TR02.wav as well; on a case-sensitive disk tr02.wav does not find it.

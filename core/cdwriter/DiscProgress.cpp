@@ -18,7 +18,8 @@ intptr_t HandleDiscProgressMessage(DiscProgressView& view, unsigned message, uin
                                    intptr_t lParam) {
     switch (message) {
     case WM_DISC_QUERY_CANCEL:
-        if (bool* answer = reinterpret_cast<bool*>(wParam))
+        // The question carries the address of the answer, as a window message carries a pointer.
+        if (bool* answer = reinterpret_cast<bool*>(wParam)) // NOLINT(performance-no-int-to-ptr)
             *answer = platform::IsCancelled(view.cancelFlag);
         break;
     case WM_DISC_ADD_PROGRESS:

@@ -223,19 +223,19 @@ std::string DirName(const std::string& path) {
 }
 
 std::string Format(const char* format, ...) {
+    // Measured first, then written: the arguments are walked twice, each walk from its own va_start.
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
     std::string text;
     if (n > 0) {
         text.resize(static_cast<size_t>(n) + 1);
+        va_start(args, format);
         std::vsnprintf(text.data(), text.size(), format, args);
+        va_end(args);
         text.resize(static_cast<size_t>(n));
     }
-    va_end(args);
     return text;
 }
 
