@@ -54,6 +54,37 @@ template <typename T> T& FreshRecord(std::vector<T>& list, int32_t count) {
     return list[index];
 }
 
+// Takes one "(SEQ_...)" line into the sequence; unknown keywords are passed over.
+void SetSequenceField(AdlSequence& s, const char* keyword, const char* value) {
+    if (std::strcmp(keyword, "(SEQ_TITLE)") == 0) {
+        CopyField(s.m_title, value);
+    } else if (std::strcmp(keyword, "(SEQ_DESCRIPT)") == 0) {
+        CopyField(s.m_description, value);
+    } else if (std::strcmp(keyword, "(SEQ_SAMPLE_RATE)") == 0) {
+        const SampleRateCode code = SampleRateCodeOfText(value);
+        if (code != SampleRateCode::None) {
+            s.m_sampleRateCode = code;
+        }
+    } else if (std::strcmp(keyword, "(SEQ_SAMP_RATE_FACTOR)") == 0) {
+        s.m_sampleRateFactor = static_cast<uint16_t>(ToInt(value));
+    } else if (std::strcmp(keyword, "(SEQ_FRAME_RATE)") == 0) {
+        const FrameRateCode code = FrameRateCodeOfText(value);
+        if (code != FrameRateCode::None) {
+            s.m_frameRateCode = code;
+        }
+    } else if (std::strcmp(keyword, "(SEQ_ADL_LEVEL)") == 0) {
+        s.m_adlLevel = static_cast<uint16_t>(ToInt(value));
+    } else if (std::strcmp(keyword, "(SEQ_CLEAN)") == 0) {
+        s.m_clean = std::strcmp(value, "TRUE") == 0 ? 1 : 0;
+    } else if (std::strcmp(keyword, "(SEQ_SORT)") == 0) {
+        s.m_sort = static_cast<uint16_t>(ToInt(value));
+    } else if (std::strcmp(keyword, "(SEQ_MULTICHAN)") == 0) {
+        s.m_multichannel = std::strcmp(value, "TRUE") == 0 ? 1 : 0;
+    } else if (std::strcmp(keyword, "(SEQ_DEST_START)") == 0) {
+        s.m_destStart.Parse(value); // a bad value only marks the time code invalid
+    }
+}
+
 // How the fields after "(Entry)" read: a line that ends early is dropped; a time code or flag that
 // cannot be read makes the whole file unusable.
 enum class EntryRead { Taken, Dropped, Broken };
@@ -307,33 +338,7 @@ bool CAdlFile::ReadSequence() {
         if (value == nullptr) {
             continue;
         }
-        if (std::strcmp(keyword, "(SEQ_TITLE)") == 0) {
-            CopyField(s.m_title, value);
-        } else if (std::strcmp(keyword, "(SEQ_DESCRIPT)") == 0) {
-            CopyField(s.m_description, value);
-        } else if (std::strcmp(keyword, "(SEQ_SAMPLE_RATE)") == 0) {
-            const SampleRateCode code = SampleRateCodeOfText(value);
-            if (code != SampleRateCode::None) {
-                s.m_sampleRateCode = code;
-            }
-        } else if (std::strcmp(keyword, "(SEQ_SAMP_RATE_FACTOR)") == 0) {
-            s.m_sampleRateFactor = static_cast<uint16_t>(ToInt(value));
-        } else if (std::strcmp(keyword, "(SEQ_FRAME_RATE)") == 0) {
-            const FrameRateCode code = FrameRateCodeOfText(value);
-            if (code != FrameRateCode::None) {
-                s.m_frameRateCode = code;
-            }
-        } else if (std::strcmp(keyword, "(SEQ_ADL_LEVEL)") == 0) {
-            s.m_adlLevel = static_cast<uint16_t>(ToInt(value));
-        } else if (std::strcmp(keyword, "(SEQ_CLEAN)") == 0) {
-            s.m_clean = std::strcmp(value, "TRUE") == 0 ? 1 : 0;
-        } else if (std::strcmp(keyword, "(SEQ_SORT)") == 0) {
-            s.m_sort = static_cast<uint16_t>(ToInt(value));
-        } else if (std::strcmp(keyword, "(SEQ_MULTICHAN)") == 0) {
-            s.m_multichannel = std::strcmp(value, "TRUE") == 0 ? 1 : 0;
-        } else if (std::strcmp(keyword, "(SEQ_DEST_START)") == 0) {
-            s.m_destStart.Parse(value); // a bad value only marks the time code invalid
-        }
+        SetSequenceField(s, keyword, value);
     }
     return false;
 }

@@ -38,6 +38,56 @@ bool FormatLine(std::string* out, const char* format, ...) {
     return true;
 }
 
+// The sequence's title, description and rates, each line only where the mask asks for it.
+bool AppendSequenceRates(const AdlSequence& sequence, uint16_t mask, std::string* out) {
+    std::string& content = *out;
+    bool ok = true;
+    if (mask & 0x001) {
+        ok = ok && FormatLine(&content, "\t\t(SEQ_TITLE)\t%s\r\n", sequence.m_title);
+    }
+    if (mask & 0x002) {
+        ok = ok && FormatLine(&content, "\t\t(SEQ_DESCRIPT)\t%s\r\n", sequence.m_description);
+    }
+    if (mask & 0x004) {
+        if (const char* rate = SampleRateCodeText(sequence.m_sampleRateCode)) {
+            ok = ok && FormatLine(&content, "\t\t(SEQ_SAMPLE_RATE)\t%s\r\n", rate);
+        }
+    }
+    if (mask & 0x008) {
+        ok = ok && FormatLine(&content, "\t\t(SEQ_SAMP_RATE_FACTOR)\t%d\r\n", sequence.m_sampleRateFactor);
+    }
+    if (mask & 0x010) {
+        if (const char* frames = FrameRateCodeText(sequence.m_frameRateCode)) {
+            ok = ok && FormatLine(&content, "\t\t(SEQ_FRAME_RATE)\t%s\r\n", frames);
+        }
+    }
+    return ok;
+}
+
+// The sequence's level, flags and destination start, each line only where the mask asks for it.
+bool AppendSequenceFlags(const AdlSequence& sequence, uint16_t mask, std::string* out) {
+    std::string& content = *out;
+    bool ok = true;
+    if (mask & 0x020) {
+        ok = ok && FormatLine(&content, "\t\t(SEQ_ADL_LEVEL)\t%d\r\n", sequence.m_adlLevel);
+    }
+    if (mask & 0x040) {
+        ok = ok && FormatLine(&content, "\t\t(SEQ_CLEAN)\t%s\r\n", sequence.m_clean ? "TRUE" : "FALSE");
+    }
+    if (mask & 0x080) {
+        ok = ok && FormatLine(&content, "\t\t(SEQ_SORT)\t%d\r\n", sequence.m_sort);
+    }
+    if (mask & 0x100) {
+        ok = ok &&
+             FormatLine(&content, "\t\t(SEQ_MULTICHAN)\t%s\r\n", sequence.m_multichannel ? "TRUE" : "FALSE");
+    }
+    if (mask & 0x200) {
+        ok =
+            ok && FormatLine(&content, "\t\t(SEQ_DEST_START)\t%s\r\n", sequence.m_destStart.Format().c_str());
+    }
+    return ok;
+}
+
 } // namespace
 
 std::string CAdlFile::UpdatePath(const std::string& path) {
@@ -135,43 +185,8 @@ bool CAdlFile::WriteProject(const AdlProject& project, uint32_t mask) {
 
 bool CAdlFile::WriteSequence(const AdlSequence& sequence, uint16_t mask) {
     std::string content;
-    bool ok = true;
-    if (mask & 0x001) {
-        ok = ok && FormatLine(&content, "\t\t(SEQ_TITLE)\t%s\r\n", sequence.m_title);
-    }
-    if (mask & 0x002) {
-        ok = ok && FormatLine(&content, "\t\t(SEQ_DESCRIPT)\t%s\r\n", sequence.m_description);
-    }
-    if (mask & 0x004) {
-        if (const char* rate = SampleRateCodeText(sequence.m_sampleRateCode)) {
-            ok = ok && FormatLine(&content, "\t\t(SEQ_SAMPLE_RATE)\t%s\r\n", rate);
-        }
-    }
-    if (mask & 0x008) {
-        ok = ok && FormatLine(&content, "\t\t(SEQ_SAMP_RATE_FACTOR)\t%d\r\n", sequence.m_sampleRateFactor);
-    }
-    if (mask & 0x010) {
-        if (const char* frames = FrameRateCodeText(sequence.m_frameRateCode)) {
-            ok = ok && FormatLine(&content, "\t\t(SEQ_FRAME_RATE)\t%s\r\n", frames);
-        }
-    }
-    if (mask & 0x020) {
-        ok = ok && FormatLine(&content, "\t\t(SEQ_ADL_LEVEL)\t%d\r\n", sequence.m_adlLevel);
-    }
-    if (mask & 0x040) {
-        ok = ok && FormatLine(&content, "\t\t(SEQ_CLEAN)\t%s\r\n", sequence.m_clean ? "TRUE" : "FALSE");
-    }
-    if (mask & 0x080) {
-        ok = ok && FormatLine(&content, "\t\t(SEQ_SORT)\t%d\r\n", sequence.m_sort);
-    }
-    if (mask & 0x100) {
-        ok = ok &&
-             FormatLine(&content, "\t\t(SEQ_MULTICHAN)\t%s\r\n", sequence.m_multichannel ? "TRUE" : "FALSE");
-    }
-    if (mask & 0x200) {
-        ok =
-            ok && FormatLine(&content, "\t\t(SEQ_DEST_START)\t%s\r\n", sequence.m_destStart.Format().c_str());
-    }
+    const bool ok =
+        AppendSequenceRates(sequence, mask, &content) && AppendSequenceFlags(sequence, mask, &content);
     return ok && AppendSection("<SEQUENCE>", content);
 }
 

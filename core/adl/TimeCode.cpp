@@ -97,6 +97,65 @@ Fields PositionToFields(uint32_t p, const FrameKindInfo& k, uint32_t h) {
     return f;
 }
 
+// The frame-rate kind the separators of a time code name; false (kind untouched) for any other text.
+bool FrameKindOfText(const char* text, uint8_t* kind) {
+    const bool dropMark = text[8] == ',' || text[8] == ';';
+    switch (text[2]) {
+    case '=':
+        *kind = CTimeCode::FPS_24;
+        return true;
+    case '.':
+        *kind = CTimeCode::FPS_25;
+        return true;
+    case ':':
+        *kind = dropMark ? CTimeCode::FPS_2997_DROP : CTimeCode::FPS_2997;
+        return true;
+    case '|':
+        *kind = dropMark ? CTimeCode::FPS_30_DROP : CTimeCode::FPS_30;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The sample-rate kind the separator before the sub-frames names. A blank gives none and keeps the
+// kind we have; false for a separator of no kind.
+bool RateKindOfText(char sub, uint8_t* kind) {
+    if (std::isspace(static_cast<unsigned char>(sub)))
+        return true;
+    switch (sub) {
+    case 'L':
+        *kind = CTimeCode::RATE_22050;
+        return true;
+    case '|':
+        *kind = CTimeCode::RATE_44100;
+        return true;
+    case '/':
+    case ',': // we write "/" for 48 kHz; "," is read too
+        *kind = CTimeCode::RATE_48000;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The position of the parsed fields, `subFrames` already at the nominal rate; `h` is twice the samples
+// per frame. Everything wraps at 2^32 like the counts it adds up.
+uint32_t SamplesOfFields(const FrameKindInfo& k, uint32_t h, int8_t hours, int8_t minutes, int8_t seconds,
+                         int8_t frames, uint16_t subFrames) {
+    // Signed fields wrap like the rest of the 32-bit arithmetic: a negative hour counts from 2^32.
+    const auto wholeHours = static_cast<uint32_t>(static_cast<int32_t>(hours));
+    const auto wholeMinutes = static_cast<uint32_t>(static_cast<int32_t>(minutes));
+    const uint32_t hourPart = ((k.perHour * h) / 2) * wholeHours;
+    uint32_t frameCount = k.perMinute * wholeMinutes + k.perSecond * static_cast<uint32_t>(seconds) +
+                          static_cast<uint32_t>(frames);
+    if (k.drop)
+        frameCount += 2 * (wholeMinutes / 10);
+    const uint32_t framePart = (h * frameCount + 1) / 2;
+    const uint32_t p = hourPart + framePart + subFrames;
+    return k.ntsc ? NominalToNtsc(p) : p;
+}
+
 } // namespace
 
 CTimeCode::CTimeCode() = default;
@@ -156,70 +215,24 @@ bool CTimeCode::Parse(const char* text) {
         m_invalid = 1;
         return false;
     }
-
-    const bool dropMark = text[8] == ',' || text[8] == ';';
-    switch (text[2]) {
-    case '=':
-        m_frameKind = FPS_24;
-        break;
-    case '.':
-        m_frameKind = FPS_25;
-        break;
-    case ':':
-        m_frameKind = dropMark ? FPS_2997_DROP : FPS_2997;
-        break;
-    case '|':
-        m_frameKind = dropMark ? FPS_30_DROP : FPS_30;
-        break;
-    default:
+    // An unknown separator leaves the frame kind found before it, as a failed reading always did.
+    if (!FrameKindOfText(text, &m_frameKind) || !RateKindOfText(text[11], &m_rateKind)) {
         m_invalid = 1;
         m_samples = 0;
         return false;
     }
-
-    const char sub = text[11];
-    if (std::isspace(static_cast<unsigned char>(sub))) {
-        // The sample rate is not given: keep the one we have.
-    } else if (sub == 'L') {
-        m_rateKind = RATE_22050;
-    } else if (sub == '|') {
-        m_rateKind = RATE_44100;
-    } else if (sub == '/' || sub == ',') {
-        // We write "/" for 48 kHz; "," is read too.
-        m_rateKind = RATE_48000;
-    } else {
-        m_invalid = 1;
-        m_samples = 0;
-        return false;
-    }
-
     m_hours = static_cast<int8_t>(ReadNumber(text));
     m_minutes = static_cast<int8_t>(ReadNumber(text + 3));
     m_seconds = static_cast<int8_t>(ReadNumber(text + 6));
     m_frames = static_cast<int8_t>(ReadNumber(text + 9));
     m_subFrames = static_cast<uint16_t>(ReadNumber(text + 12));
-
     const FrameKindInfo& k = kFrameKinds[m_frameKind];
-    const uint32_t h = TwiceSamplesPerFrame(m_frameKind, m_rateKind);
     if (k.ntsc) {
         // 29.97 fps frames hold 1001/1000 of the nominal samples: bring the count to the 30 fps frame.
         m_subFrames = static_cast<uint16_t>(NtscToNominal(m_subFrames));
     }
-    // Signed fields wrap like the rest of the 32-bit arithmetic: a negative hour counts from 2^32.
-    const auto hours = static_cast<uint32_t>(static_cast<int32_t>(m_hours));
-    const auto minutes = static_cast<uint32_t>(static_cast<int32_t>(m_minutes));
-    const uint32_t hourPart = ((k.perHour * h) / 2) * hours;
-    uint32_t frameCount = k.perMinute * minutes + k.perSecond * static_cast<uint32_t>(m_seconds) +
-                          static_cast<uint32_t>(m_frames);
-    if (k.drop) {
-        frameCount += 2 * (minutes / 10);
-    }
-    const uint32_t framePart = (h * frameCount + 1) / 2;
-    uint32_t p = hourPart + framePart + m_subFrames;
-    if (k.ntsc) {
-        p = NominalToNtsc(p);
-    }
-    m_samples = p;
+    m_samples = SamplesOfFields(k, TwiceSamplesPerFrame(m_frameKind, m_rateKind), m_hours, m_minutes,
+                                m_seconds, m_frames, m_subFrames);
     return true;
 }
 
