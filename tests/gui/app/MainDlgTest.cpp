@@ -280,6 +280,7 @@ void MainDlgTest::enterAndEscCloseTheWindow() {
     QFETCH(int, result);
     m_main = Make(false);
     WhenModalIs<CMainDlg>([key](CMainDlg* main) {
+        QApplication::setActiveWindow(main);
         main->Tree()->setFocus();
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : main;
         QTest::keyClick(target, Qt::Key(key));
@@ -322,6 +323,8 @@ void MainDlgTest::enterAndEscInsideAPageKeepItOpen() {
         QWidget* widget = target == "combo"    ? res::Control<QComboBox>(page, res::IDC_DRIVE)
                           : target == "button" ? static_cast<QWidget*>(button)
                                                : main->TabControl()->tabBar();
+        // A loaded machine may not have made the dialog active yet; focus goes only to an active window.
+        QApplication::setActiveWindow(main);
         widget->setFocus();
         focused = QApplication::focusWidget() == widget;
         QTest::keyClick(widget, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
