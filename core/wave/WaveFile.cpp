@@ -77,7 +77,7 @@ int CWaveFile::Open(const std::string& name, int readOnly) {
         return 0;
     m_readOnly = readOnly ? 1 : 0;
     m_fileName = name;
-    m_dataKnown = false;
+    ForgetLayout();
     return 1;
 }
 
@@ -88,7 +88,7 @@ int CWaveFile::Create(const std::string& name, uint16_t channels, uint16_t bits,
         return 0;
     m_fileName = name;
     m_readOnly = 0;
-    m_dataKnown = false;
+    ForgetLayout();
 
     ChunkInfo riff;
     riff.formType = kWaveId;
@@ -126,19 +126,25 @@ int CWaveFile::Create(const std::string& name, uint16_t channels, uint16_t bits,
 int CWaveFile::Close() {
     if (!IsOpen())
         return 0;
+    ForgetLayout();
     const bool sized = m_readOnly || WriteRiffSize();
     const bool closed = m_file.Close();
     m_fileName.clear();
-    m_dataKnown = false;
     return sized && closed ? 1 : 0;
 }
 
+void CWaveFile::ForgetLayout() {
+    m_dataKnown = false;
+    m_length = -1;
+}
+
 bool CWaveFile::WriteRiffSize() {
-    const int64_t length = m_file.Seek(0, Whence::End);
-    if (length < 8)
+    if (m_length < 0)
+        m_length = m_file.Seek(0, Whence::End);
+    if (m_length < 8)
         return true;
     uint8_t size[4];
-    PutLe32(size, static_cast<uint32_t>(std::min<int64_t>(length - 8, 0xFFFFFFFF)));
+    PutLe32(size, static_cast<uint32_t>(std::min<int64_t>(m_length - 8, 0xFFFFFFFF)));
     return m_file.Seek(4, Whence::Begin) == 4 && m_file.Write(size, 4) == 4;
 }
 
@@ -302,7 +308,15 @@ int CWaveFile::WriteIntoData(Fill fill, const uint8_t* data, platform::File* sou
              CopyBlocks(fill, data, source, sourceAvail, count, writeCode, &code);
     }
     // The audio reaches the file before the sizes that claim it; a failed write leaves them as they were.
-    const bool sized = !out.dirty || (Ascend(m_file, &out) && WriteRiffSize());
+    bool sized = !out.dirty;
+    if (out.dirty && Ascend(m_file, &out)) {
+        // Ascend leaves the file after the chunk and its pad byte, which the file now reaches at least.
+        if (ok && m_length >= 0)
+            m_length = std::max(m_length, m_file.Tell());
+        else
+            m_length = -1;
+        sized = WriteRiffSize();
+    }
     // Buffered writes meet a full disk here at the latest.
     const bool flushed = m_file.Flush();
     if (ok && !(sized && flushed)) {
@@ -310,7 +324,8 @@ int CWaveFile::WriteIntoData(Fill fill, const uint8_t* data, platform::File* sou
         ok = false;
     }
     m_data.size = out.size;
-    m_dataKnown = m_dataKnown && ok;
+    if (!ok)
+        ForgetLayout();
     return ok ? 1 : Fail(code);
 }
 
@@ -364,7 +379,7 @@ int CWaveFile::WriteData(const void* data, uint32_t count, uint32_t destOffset) 
 int CWaveFile::ImportFile(const std::string& source) {
     if (!IsOpen() || m_readOnly)
         return 0;
-    m_dataKnown = false;
+    ForgetLayout();
     ChunkInfo riff;
     riff.formType = kWaveId;
     if (m_file.Seek(0, Whence::Begin) != 0 || !CreateChunk(m_file, &riff, true))

@@ -120,6 +120,8 @@ private:
                       uint32_t count, uint32_t destOffset, uint16_t writeCode, const ChunkInfo& dataChunk);
     // The RIFF size becomes the file's length minus 8.
     bool WriteRiffSize();
+    // Forgets what was found about this file's layout and length.
+    void ForgetLayout();
     void Notify(unsigned message, uintptr_t wParam);
     static void BuildFormat(uint8_t* out, uint16_t channels, uint16_t bits, uint32_t rate);
 
@@ -133,6 +135,8 @@ private:
     int m_readOnly = 0;
     ChunkInfo m_data;
     bool m_dataKnown = false;
+    // The file's length, -1 until asked for: a held file only grows through the transfers made here.
+    int64_t m_length = -1;
 };
 
 } // namespace wave
