@@ -271,6 +271,8 @@ int main(int argc, char** argv) {
             cpu[run].push_back(t[run].cpu);
             wall[run].push_back(t[run].wall);
         }
+        std::printf("round %d, processor s: copy %.3f, 48 entries %.3f, 5000 entries %.3f\n", round + 1,
+                    t[0].cpu, t[1].cpu, t[2].cpu);
         rCopy.push_back(t[1].cpu / t[0].cpu);
         rEntries.push_back(t[2].cpu / t[1].cpu);
         rCopyWall.push_back(t[1].wall / t[0].wall);
