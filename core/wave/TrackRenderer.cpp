@@ -141,10 +141,6 @@ bool IsForeignFormat(const std::string& path) {
     return tag != 1 || channels != 1 || bits != 16;
 }
 
-} // namespace
-
-namespace {
-
 // The last few sources used, held open with their layout known: a song may name thousands of files,
 // while the stretches of a track mostly alternate between a few.
 class CSourceCache {
