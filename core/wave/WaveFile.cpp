@@ -289,9 +289,11 @@ uint16_t CWaveSource::FindData() {
 }
 
 bool CWaveSource::Open(const std::string& name) {
-    m_dataKnown = false;
+    if (!m_file.Open(name, platform::Access::Read, platform::Disposition::OpenExisting))
+        return false;
     m_fileName = name;
-    return m_file.Open(name, platform::Access::Read, platform::Disposition::OpenExisting);
+    m_dataKnown = false;
+    return true;
 }
 
 int CWaveFile::WriteIntoData(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
