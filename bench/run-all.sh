@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark of the project in one go on an optimised build and prints a table of ratios
-# against the baselines measured in the same run (cp of the same bytes, a byte-per-read reader, sox).
+# against the baselines measured in the same run (cp or a read/write copy of the same bytes, a byte-per-read
+# reader, sox, a short song).
 # Usage: bench/run-all.sh [scratch-folder]   (default /tmp; it needs about 2 GB free)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +25,7 @@ run adl "$bin/pelmora_bench_adl" --benchmark_repetitions=3 --benchmark_report_ag
 run export "$bin/pelmora_bench_export" --benchmark_out="$log/export.json" \
     --benchmark_out_format=json
 run render "$bin/pelmora_bench_render" 3 3 "$scratch"
+run render_io "$bin/pelmora_bench_render_io" 3 5 "$scratch"
 run stage "$bin/pelmora_bench_stage" 3 "$scratch"
 run soxpeer "$bin/pelmora_bench_soxpeer" 3 5 "$scratch"
 
@@ -52,6 +54,10 @@ rows.append(("export 16 x 3 min", "cp", e["BM_Export"] / e["BM_Cp"], "<= 1.3"))
 rows.append(("export 16 x 3 min", "cp + fsync", e["BM_Export"] / e["BM_CpThenFsync"], ""))
 rows.append(("render 16 x 3 min, no-op target", "cp", grab("render", r"no-op target:.*=\s*([\d.]+)x"), "<= 1.3"))
 rows.append(("render, cross-thread target", "cp", grab("render", r"cross-thread target:.*=\s*([\d.]+)x"), ""))
+rows.append(("render 16 x 3 min, processor time", "read/write 1 MiB", grab("render_io", r"render / copy:\s*=\s*([\d.]+)x"),
+             "<= 1.25"))
+rows.append(("render, 5000 entries, processor", "48 entries", grab("render_io", r"5000 / 48 entries:\s*=\s*([\d.]+)x"),
+             "<= 1.3"))
 rows.append(("stage + image a 74-min disc", "cp", grab("stage", r"cp\s+:.*ratio ([\d.]+)x"), "<= 1.3"))
 rows.append(("stage + image a 74-min disc", "cp + sync", grab("stage", r"cp \+ sync\s+:.*ratio ([\d.]+)x"), ""))
 rows.append(("render one track", "sox pipeline", grab("soxpeer", r"=\s*([\d.]+)x sox"), ""))

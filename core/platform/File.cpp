@@ -169,20 +169,49 @@ int64_t File::Read(void* data, size_t size) {
             m_pos += n;
             continue;
         }
-        if (m_readBuf.size() < kReadBufSize)
-            m_readBuf.resize(kReadBufSize);
-        const ssize_t n = ReadSome(m_fd, m_readBuf.data(), kReadBufSize, m_pos);
-        if (n < 0) {
-            m_readLen = 0;
-            Fail(errno);
+        if (!FillReadBuffer())
             return -1;
-        }
-        m_readStart = m_pos;
-        m_readLen = static_cast<size_t>(n);
-        if (n == 0)
+        if (m_readLen == 0)
             break;
     }
     return static_cast<int64_t>(done);
+}
+
+int64_t File::ReadView(const uint8_t** data, size_t size) {
+    if (!IsOpen()) {
+        Fail(EBADF);
+        return -1;
+    }
+    int injected = 0;
+    if (faults::NextReadFails(&injected)) {
+        Fail(injected);
+        return -1;
+    }
+    if (!FlushWrites())
+        return -1;
+    size = std::min(size, kReadBufSize);
+    const bool inside = m_readLen > 0 && m_pos >= m_readStart &&
+                        m_pos + static_cast<int64_t>(size) <= m_readStart + static_cast<int64_t>(m_readLen);
+    if (!inside && !FillReadBuffer())
+        return -1;
+    const size_t at = static_cast<size_t>(m_pos - m_readStart);
+    const size_t n = std::min(size, m_readLen - at);
+    *data = m_readBuf.data() + at;
+    m_pos += static_cast<int64_t>(n);
+    return static_cast<int64_t>(n);
+}
+
+bool File::FillReadBuffer() {
+    if (m_readBuf.size() < kReadBufSize)
+        m_readBuf.resize(kReadBufSize);
+    const ssize_t n = ReadSome(m_fd, m_readBuf.data(), kReadBufSize, m_pos);
+    if (n < 0) {
+        m_readLen = 0;
+        return Fail(errno);
+    }
+    m_readStart = m_pos;
+    m_readLen = static_cast<size_t>(n);
+    return true;
 }
 
 int File::ReadByte(uint8_t* byte) {
@@ -217,28 +246,48 @@ int64_t File::Write(const void* data, size_t size) {
         return -1;
     }
     DropReadBuffer();
-    const auto* in = static_cast<const uint8_t*>(data);
     const bool contiguous = m_writeLen > 0 && m_pos == m_writeStart + static_cast<int64_t>(m_writeLen);
-    if (!contiguous || m_writeLen + size > kWriteBufSize) {
-        if (!FlushWrites())
-            return -1;
-    }
-    if (size >= kWriteBufSize) {
-        int err = 0;
-        if (!WriteAll(m_fd, in, size, m_pos, &err)) {
-            Fail(err);
-            return -1;
-        }
-    } else {
-        if (m_writeBuf.size() < kWriteBufSize)
-            m_writeBuf.resize(kWriteBufSize);
-        if (m_writeLen == 0)
-            m_writeStart = m_pos;
-        std::memcpy(m_writeBuf.data() + m_writeLen, in, size);
-        m_writeLen += size;
-    }
+    if ((!contiguous && !FlushWrites()) || !BufferWrite(static_cast<const uint8_t*>(data), size, m_pos))
+        return -1;
     m_pos += static_cast<int64_t>(size);
     return static_cast<int64_t>(size);
+}
+
+bool File::BufferWrite(const uint8_t* data, size_t size, int64_t pos) {
+    constexpr auto kPiece = static_cast<int64_t>(kWriteBufSize);
+    while (size > 0) {
+        if (m_writeLen == 0) {
+            m_writeStart = pos;
+            // Whole aligned pieces need no buffer.
+            if (pos % kPiece == 0 && size >= kWriteBufSize) {
+                const size_t whole = size - size % kWriteBufSize;
+                int err = 0;
+                if (!WriteAll(m_fd, data, whole, pos, &err))
+                    return Fail(err);
+                data += whole;
+                size -= whole;
+                pos += static_cast<int64_t>(whole);
+                continue;
+            }
+        }
+        // The buffer ends at the next multiple of its size, so every piece after the first starts aligned.
+        const int64_t end = (m_writeStart / kPiece + 1) * kPiece;
+        const size_t room = static_cast<size_t>(end - m_writeStart) - m_writeLen;
+        if (room == 0) {
+            if (!FlushWrites())
+                return false;
+            continue;
+        }
+        if (m_writeBuf.size() < kWriteBufSize)
+            m_writeBuf.resize(kWriteBufSize);
+        const size_t n = std::min(room, size);
+        std::memcpy(m_writeBuf.data() + m_writeLen, data, n);
+        m_writeLen += n;
+        data += n;
+        size -= n;
+        pos += static_cast<int64_t>(n);
+    }
+    return true;
 }
 
 int64_t File::Seek(int64_t offset, Whence whence) {

@@ -2,7 +2,9 @@
 // A file handle with the effects the program relies on: open-existing vs create-new, read-only or
 // read-write, no sharing (a second open of a held file fails), 64-bit positions, set end of file.
 // Reads and writes go through small buffers so that byte-at-a-time callers stay cheap, while Tell()
-// always reports the logical position that unbuffered calls would have reached.
+// always reports the logical position that unbuffered calls would have reached. The write buffer hands
+// the OS pieces that end at multiples of its size, so that long sequential writes stay page aligned
+// whatever offset they start at.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +37,9 @@ public:
     int64_t Read(void* data, size_t size);
     // 1 = one byte read, 0 = end of file, -1 = failure.
     int ReadByte(uint8_t* byte);
+    // Read without the copy: *data points at the bytes inside this file's read buffer, valid until the
+    // next call on this file. Bytes read (fewer only at the end of the file; size at most 64 KiB), or -1.
+    int64_t ReadView(const uint8_t** data, size_t size);
     // Bytes written (always size), or -1 on failure. Writes may be held in a buffer until the next
     // non-contiguous write, a read, Flush or Close; a failure found then is reported by that call.
     int64_t Write(const void* data, size_t size);
@@ -56,6 +61,9 @@ public:
 
 private:
     bool FlushWrites();
+    // Adds size bytes at pos to the write buffer (pos continues it, or it is empty).
+    bool BufferWrite(const uint8_t* data, size_t size, int64_t pos);
+    bool FillReadBuffer();
     void DropReadBuffer() { m_readLen = 0; }
     bool Fail(int error);
 

@@ -4,7 +4,9 @@
 #include "wave/WaveFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <memory>
 #include <queue>
 #include <set>
 
@@ -124,34 +126,57 @@ bool IsForeignFormat(const std::string& path) {
     return tag != 1 || channels != 1 || bits != 16;
 }
 
-} // namespace
+// The last few sources used, held open with their layout known: a song may name thousands of files,
+// while the stretches of a track mostly alternate between a few.
+class CSourceCache {
+public:
+    // The source opened, or nullptr when it cannot be.
+    CWaveSource* Get(const std::string& path);
 
-RenderResult RenderTrack(const RenderRequest& request) {
+private:
+    static constexpr size_t kHeld = 4;
+    std::vector<std::unique_ptr<CWaveSource>> m_held; // most recently used first
+};
+
+CWaveSource* CSourceCache::Get(const std::string& path) {
+    const auto hit = std::find_if(m_held.begin(), m_held.end(),
+                                  [&](const auto& held) { return held->GetFileName() == path; });
+    if (hit != m_held.end()) {
+        std::rotate(m_held.begin(), hit, hit + 1);
+        return m_held.front().get();
+    }
+    if (m_held.size() == kHeld)
+        m_held.pop_back();
+    auto source = std::make_unique<CWaveSource>();
+    if (!source->Open(path)) {
+        // The same file held under another name (a card that ignores case, a link) refuses a second
+        // open: let go of the others and try once more.
+        if (source->LastError() != EBUSY || m_held.empty())
+            return nullptr;
+        m_held.clear();
+        if (!source->Open(path))
+            return nullptr;
+    }
+    m_held.insert(m_held.begin(), std::move(source));
+    return m_held.front().get();
+}
+
+RenderResult Failed(RenderStatus status, const std::string& path, uint16_t code) {
     RenderResult result;
-    if (!request.adl || !request.order)
-        return result;
-    const std::vector<TrackEntry> entries = GetTrackEntries(*request.adl, *request.order, request.track);
-    const uint32_t end = GetTrackEnd(entries);
-    if (end == 0)
-        return result;
-    const uint64_t from = request.mode == RenderMode::AB ? request.locateA : 0;
-    const uint64_t to = request.mode == RenderMode::AB ? request.locateB : end;
-    if (to <= from)
-        return result;
-    const uint32_t rate = adl::SampleRateOfCode(request.adl->GetSampleRateCode());
-    if (rate == 0) {
-        result.status = RenderStatus::UnknownRate;
-        return result;
-    }
-    if (to - from > kMaxSamples) {
-        result.status = RenderStatus::WriteFailed;
-        result.path = request.outputPath;
-        result.code = CWaveFile::ERR_WRITE;
-        return result;
-    }
-    const std::vector<TimelineRun> runs = BuildTimeline(entries, from, to);
+    result.status = status;
+    result.path = path;
+    result.code = code;
+    return result;
+}
 
-    // A 24-bit or stereo source would be copied as noise.
+RenderResult OutputFailed(const RenderRequest& request) {
+    return Failed(RenderStatus::WriteFailed, request.outputPath, CWaveFile::ERR_WRITE);
+}
+
+// The first source that is not mono 16-bit PCM (a 24-bit or stereo source would be copied as noise),
+// or "" when there is none.
+std::string FindForeignSource(const RenderRequest& request, const std::vector<TrackEntry>& entries,
+                              const std::vector<TimelineRun>& runs) {
     std::set<std::string> checked;
     for (const auto& run : runs) {
         if (run.entry < 0)
@@ -160,59 +185,53 @@ RenderResult RenderTrack(const RenderRequest& request) {
         if (!IsPlainSourceName(name) || !checked.insert(name).second)
             continue;
         const std::string path = platform::JoinPath(request.songFolder, name);
-        if (IsForeignFormat(path)) {
-            result.status = RenderStatus::FormatMismatch;
-            result.path = path;
-            return result;
-        }
+        if (IsForeignFormat(path))
+            return path;
     }
+    return {};
+}
 
-    CWaveFile out;
-    if (!out.Create(request.outputPath, 1, 16, rate)) {
-        result.status = RenderStatus::WriteFailed;
-        result.path = request.outputPath;
-        result.code = CWaveFile::ERR_WRITE;
-        return result;
+// One stretch taken from its entry's source; false with *result naming the failure.
+bool CopyRun(CWaveFile& out, CSourceCache& sources, const RenderRequest& request, const TrackEntry& e,
+             const TimelineRun& run, uint32_t destOffset, RenderResult* result) {
+    const std::string source = platform::JoinPath(request.songFolder, e.sourceName);
+    const uint64_t sourceOffset = 2 * (static_cast<uint64_t>(e.sourceIn) + (run.start - e.destIn));
+    uint16_t code = 0;
+    if (!IsPlainSourceName(e.sourceName)) {
+        // A card file must never make us read elsewhere on the PC.
+        code = CWaveFile::ERR_SOURCE_OPEN;
+    } else if (sourceOffset > 0xFFFFFFFFull) {
+        code = CWaveFile::ERR_SOURCE_SHORT;
+    } else if (CWaveSource* held = sources.Get(source); !held) {
+        code = CWaveFile::ERR_SOURCE_OPEN;
+    } else if (!out.CopyFrom(*held, static_cast<uint32_t>(2 * run.length),
+                             static_cast<uint32_t>(sourceOffset), destOffset)) {
+        code = out.GetLastError();
+    } else {
+        return true;
     }
-    out.SetNotify(request.notify, 0);
-    out.SetCancelFlag(request.cancel);
-    if (request.progress)
-        request.progress->SetRange(0, static_cast<int64_t>(2 * (to - from)));
+    *result = code == CWaveFile::ERR_WRITE ? OutputFailed(request)
+                                           : Failed(RenderStatus::SourceFailed, source, code);
+    return false;
+}
 
+// Writes the runs in order until one fails or the job is cancelled; the result counts the samples.
+RenderResult WriteRuns(CWaveFile& out, const RenderRequest& request, const std::vector<TrackEntry>& entries,
+                       const std::vector<TimelineRun>& runs) {
+    RenderResult result;
     result.status = RenderStatus::Complete;
+    CSourceCache sources;
     uint64_t written = 0;
     for (const auto& run : runs) {
         if (platform::IsCancelled(request.cancel))
             break;
-        const auto bytes = static_cast<uint32_t>(2 * run.length);
         const auto destOffset = static_cast<uint32_t>(2 * written);
-        int ok = 0;
         if (run.entry < 0) {
-            ok = out.WriteSilence(bytes, destOffset);
-        } else {
-            const TrackEntry& e = entries[run.entry];
-            const std::string source = platform::JoinPath(request.songFolder, e.sourceName);
-            const uint64_t sourceOffset = 2 * (static_cast<uint64_t>(e.sourceIn) + (run.start - e.destIn));
-            if (!IsPlainSourceName(e.sourceName)) {
-                // A card file must never make us read elsewhere on the PC.
-                result.code = CWaveFile::ERR_SOURCE_OPEN;
-            } else if (sourceOffset > 0xFFFFFFFFull) {
-                result.code = CWaveFile::ERR_SOURCE_SHORT;
-            } else {
-                ok = out.CopyFrom(source, bytes, static_cast<uint32_t>(sourceOffset), destOffset);
-                if (!ok)
-                    result.code = out.GetLastError();
-            }
-            if (!ok && result.code != CWaveFile::ERR_WRITE) {
-                result.status = RenderStatus::SourceFailed;
-                result.path = source;
+            if (!out.WriteSilence(static_cast<uint32_t>(2 * run.length), destOffset)) {
+                result = OutputFailed(request);
                 break;
             }
-        }
-        if (!ok) {
-            result.status = RenderStatus::WriteFailed;
-            result.path = request.outputPath;
-            result.code = CWaveFile::ERR_WRITE;
+        } else if (!CopyRun(out, sources, request, entries[run.entry], run, destOffset, &result)) {
             break;
         }
         if (platform::IsCancelled(request.cancel))
@@ -220,15 +239,48 @@ RenderResult RenderTrack(const RenderRequest& request) {
         written += run.length;
     }
     result.samples = written;
+    return result;
+}
+
+} // namespace
+
+RenderResult RenderTrack(const RenderRequest& request) {
+    if (!request.adl || !request.order)
+        return {};
+    const std::vector<TrackEntry> entries = GetTrackEntries(*request.adl, *request.order, request.track);
+    const uint32_t end = GetTrackEnd(entries);
+    const bool ab = request.mode == RenderMode::AB;
+    const uint64_t from = ab ? request.locateA : 0;
+    const uint64_t to = ab ? request.locateB : end;
+    if (end == 0 || to <= from)
+        return {};
+    const uint32_t rate = adl::SampleRateOfCode(request.adl->GetSampleRateCode());
+    if (rate == 0)
+        return Failed(RenderStatus::UnknownRate, {}, 0);
+    if (to - from > kMaxSamples)
+        return OutputFailed(request);
+    const std::vector<TimelineRun> runs = BuildTimeline(entries, from, to);
+    if (std::string foreign = FindForeignSource(request, entries, runs); !foreign.empty())
+        return Failed(RenderStatus::FormatMismatch, foreign, 0);
+
+    CWaveFile out;
+    if (!out.Create(request.outputPath, 1, 16, rate))
+        return OutputFailed(request);
+    out.SetNotify(request.notify, 0);
+    out.SetCancelFlag(request.cancel);
+    if (request.progress)
+        request.progress->SetRange(0, static_cast<int64_t>(2 * (to - from)));
+
+    RenderResult result = WriteRuns(out, request, entries, runs);
+    const uint64_t samples = result.samples;
     const bool closed = out.Close() != 0;
     if (platform::IsCancelled(request.cancel)) {
         platform::DeleteFile(request.outputPath);
         result.status = RenderStatus::Cancelled;
     } else if (!closed && result.status == RenderStatus::Complete) {
-        result.status = RenderStatus::WriteFailed;
-        result.path = request.outputPath;
-        result.code = CWaveFile::ERR_WRITE;
+        result = OutputFailed(request);
     }
+    result.samples = samples;
     return result;
 }
 

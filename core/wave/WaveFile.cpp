@@ -77,6 +77,7 @@ int CWaveFile::Open(const std::string& name, int readOnly) {
         return 0;
     m_readOnly = readOnly ? 1 : 0;
     m_fileName = name;
+    ForgetLayout();
     return 1;
 }
 
@@ -87,6 +88,7 @@ int CWaveFile::Create(const std::string& name, uint16_t channels, uint16_t bits,
         return 0;
     m_fileName = name;
     m_readOnly = 0;
+    ForgetLayout();
 
     ChunkInfo riff;
     riff.formType = kWaveId;
@@ -124,18 +126,26 @@ int CWaveFile::Create(const std::string& name, uint16_t channels, uint16_t bits,
 int CWaveFile::Close() {
     if (!IsOpen())
         return 0;
-    bool ok = true;
-    if (!m_readOnly) {
-        const int64_t length = m_file.Seek(0, Whence::End);
-        if (length >= 8) {
-            uint8_t size[4];
-            PutLe32(size, static_cast<uint32_t>(std::min<int64_t>(length - 8, 0xFFFFFFFF)));
-            ok = m_file.Seek(4, Whence::Begin) == 4 && m_file.Write(size, 4) == 4;
-        }
-    }
-    ok = m_file.Close() && ok;
+    ForgetLayout();
+    const bool sized = m_readOnly || WriteRiffSize();
+    const bool closed = m_file.Close();
     m_fileName.clear();
-    return ok ? 1 : 0;
+    return sized && closed ? 1 : 0;
+}
+
+void CWaveFile::ForgetLayout() {
+    m_dataKnown = false;
+    m_length = -1;
+}
+
+bool CWaveFile::WriteRiffSize() {
+    if (m_length < 0)
+        m_length = m_file.Seek(0, Whence::End);
+    if (m_length < 8)
+        return true;
+    uint8_t size[4];
+    PutLe32(size, static_cast<uint32_t>(std::min<int64_t>(m_length - 8, 0xFFFFFFFF)));
+    return m_file.Seek(4, Whence::Begin) == 4 && m_file.Write(size, 4) == 4;
 }
 
 bool CWaveFile::FindRiff(platform::File& file, ChunkInfo* riff) {
@@ -221,7 +231,6 @@ uint32_t CWaveFile::GetChunkSize(int kind) {
 
 bool CWaveFile::CopyBlocks(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
                            uint32_t count, uint16_t writeCode, uint16_t* code) {
-    uint8_t buffer[kTransferBlock];
     uint32_t remaining = count;
     while (remaining > 0) {
         if (platform::IsCancelled(m_cancel))
@@ -231,14 +240,14 @@ bool CWaveFile::CopyBlocks(Fill fill, const uint8_t* data, platform::File* sourc
         if (fill == Fill::Source) {
             // A source that ends early or fails would otherwise never finish the count.
             n = static_cast<uint32_t>(std::min<uint64_t>(n, sourceAvail));
-            const int64_t got = n > 0 ? source->Read(buffer, n) : 0;
+            // Written straight from the source's read buffer: one copy of each byte on our side.
+            const int64_t got = n > 0 ? source->ReadView(&block, n) : 0;
             if (got <= 0) {
                 *code = ERR_SOURCE_SHORT;
                 return false;
             }
             n = static_cast<uint32_t>(got);
             sourceAvail -= n;
-            block = buffer;
         } else if (fill == Fill::Memory) {
             block = data + (count - remaining);
         }
@@ -254,89 +263,125 @@ bool CWaveFile::CopyBlocks(Fill fill, const uint8_t* data, platform::File* sourc
     return true;
 }
 
+uint16_t CWaveFile::FindData(ChunkInfo* data) {
+    if (!m_dataKnown) {
+        ChunkInfo riff;
+        if (!FindRiff(m_file, &riff))
+            return ERR_NO_RIFF;
+        if (!FindChunk(m_file, riff, kDataId, &m_data))
+            return ERR_NO_DATA;
+        m_dataKnown = true;
+    }
+    *data = m_data;
+    return 0;
+}
+
+uint16_t CWaveSource::FindData() {
+    if (m_dataKnown)
+        return 0;
+    ChunkInfo riff;
+    if (!CWaveFile::FindRiff(m_file, &riff))
+        return CWaveFile::ERR_NO_RIFF;
+    if (!CWaveFile::FindChunk(m_file, riff, kDataId, &m_data))
+        return CWaveFile::ERR_NO_DATA;
+    m_dataKnown = true;
+    return 0;
+}
+
+bool CWaveSource::Open(const std::string& name) {
+    if (!m_file.Open(name, platform::Access::Read, platform::Disposition::OpenExisting))
+        return false;
+    m_fileName = name;
+    m_dataKnown = false;
+    return true;
+}
+
 int CWaveFile::WriteIntoData(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
-                             uint32_t count, uint32_t destOffset, uint16_t writeCode, ChunkInfo* riff,
+                             uint32_t count, uint32_t destOffset, uint16_t writeCode,
                              const ChunkInfo& dataChunk) {
-    uint16_t code = 0;
-    bool ok = true;
+    uint16_t code = writeCode;
     // The data size must still fit the 32-bit size fields once the bytes are written.
-    if (static_cast<uint64_t>(dataChunk.dataOffset) + destOffset + count > 0xFFFFFFFFull) {
-        code = writeCode;
-        ok = false;
+    bool ok = static_cast<uint64_t>(dataChunk.dataOffset) + destOffset + count <= 0xFFFFFFFFull;
+    ChunkInfo out = dataChunk;
+    if (ok) {
+        // The ascend below sets the size to the end of this write.
+        out.dirty = true;
+        ok = m_file.Seek(out.dataOffset + destOffset, Whence::Begin) >= 0 &&
+             CopyBlocks(fill, data, source, sourceAvail, count, writeCode, &code);
     }
-    // Rewriting the header here makes the ascend below set the size to the end of this write.
-    ChunkInfo out;
-    out.id = kDataId;
-    out.size = dataChunk.size;
-    if (ok &&
-        !(m_file.Seek(dataChunk.dataOffset - 8, Whence::Begin) >= 0 && CreateChunk(m_file, &out, false) &&
-          m_file.Seek(out.dataOffset + destOffset, Whence::Begin) >= 0)) {
-        code = writeCode;
-        ok = false;
+    // The audio reaches the file before the sizes that claim it; a failed write leaves them as they were.
+    bool sized = !out.dirty;
+    if (out.dirty && Ascend(m_file, &out)) {
+        // Ascend leaves the file after the chunk and its pad byte, which the file now reaches at least.
+        if (ok && m_length >= 0)
+            m_length = std::max(m_length, m_file.Tell());
+        else
+            m_length = -1;
+        sized = WriteRiffSize();
     }
-    if (ok)
-        ok = CopyBlocks(fill, data, source, sourceAvail, count, writeCode, &code);
-    if (out.dirty && !Ascend(m_file, &out) && ok) {
-        code = writeCode;
-        ok = false;
-    }
-    Ascend(m_file, riff);
     // Buffered writes meet a full disk here at the latest.
-    if (!m_file.Flush() && ok) {
+    const bool flushed = m_file.Flush();
+    if (ok && !(sized && flushed)) {
         code = writeCode;
         ok = false;
     }
+    m_data.size = out.size;
+    if (!ok)
+        ForgetLayout();
     return ok ? 1 : Fail(code);
 }
 
 int CWaveFile::CopyFrom(const std::string& source, uint32_t count, uint32_t sourceOffset,
                         uint32_t destOffset) {
-    platform::File src;
-    if (!src.Open(source, platform::Access::Read, platform::Disposition::OpenExisting))
+    CWaveSource src;
+    if (!src.Open(source))
         return Fail(ERR_SOURCE_OPEN);
-    ChunkInfo riff, srcRiff, data, srcData;
-    if (!FindRiff(m_file, &riff) || !FindRiff(src, &srcRiff))
+    return CopyFrom(src, count, sourceOffset, destOffset);
+}
+
+int CWaveFile::CopyFrom(CWaveSource& source, uint32_t count, uint32_t sourceOffset, uint32_t destOffset) {
+    if (!source.IsOpen())
+        return Fail(ERR_SOURCE_OPEN);
+    ChunkInfo data;
+    const uint16_t found = FindData(&data);
+    const uint16_t srcFound = source.FindData();
+    // Reported in the order the headers are read: both RIFF chunks, then both data chunks.
+    if (found == ERR_NO_RIFF || srcFound == ERR_NO_RIFF)
         return Fail(ERR_NO_RIFF);
-    if (!FindChunk(m_file, riff, kDataId, &data)) {
-        Ascend(m_file, &riff);
-        return Fail(ERR_NO_DATA);
-    }
-    if (!FindChunk(src, srcRiff, kDataId, &srcData))
-        return Fail(ERR_NO_DATA);
+    if (found != 0 || srcFound != 0)
+        return Fail(found != 0 ? found : srcFound);
     // Only the source's audio is copied, never the chunks that may follow it.
+    const ChunkInfo& srcData = source.m_data;
     const uint64_t srcSize = srcData.size == 0xFFFFFFFFu ? UINT64_MAX : srcData.size;
     const uint64_t avail = srcSize > sourceOffset ? srcSize - sourceOffset : 0;
-    if (src.Seek(srcData.dataOffset + sourceOffset, Whence::Begin) < 0)
+    if (source.m_file.Seek(srcData.dataOffset + sourceOffset, Whence::Begin) < 0)
         return Fail(ERR_SOURCE_SHORT);
-    return WriteIntoData(Fill::Source, nullptr, &src, avail, count, destOffset, ERR_WRITE, &riff, data);
+    return WriteIntoData(Fill::Source, nullptr, &source.m_file, avail, count, destOffset, ERR_WRITE, data);
 }
 
 int CWaveFile::WriteSilence(uint32_t count, uint32_t destOffset) {
     if (!IsOpen() || m_readOnly)
         return 0;
-    ChunkInfo riff, data;
-    if (!FindRiff(m_file, &riff))
-        return Fail(ERR_NO_RIFF);
-    if (!FindChunk(m_file, riff, kDataId, &data)) {
-        Ascend(m_file, &riff);
-        return Fail(ERR_NO_DATA);
-    }
-    return WriteIntoData(Fill::Zero, nullptr, nullptr, 0, count, destOffset, ERR_WRITE, &riff, data);
+    ChunkInfo data;
+    if (const uint16_t code = FindData(&data); code != 0)
+        return Fail(code);
+    return WriteIntoData(Fill::Zero, nullptr, nullptr, 0, count, destOffset, ERR_WRITE, data);
 }
 
 int CWaveFile::WriteData(const void* data, uint32_t count, uint32_t destOffset) {
     if (!IsOpen() || m_readOnly)
         return 0;
-    ChunkInfo riff, chunk;
-    if (!FindRiff(m_file, &riff) || !FindChunk(m_file, riff, kDataId, &chunk))
+    ChunkInfo chunk;
+    if (FindData(&chunk) != 0)
         return 0;
     return WriteIntoData(Fill::Memory, static_cast<const uint8_t*>(data), nullptr, 0, count, destOffset, 0,
-                         &riff, chunk);
+                         chunk);
 }
 
 int CWaveFile::ImportFile(const std::string& source) {
     if (!IsOpen() || m_readOnly)
         return 0;
+    ForgetLayout();
     ChunkInfo riff;
     riff.formType = kWaveId;
     if (m_file.Seek(0, Whence::Begin) != 0 || !CreateChunk(m_file, &riff, true))

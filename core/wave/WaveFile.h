@@ -22,6 +22,32 @@ constexpr uint32_t kTransferBlock = 2048;
 // Where the audio starts in every file this class creates.
 constexpr uint32_t kAudioOffset = 32768;
 
+// A WAV file held open as the source of copies (CWaveFile::CopyFrom), so that a render that takes many
+// stretches from one file opens it once and finds its audio once.
+class CWaveSource {
+public:
+    CWaveSource() = default;
+    CWaveSource(const CWaveSource&) = delete;
+    CWaveSource& operator=(const CWaveSource&) = delete;
+
+    // Opens read-only and held; any name (no extension rule). The layout is read at the first copy.
+    bool Open(const std::string& name);
+    bool IsOpen() const { return m_file.IsOpen(); }
+    const std::string& GetFileName() const { return m_fileName; }
+    // errno of a failed Open.
+    int LastError() const { return m_file.LastError(); }
+
+private:
+    friend class CWaveFile;
+    // 0 once the data chunk is known, else ERR_NO_RIFF or ERR_NO_DATA.
+    uint16_t FindData();
+
+    platform::File m_file;
+    std::string m_fileName;
+    ChunkInfo m_data;
+    bool m_dataKnown = false;
+};
+
 class CWaveFile {
 public:
     // Failure codes kept by GetLastError.
@@ -62,6 +88,8 @@ public:
     int ImportFile(const std::string& source);
     // Copies count bytes of source's audio from sourceOffset to this file's audio at destOffset.
     int CopyFrom(const std::string& source, uint32_t count, uint32_t sourceOffset, uint32_t destOffset);
+    // The same from a source already open; ERR_SOURCE_OPEN when it is not.
+    int CopyFrom(CWaveSource& source, uint32_t count, uint32_t sourceOffset, uint32_t destOffset);
     int WriteSilence(uint32_t count, uint32_t destOffset);
     int WriteData(const void* data, uint32_t count, uint32_t destOffset);
 
@@ -74,6 +102,7 @@ public:
     static bool HasWaveExtension(const std::string& name);
 
 private:
+    friend class CWaveSource;
     enum class Fill { Zero, Memory, Source };
     int Fail(uint16_t code);
     // Seeks to 0 and finds the RIFF "WAVE" chunk, then (id != 0) the chunk id inside it.
@@ -82,10 +111,17 @@ private:
     // The block loop shared by the transfer operations; returns false with *code set on failure.
     bool CopyBlocks(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
                     uint32_t count, uint16_t writeCode, uint16_t* code);
-    // Rewrites this file's data header at its place, writes count bytes at destOffset, corrects sizes.
+    // This file's data chunk: 0, or ERR_NO_RIFF / ERR_NO_DATA. Found once while the file stays open
+    // here, as no one else writes a held file.
+    uint16_t FindData(ChunkInfo* data);
+    // Writes count bytes at destOffset into the data chunk, then makes the data size and the RIFF size
+    // claim what the file holds (the header is true after every transfer).
     int WriteIntoData(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
-                      uint32_t count, uint32_t destOffset, uint16_t writeCode, ChunkInfo* riff,
-                      const ChunkInfo& dataChunk);
+                      uint32_t count, uint32_t destOffset, uint16_t writeCode, const ChunkInfo& dataChunk);
+    // The RIFF size becomes the file's length minus 8.
+    bool WriteRiffSize();
+    // Forgets what was found about this file's layout and length.
+    void ForgetLayout();
     void Notify(unsigned message, uintptr_t wParam);
     static void BuildFormat(uint8_t* out, uint16_t channels, uint16_t bits, uint32_t rate);
 
@@ -97,6 +133,10 @@ private:
     uint64_t m_bytesWritten = 0;
     const platform::CancelFlag* m_cancel = nullptr;
     int m_readOnly = 0;
+    ChunkInfo m_data;
+    bool m_dataKnown = false;
+    // The file's length, -1 until asked for: a held file only grows through the transfers made here.
+    int64_t m_length = -1;
 };
 
 } // namespace wave

@@ -1,5 +1,6 @@
 #include "platform/File.h"
 #include "platform/Faults.h"
+#include "platform/FileSystem.h"
 
 #include "TestSupport.h"
 
@@ -102,6 +103,47 @@ TEST(FileIo, WritesReadBackAcrossSeeksAndBuffering) {
     EXPECT_EQ(last, 299 % 256);
     ASSERT_TRUE(f.Close());
     EXPECT_EQ(testsupport::ReadBytes(path).size(), 300u * 2048u);
+}
+
+TEST(FileIo, SequentialWritesFromUnalignedStartsReadBackWhole) {
+    // Starts and piece sizes around the write buffer's 256 KiB boundaries: before, on and after one,
+    // pieces that straddle it, and pieces larger than the buffer.
+    struct Case {
+        int64_t start;
+        size_t piece;
+        int count;
+    } cases[] = {
+        {0, 2048, 300}, {32760, 8, 1},       {32760, 2048, 200}, {262143, 2, 3}, {262144 - 2048, 2352, 150},
+        {1, 262144, 3}, {262144, 600000, 2}, {100, 1, 5000},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.start << " + " << c.count << " x " << c.piece);
+        const auto path = dir / "w.bin";
+        platform::DeleteFile(path);
+        std::vector<uint8_t> expect(static_cast<size_t>(c.start), 0), piece(c.piece);
+        File f;
+        ASSERT_TRUE(f.Open(path, Access::ReadWrite, Disposition::CreateNew));
+        ASSERT_EQ(f.Seek(c.start, Whence::Begin), c.start);
+        for (int i = 0; i < c.count; ++i) {
+            for (size_t k = 0; k < piece.size(); ++k)
+                piece[k] = static_cast<uint8_t>(i * 31 + k);
+            ASSERT_EQ(f.Write(piece.data(), piece.size()), static_cast<int64_t>(piece.size()));
+            expect.insert(expect.end(), piece.begin(), piece.end());
+            ASSERT_EQ(f.Tell(), static_cast<int64_t>(expect.size()));
+            if (i == c.count / 2) {
+                // Reading back in the middle hands the buffer over; writing then goes on where it stood.
+                ASSERT_EQ(f.Size(), static_cast<int64_t>(expect.size()));
+                ASSERT_EQ(f.Seek(c.start, Whence::Begin), c.start);
+                std::vector<uint8_t> got(expect.size() - static_cast<size_t>(c.start));
+                ASSERT_EQ(f.Read(got.data(), got.size()), static_cast<int64_t>(got.size()));
+                ASSERT_TRUE(std::equal(got.begin(), got.end(), expect.begin() + c.start));
+            }
+        }
+        EXPECT_EQ(f.Size(), static_cast<int64_t>(expect.size()));
+        ASSERT_TRUE(f.Close());
+        EXPECT_TRUE(testsupport::ReadBytes(path) == expect);
+    }
 }
 
 TEST(FileIo, SetEndOfFileTruncatesAtThePosition) {

@@ -16,6 +16,8 @@
 #include <optional>
 #include <random>
 
+#include <unistd.h>
+
 using namespace testsupport;
 using adl::EditType;
 using wave::RenderMode;
@@ -362,4 +364,132 @@ TEST(TrackRenderer, FailuresAreNamed) {
     EXPECT_EQ(RenderStatus::WriteFailed, r.result.status);
     EXPECT_EQ(song.Output(), r.result.path);
     EXPECT_TRUE(r.samples.has_value());
+}
+
+namespace {
+
+uint32_t Le32At(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// At the first block of every transfer, what the output file on disk claims: its header must already
+// count exactly the bytes of the transfers before, and the file must hold them.
+struct HeaderWatch : RecordingTarget {
+    explicit HeaderWatch(std::string output) : path(std::move(output)) {
+        onMessage = [this](Message& m) { Check(m.id, m.wParam); };
+    }
+    void Check(unsigned id, uintptr_t w) {
+        if (id == wave::WM_TRANSFER_POS)
+            lastPos = w;
+        if (id != wave::WM_TRANSFER_TOTAL || w - lastPos == lastBefore)
+            return;
+        lastBefore = w - lastPos;
+        const auto bytes = ReadBytes(path);
+        EXPECT_GE(bytes.size(), wave::kAudioOffset + lastBefore);
+        if (bytes.size() >= wave::kAudioOffset) {
+            EXPECT_EQ(lastBefore, Le32At(bytes, 32764)) << "data size";
+            EXPECT_EQ(32760u + lastBefore, Le32At(bytes, 4)) << "RIFF size";
+        }
+        ++checked;
+    }
+    std::string path;
+    uintptr_t lastPos = 0, lastBefore = UINTPTR_MAX;
+    int checked = 0;
+};
+
+// The file CWaveFile writes with these samples in one go.
+std::vector<uint8_t> ReferenceFile(const std::string& path, const std::vector<int16_t>& samples) {
+    platform::DeleteFile(path);
+    wave::CWaveFile w;
+    EXPECT_EQ(1, w.Create(path, 1, 16, 48000));
+    EXPECT_EQ(1, w.WriteData(samples.data(), static_cast<uint32_t>(2 * samples.size()), 0));
+    EXPECT_EQ(1, w.Close());
+    return testsupport::ReadBytes(path);
+}
+
+} // namespace
+
+TEST(TrackRenderer, StretchesAlternatingBetweenSources) {
+    Song song(6);
+    // A second name for source 1: both names held at once would refuse each other.
+    ASSERT_EQ(0, ::link(song.Source(1).c_str(), (song.Folder() + "/link.wav").c_str()));
+    auto Link = [](uint16_t n, uint32_t s, uint32_t i, uint32_t o) {
+        return Ev{n, EditType::Cut, "link.wav", 1, s, i, o};
+    };
+    struct Case {
+        const char* name;
+        std::vector<Ev> events;
+        std::vector<Seg> expect;
+    };
+    std::vector<Case> cases = {
+        {"two names of one file",
+         {Cut(1, 1, 0, 0, 700), Link(2, 2000, 700, 1400), Cut(3, 1, 900, 1400, 2100)},
+         {{1, 0, 700}, {1, 2000, 700}, {1, 900, 700}}},
+        {"overlays return to the source below",
+         {Cut(1, 2, 0, 0, 3000), Cut(2, 3, 500, 100, 1100), Cut(3, 4, 7, 1500, 1501),
+          Cut(4, 3, 2500, 2000, 2999)},
+         {{2, 0, 100},
+          {3, 500, 1000},
+          {2, 1100, 400},
+          {4, 7, 1},
+          {2, 1501, 499},
+          {3, 2500, 999},
+          {2, 2999, 1}}},
+    };
+    // More sources in turn than are held open, with gaps of silence between some of them.
+    Case turns{"six sources in turn, twice", {}, {}};
+    for (uint32_t k = 0; k < 12; ++k) {
+        const uint32_t at = 311 * k + (k % 3 == 2 ? 40 : 0);
+        turns.events.push_back(
+            Cut(static_cast<uint16_t>(k + 1), static_cast<int>(k % 6 + 1), 100 * k, at, 311 * (k + 1)));
+        if (at > 311 * k)
+            turns.expect.push_back({0, 0, 40});
+        turns.expect.push_back({static_cast<int>(k % 6 + 1), 100 * k, 311 * (k + 1) - at});
+    }
+    cases.push_back(turns);
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeaderWatch watch(song.Output());
+        const Rendered r = song.Render(c.events, RenderMode::All, 0, 0, 1, &watch);
+        ASSERT_EQ(RenderStatus::Complete, r.result.status);
+        const auto rendered = testsupport::ReadBytes(song.Output());
+        EXPECT_TRUE(rendered == ReferenceFile(song.Folder() + "/ref.wav", Expand(c.expect)));
+        EXPECT_GE(watch.checked, static_cast<int>(c.expect.size()));
+    }
+}
+
+TEST(TrackRenderer, AnInterruptedRenderLeavesAHeaderThatIsTrue) {
+    // The card fills up at each write in turn: the header claims every stretch reported as written and
+    // nothing the file lacks.
+    Song song;
+    const std::vector<Ev> events = {Cut(1, 1, 0, 0, 1500), Cut(2, 2, 0, 1800, 2900),
+                                    Cut(3, 3, 40, 2900, 4000)};
+    const auto complete = Expand({{1, 0, 1500}, {0, 0, 300}, {2, 0, 1100}, {3, 40, 1100}});
+    int64_t writes = 0;
+    {
+        platform::faults::ScopedPlan counting({});
+        ASSERT_EQ(RenderStatus::Complete, song.Render(events).result.status);
+        writes = platform::faults::WriteCount();
+    }
+    for (int64_t n = 1; n <= writes; ++n) {
+        SCOPED_TRACE(n);
+        Rendered r;
+        {
+            platform::faults::ScopedPlan plan({.failWriteAt = n, .writesStayFailed = true});
+            r = song.Render(events);
+        }
+        EXPECT_EQ(RenderStatus::WriteFailed, r.result.status);
+        if (!r.samples)
+            continue; // the header itself could not be written: no file
+        const auto bytes = testsupport::ReadBytes(song.Output());
+        ASSERT_GE(bytes.size(), wave::kAudioOffset);
+        const uint64_t reported = wave::kAudioOffset + 2 * r.result.samples;
+        const uint64_t data = wave::kAudioOffset + Le32At(bytes, 32764), riff = 8 + Le32At(bytes, 4);
+        EXPECT_LE(reported, data);
+        EXPECT_LE(data, bytes.size());
+        EXPECT_LE(reported, riff);
+        EXPECT_LE(riff, bytes.size());
+        EXPECT_TRUE(std::equal(r.samples->begin(), r.samples->end(), complete.begin()));
+    }
 }
