@@ -13,8 +13,8 @@
 namespace platform {
 namespace {
 
-constexpr size_t kReadBufSize = 64 * 1024;
-constexpr size_t kWriteBufSize = 256 * 1024;
+constexpr size_t kReadBufSize = size_t{64} * 1024;
+constexpr size_t kWriteBufSize = size_t{256} * 1024;
 
 bool WriteAll(int fd, const uint8_t* data, size_t size, int64_t offset, int* error) {
     while (size > 0) {

@@ -184,7 +184,7 @@ std::string FindForeignSource(const RenderRequest& request, const std::vector<Tr
         const std::string& name = entries[run.entry].sourceName;
         if (!IsPlainSourceName(name) || !checked.insert(name).second)
             continue;
-        const std::string path = platform::JoinPath(request.songFolder, name);
+        std::string path = platform::JoinPath(request.songFolder, name);
         if (IsForeignFormat(path))
             return path;
     }
@@ -196,13 +196,13 @@ bool CopyRun(CWaveFile& out, CSourceCache& sources, const RenderRequest& request
              const TimelineRun& run, uint32_t destOffset, RenderResult* result) {
     const std::string source = platform::JoinPath(request.songFolder, e.sourceName);
     const uint64_t sourceOffset = 2 * (static_cast<uint64_t>(e.sourceIn) + (run.start - e.destIn));
+    // A card file must never make us read elsewhere on the PC: such a name is never opened.
+    const bool plain = IsPlainSourceName(e.sourceName);
+    CWaveSource* held = nullptr;
     uint16_t code = 0;
-    if (!IsPlainSourceName(e.sourceName)) {
-        // A card file must never make us read elsewhere on the PC.
-        code = CWaveFile::ERR_SOURCE_OPEN;
-    } else if (sourceOffset > 0xFFFFFFFFull) {
+    if (plain && sourceOffset > 0xFFFFFFFFull) {
         code = CWaveFile::ERR_SOURCE_SHORT;
-    } else if (CWaveSource* held = sources.Get(source); !held) {
+    } else if (!plain || (held = sources.Get(source)) == nullptr) {
         code = CWaveFile::ERR_SOURCE_OPEN;
     } else if (!out.CopyFrom(*held, static_cast<uint32_t>(2 * run.length),
                              static_cast<uint32_t>(sourceOffset), destOffset)) {
