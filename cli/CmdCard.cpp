@@ -37,6 +37,43 @@ std::string TrackListText(const std::array<bool, card::kTrackCount>& tracks) {
     return text.empty() ? "-" : text;
 }
 
+using Tracks = std::array<bool, card::kTrackCount>;
+
+// Ticks the tracks --tracks lists; without the option `tracks` keeps the command's default. With
+// `pcFolder`, each listed track needs its file there. Returns kExitOk, or the exit status after
+// telling the user why the list cannot be used.
+int ApplyTrackOption(const Args& args, Tracks* tracks, const std::string& pcFolder = {}) {
+    if (args.tracks.empty())
+        return kExitOk;
+    std::vector<int> listed;
+    if (!ParseTrackList(args.tracks, &listed)) {
+        Complain("--tracks takes numbers 1 to 16 such as 1,3,5-8");
+        return kExitUsage;
+    }
+    const Tracks present = pcFolder.empty() ? Tracks{} : card::FindPcTrackFiles(pcFolder);
+    tracks->fill(false);
+    for (int t : listed) {
+        if (!pcFolder.empty() && !present[static_cast<size_t>(t - 1)]) {
+            Complain("no " + card::TrackFilePath(pcFolder, t));
+            return kExitFailure;
+        }
+        (*tracks)[static_cast<size_t>(t - 1)] = true;
+    }
+    return kExitOk;
+}
+
+// The tracks of a song that hold audio; every track when its ADL cannot be read (the job itself
+// reports the unreadable file).
+Tracks TracksInUse(const std::string& cardFolder, const std::string& song) {
+    adl::CAdlFile adl;
+    if (!adl.Open(card::AdlPath(cardFolder, song), true)) {
+        Tracks all;
+        all.fill(true);
+        return all;
+    }
+    return card::GetTracksInUse(adl);
+}
+
 bool CheckCard(const std::string& cardFolder) {
     if (platform::IsDirectory(cardFolder))
         return true;
@@ -87,21 +124,9 @@ int RunImport(const Args& args) {
         Complain("no song " + params.song + " on the card " + params.card);
         return kExitFailure;
     }
-    if (!args.tracks.empty()) {
-        std::vector<int> tracks;
-        if (!ParseTrackList(args.tracks, &tracks)) {
-            Complain("--tracks takes numbers 1 to 16 such as 1,3,5-8");
-            return kExitUsage;
-        }
-        for (int t : tracks)
-            params.tracks[static_cast<size_t>(t - 1)] = true;
-    } else {
-        adl::CAdlFile adl;
-        if (adl.Open(card::AdlPath(params.card, params.song), true))
-            params.tracks = card::GetTracksInUse(adl);
-        else
-            params.tracks.fill(true); // the job itself reports the unreadable file
-    }
+    params.tracks = TracksInUse(params.card, params.song);
+    if (const int status = ApplyTrackOption(args, &params.tracks); status != kExitOk)
+        return status;
     if (!platform::IsDirectory(params.pcFolder) && !platform::CreateDirectory(params.pcFolder)) {
         Complain("cannot create the folder " + params.pcFolder);
         return kExitFailure;
@@ -160,23 +185,9 @@ int RunExport(const Args& args) {
         Complain("no folder " + params.pcFolder);
         return kExitFailure;
     }
-    if (!args.tracks.empty()) {
-        std::vector<int> tracks;
-        if (!ParseTrackList(args.tracks, &tracks)) {
-            Complain("--tracks takes numbers 1 to 16 such as 1,3,5-8");
-            return kExitUsage;
-        }
-        const auto present = card::FindPcTrackFiles(params.pcFolder);
-        for (int t : tracks) {
-            if (!present[static_cast<size_t>(t - 1)]) {
-                Complain("no " + card::TrackFilePath(params.pcFolder, t));
-                return kExitFailure;
-            }
-            params.tracks[static_cast<size_t>(t - 1)] = true;
-        }
-    } else {
-        params.tracks = card::FindPcTrackFiles(params.pcFolder);
-    }
+    params.tracks = card::FindPcTrackFiles(params.pcFolder);
+    if (const int status = ApplyTrackOption(args, &params.tracks, params.pcFolder); status != kExitOk)
+        return status;
 
     TerminalMessageBox box(args.Has("--yes"));
     switch (card::PrepareExport(params, &box)) {

@@ -1,17 +1,13 @@
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(LIBCRYPTO REQUIRED IMPORTED_TARGET libcrypto)
-
 add_executable(pelmora-cli
     ${CMAKE_CURRENT_LIST_DIR}/Main.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Args.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Commands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Terminal.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/Backup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CmdBackup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CmdCard.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Cancel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DemoCard.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CmdDisc.cpp
 )
-target_link_libraries(pelmora-cli PRIVATE pelmora_core PkgConfig::LIBCRYPTO)
+target_link_libraries(pelmora-cli PRIVATE pelmora_core)
 install(TARGETS pelmora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

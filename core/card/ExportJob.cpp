@@ -4,6 +4,7 @@
 #include "card/NewSong.h"
 #include "card/SongName.h"
 #include "card/TrackSource.h"
+#include "card/TrackTransfer.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -17,25 +18,6 @@
 
 namespace card {
 namespace {
-
-// Moves the bar once per file from the transfer messages when no page window handles them.
-class CBarTarget : public platform::IMessageTarget {
-public:
-    explicit CBarTarget(platform::IProgressBar* bar) : m_bar(bar) {}
-    intptr_t Send(unsigned message, uintptr_t wParam, intptr_t) override {
-        if (!m_bar)
-            return 0;
-        if (message == wave::WM_TRANSFER_RANGE)
-            m_bar->SetRange(0, static_cast<int64_t>(wParam));
-        else if (message == wave::WM_TRANSFER_POS)
-            m_bar->SetPos(static_cast<int64_t>(wParam));
-        return 0;
-    }
-    void Post(unsigned message, uintptr_t wParam, intptr_t lParam) override { Send(message, wParam, lParam); }
-
-private:
-    platform::IProgressBar* m_bar;
-};
 
 // Passes the transfer messages on and keeps the card writing while the copy goes on, so that the
 // Sync at the end of each file does not wait for all of it.
@@ -57,6 +39,12 @@ private:
     platform::CWriteback m_writeback;
     uintptr_t m_started = 0;
 };
+
+// Removes a file the song must not keep, and makes its removal durable.
+void RemoveFromCard(const std::string& path) {
+    platform::DeleteFile(path);
+    platform::SyncDirectory(platform::DirName(path));
+}
 
 bool SyncFile(const std::string& path) {
     platform::File file;
@@ -117,10 +105,8 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
     }
     if (!file.Close() && status == CopyStatus::Copied)
         status = CopyStatus::WriteFailed;
-    if (status != CopyStatus::Copied) {
-        platform::DeleteFile(dest);
-        platform::SyncDirectory(platform::DirName(dest));
-    }
+    if (status != CopyStatus::Copied)
+        RemoveFromCard(dest);
     return status;
 }
 
@@ -156,10 +142,8 @@ CommitStatus CommitTrack(adl::CAdlFile& adl, const Commit& commit, uint8_t frame
         if (!adl.AddEvent(event))
             status = CommitStatus::AdlFailed;
     }
-    if (status != CommitStatus::Done) {
-        platform::DeleteFile(commit.dest);
-        platform::SyncDirectory(platform::DirName(commit.dest));
-    }
+    if (status != CommitStatus::Done)
+        RemoveFromCard(commit.dest);
     return status;
 }
 
@@ -263,6 +247,141 @@ bool IsUsableSongName(const std::string& song) {
     return !song.empty() && song != "." && song != ".." && song.find('/') == std::string::npos;
 }
 
+// The message that refuses the export before the song is opened, or empty when it may go on.
+std::string InputsProblem(const ExportParams& params) {
+    if (params.card.empty() || !IsUsableSongName(params.song))
+        return "Can't export song !";
+    if (IsSongProtected(params.card, params.song))
+        return "This song is Protected.";
+    const uint64_t freeBytes = GetFreeSpace(params.card);
+    const uint64_t transfer = GetTransferSize(params.pcFolder, params.tracks);
+    if (freeBytes < transfer) {
+        return platform::Format(
+            "File too large!\r\n\r\nZT-5 : %llu(available capacity inside ZT-5)\r\nWAVE : "
+            "%llu(Total file size to transfer)",
+            static_cast<unsigned long long>(freeBytes), static_cast<unsigned long long>(transfer));
+    }
+    return TracksProblem(params);
+}
+
+// The export into an opened song: each ticked track is copied to a new file on the card while the
+// committer enters the track copied before it in the song.
+class CExporter {
+public:
+    CExporter(const ExportParams& params, adl::CAdlFile& adl, uint8_t frameKind, uint8_t rateKind,
+              ExportResult& result)
+        : m_params(params), m_adl(adl), m_committer(adl, frameKind, rateKind), m_result(result),
+          m_songFolder(SongFolderPath(params.card, params.song)) {}
+
+    // What the job was handed; any of them may be null.
+    void SetControls(platform::IMessageBox* box, platform::ITextLine* status,
+                     platform::IMessageTarget* target, const platform::CancelFlag* cancel) {
+        m_box = box;
+        m_status = status;
+        m_target = target;
+        m_cancel = cancel;
+    }
+
+    void Run() {
+        for (int n = 1; n <= kTrackCount; ++n) {
+            if (m_params.tracks[n - 1] && !ExportTrack(n))
+                break;
+        }
+        Collect();
+    }
+
+private:
+    // Copies track n and hands the copy to the committer; false when the export ends with this track.
+    bool ExportTrack(int n) {
+        if (platform::IsCancelled(m_cancel)) {
+            if (Collect())
+                m_result.outcome = ExportOutcome::Cancelled;
+            return false;
+        }
+        if (m_status)
+            m_status->SetText(platform::Format("PC to ZT   Track%d", n));
+        const std::string source = PcTrackSourcePath(m_params.pcFolder, n);
+        const std::string name = NextName();
+        if (name.empty()) {
+            if (Collect())
+                Stop("Can't create wave file more !");
+            return false;
+        }
+        const std::string dest = platform::JoinPath(m_songFolder, name);
+        uint32_t dataSize = 0;
+        const CopyStatus copied = CopyTrack(source, dest, m_cancel, m_target, &dataSize);
+        if (copied != CopyStatus::Copied) {
+            // The track before this one still gets its event, unless that fails and is reported instead.
+            if (Collect())
+                StopCopy(copied, source, dest);
+            return false;
+        }
+        const uint32_t length = dataSize / 2;
+        if (length == 0) {
+            // Nothing to place on the track; a file no event names would only take room.
+            RemoveFromCard(dest);
+            m_result.skipped.push_back(n);
+            return true;
+        }
+        if (!Collect()) {
+            // The song stops before the track that failed: this file would belong to nothing.
+            RemoveFromCard(dest);
+            return false;
+        }
+        m_committer.Start({n, name, dest, length});
+        ++m_added;
+        return true;
+    }
+
+    // The next free file name; empty when none is left, or when an event for it would be past the
+    // kMaxEvents entries the song's reader takes (it would never be seen).
+    std::string NextName() const {
+        if (m_adl.GetEventCount() + m_added >= adl::CAdlFile::kMaxEvents)
+            return {};
+        return NextAudioFileName(m_songFolder);
+    }
+
+    // Collects the commit in flight into the result; false (and the user told) when it failed.
+    bool Collect() {
+        Commit done;
+        CommitStatus failed = CommitStatus::Done;
+        if (!m_committer.Finish(&done, &failed)) {
+            Stop(failed == CommitStatus::SyncFailed
+                     ? WaveWriteErrorText(done.dest)
+                     : platform::Format("ADL file write error !\nfile : %s",
+                                        AdlPath(m_params.card, m_params.song).c_str()));
+            return false;
+        }
+        if (done.track != 0) {
+            m_result.written.push_back(done.track);
+            m_result.files.push_back(done.name);
+        }
+        return true;
+    }
+
+    void StopCopy(CopyStatus copied, const std::string& source, const std::string& dest) {
+        if (copied == CopyStatus::Cancelled)
+            m_result.outcome = ExportOutcome::Cancelled;
+        else
+            Stop(copied == CopyStatus::WriteFailed ? WaveWriteErrorText(dest) : WaveReadErrorText(source));
+    }
+
+    void Stop(const std::string& text) {
+        m_result = platform::StopJob(m_result, ExportOutcome::Failed, m_box, text);
+    }
+
+    const ExportParams& m_params;
+    adl::CAdlFile& m_adl;
+    CCommitter m_committer;
+    ExportResult& m_result;
+    const std::string m_songFolder;
+    platform::IMessageBox* m_box = nullptr;
+    platform::ITextLine* m_status = nullptr;
+    platform::IMessageTarget* m_target = nullptr;
+    const platform::CancelFlag* m_cancel = nullptr;
+    int m_added = 0; // events started by this export
+};
+
 } // namespace
 
 ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* box) {
@@ -329,27 +448,11 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     ExportResult result;
     if (progress)
         progress->SetPos(0);
-    if (params.card.empty() || !IsUsableSongName(params.song))
-        return platform::StopJob(result, ExportOutcome::Refused, box, "Can't export song !");
-
-    const std::string adlPath = AdlPath(params.card, params.song);
-    const std::string songFolder = SongFolderPath(params.card, params.song);
-    if (IsSongProtected(params.card, params.song))
-        return platform::StopJob(result, ExportOutcome::Refused, box, "This song is Protected.");
-    const uint64_t freeBytes = GetFreeSpace(params.card);
-    const uint64_t transfer = GetTransferSize(params.pcFolder, params.tracks);
-    if (freeBytes < transfer) {
-        return platform::StopJob(
-            result, ExportOutcome::Refused, box,
-            platform::Format("File too large!\r\n\r\nZT-5 : %llu(available capacity inside ZT-5)\r\nWAVE : "
-                             "%llu(Total file size to transfer)",
-                             static_cast<unsigned long long>(freeBytes),
-                             static_cast<unsigned long long>(transfer)));
-    }
-    const std::string problem = TracksProblem(params);
+    const std::string problem = InputsProblem(params);
     if (!problem.empty())
         return platform::StopJob(result, ExportOutcome::Refused, box, problem);
 
+    const std::string adlPath = AdlPath(params.card, params.song);
     adl::CAdlFile adl;
     if (!adl.Open(adlPath, false))
         return platform::StopJob(result, ExportOutcome::Failed, box, "Can not open ADL file!");
@@ -363,87 +466,12 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
         return platform::StopJob(result, ExportOutcome::Refused, box, "Sampling Frequency not supported!");
     }
 
-    CBarTarget barTarget(progress);
-    platform::IMessageTarget* target = page ? page : &barTarget;
-    CCommitter committer(adl, frameKind, rateKind);
-    // Collects the commit in flight into the result; false (and the user told) when it failed.
-    auto collect = [&]() {
-        Commit done;
-        CommitStatus failed = CommitStatus::Done;
-        if (!committer.Finish(&done, &failed)) {
-            result = platform::StopJob(
-                result, ExportOutcome::Failed, box,
-                failed == CommitStatus::SyncFailed
-                    ? platform::Format("Wave file write error !\nfile : %s", done.dest.c_str())
-                    : platform::Format("ADL file write error !\nfile : %s", adlPath.c_str()));
-            return false;
-        }
-        if (done.track != 0) {
-            result.written.push_back(done.track);
-            result.files.push_back(done.name);
-        }
-        return true;
-    };
-
-    int added = 0; // events started by this export
-    for (int n = 1; n <= kTrackCount; ++n) {
-        if (!params.tracks[n - 1])
-            continue;
-        if (platform::IsCancelled(cancel)) {
-            if (collect())
-                result.outcome = ExportOutcome::Cancelled;
-            break;
-        }
-        if (status)
-            status->SetText(platform::Format("PC to ZT   Track%d", n));
-        const std::string source = PcTrackSourcePath(params.pcFolder, n);
-        // The reader takes no more than kMaxEvents entries: an event past them would never be seen.
-        const std::string name = adl.GetEventCount() + added < adl::CAdlFile::kMaxEvents
-                                     ? NextAudioFileName(songFolder)
-                                     : std::string();
-        if (name.empty()) {
-            if (collect())
-                result =
-                    platform::StopJob(result, ExportOutcome::Failed, box, "Can't create wave file more !");
-            break;
-        }
-        const std::string dest = platform::JoinPath(songFolder, name);
-        uint32_t dataSize = 0;
-        const CopyStatus copied = CopyTrack(source, dest, cancel, target, &dataSize);
-        if (copied != CopyStatus::Copied) {
-            // The track before this one still gets its event, unless that fails and is reported instead.
-            if (!collect())
-                break;
-            if (copied == CopyStatus::Cancelled)
-                result.outcome = ExportOutcome::Cancelled;
-            else if (copied == CopyStatus::WriteFailed)
-                result =
-                    platform::StopJob(result, ExportOutcome::Failed, box,
-                                      platform::Format("Wave file write error !\nfile : %s", dest.c_str()));
-            else
-                result =
-                    platform::StopJob(result, ExportOutcome::Failed, box,
-                                      platform::Format("Can not read wave file!\nfile : %s", source.c_str()));
-            break;
-        }
-        const uint32_t length = dataSize / 2;
-        if (length == 0) {
-            // Nothing to place on the track; a file no event names would only take room.
-            platform::DeleteFile(dest);
-            platform::SyncDirectory(songFolder);
-            result.skipped.push_back(n);
-            continue;
-        }
-        if (!collect()) {
-            // The song stops before the track that failed: this file would belong to nothing.
-            platform::DeleteFile(dest);
-            platform::SyncDirectory(songFolder);
-            break;
-        }
-        committer.Start({n, name, dest, length});
-        ++added;
+    CTransferBar bar(progress, CTransferBar::Follow::FileCopy);
+    {
+        CExporter exporter(params, adl, frameKind, rateKind, result);
+        exporter.SetControls(box, status, page ? page : &bar, cancel);
+        exporter.Run();
     }
-    collect();
     adl.Close();
     return result;
 }

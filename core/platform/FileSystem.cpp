@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -147,6 +148,30 @@ bool RemoveDirectory(const std::string& path) {
 
 bool DeleteFile(const std::string& path) {
     return !path.empty() && !IsDirectory(path) && ::unlink(path.c_str()) == 0;
+}
+
+bool RemoveTree(const std::string& path) {
+    struct stat st {};
+    if (path.empty())
+        return false;
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    // A link's target is never touched; a read-only entry is made writable so it can go.
+    if (!S_ISLNK(st.st_mode))
+        SetFileAttributes(path, 0);
+    if (!S_ISDIR(st.st_mode))
+        return ::unlink(path.c_str()) == 0;
+    if (DIR* d = ::opendir(path.c_str())) {
+        std::vector<std::string> names;
+        while (const dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+        for (const auto& name : names)
+            RemoveTree(JoinPath(path, name));
+    }
+    return ::rmdir(path.c_str()) == 0;
 }
 
 bool RenameReplace(const std::string& from, const std::string& to) {

@@ -46,6 +46,9 @@ bool DeleteFile(const std::string& path);
 bool RenameReplace(const std::string& from, const std::string& to);
 // fsync of a folder, so that created, renamed or removed entries are on the medium.
 bool SyncDirectory(const std::string& path);
+// Removes a file, or a folder with everything in it, read-only entries included. Links are removed,
+// never followed. True when nothing is left at `path` (also when nothing was there).
+bool RemoveTree(const std::string& path);
 
 // Bytes available to the caller on the file system holding `path`.
 bool GetDiskFreeSpace(const std::string& path, uint64_t* freeBytes);

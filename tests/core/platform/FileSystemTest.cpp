@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace platform;
 using testsupport::TempDir;
@@ -57,6 +58,24 @@ TEST(Folders, CreateFailsWhenPresentAndRemoveOnlyEmpty) {
     EXPECT_TRUE(RemoveDirectory(dir / "chk"));
     EXPECT_FALSE(PathExists(dir / "chk"));
     EXPECT_FALSE(DeleteFile(dir.Path()));
+}
+
+TEST(Folders, RemoveTreeTakesReadOnlyEntriesAndNeverFollowsLinks) {
+    TempDir dir;
+    const auto tree = dir / "song", outside = dir / "outside";
+    ASSERT_TRUE(CreateDirectory(tree) && CreateDirectory(tree + "/2mix") && CreateDirectory(outside));
+    testsupport::WriteText(tree + "/2mix/mix.wav", "x");
+    testsupport::WriteText(outside + "/keep.wav", "x");
+    ASSERT_EQ(::symlink(outside.c_str(), (tree + "/link").c_str()), 0);
+    SetFileAttributes(tree + "/2mix/mix.wav", FILE_ATTRIBUTE_READONLY);
+    SetFileAttributes(tree + "/2mix", FILE_ATTRIBUTE_READONLY);
+    SetFileAttributes(outside + "/keep.wav", FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_TRUE(RemoveTree(tree));
+    EXPECT_FALSE(PathExists(tree));
+    EXPECT_EQ(GetFileAttributes(outside + "/keep.wav"), FILE_ATTRIBUTE_READONLY)
+        << "the link's target is untouched";
+    EXPECT_TRUE(RemoveTree(tree)) << "nothing there is nothing left";
 }
 
 TEST(Folders, RenameReplaceSwapsContent) {

@@ -1,0 +1,548 @@
+#include "card/Backup.h"
+
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <openssl/evp.h>
+#include <sstream>
+
+namespace card {
+namespace {
+
+using platform::Access;
+using platform::Disposition;
+using platform::File;
+using platform::JoinPath;
+
+constexpr size_t kChunk = 1 << 20;
+
+struct Digest {
+    Digest() : ctx(EVP_MD_CTX_new()) { EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr); }
+    ~Digest() { EVP_MD_CTX_free(ctx); }
+    Digest(const Digest&) = delete;
+    Digest& operator=(const Digest&) = delete;
+    void Update(const void* data, size_t size) { EVP_DigestUpdate(ctx, data, size); }
+    std::string Hex() {
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int len = 0;
+        EVP_DigestFinal_ex(ctx, md, &len);
+        static const char* digits = "0123456789abcdef";
+        std::string hex;
+        for (unsigned int i = 0; i < len; ++i) {
+            hex += digits[md[i] >> 4];
+            hex += digits[md[i] & 15];
+        }
+        return hex;
+    }
+    EVP_MD_CTX* ctx;
+};
+
+enum class Step { Done, Failed, Cancelled };
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
+// The controls one job was handed and the result it fills.
+class CJobState {
+public:
+    CJobState(platform::ITextLine* status, platform::IProgressBar* bar, const platform::CancelFlag* cancel)
+        : m_status(status), m_bar(bar), m_cancel(cancel) {}
+
+    void Say(const std::string& text) {
+        if (m_status)
+            m_status->SetText(text);
+    }
+    void StartBar(uint64_t total) {
+        m_pos = 0;
+        if (m_bar) {
+            m_bar->SetRange(0, static_cast<int64_t>(total));
+            m_bar->SetPos(0);
+        }
+    }
+    void Advance(uint64_t units) {
+        m_pos += units;
+        if (m_bar)
+            m_bar->SetPos(static_cast<int64_t>(m_pos));
+    }
+    bool Cancelled() const { return platform::IsCancelled(m_cancel); }
+    void Problem(const std::string& text) { result.problems.push_back(text); }
+
+    // How the job ended; problems are told once, together.
+    BackupResult Finish(platform::IMessageBox* box) const {
+        if (result.problems.empty())
+            return result;
+        return platform::StopJob(result, BackupOutcome::Problems, box, JoinLines(result.problems));
+    }
+    BackupResult Cancel() const {
+        BackupResult cancelled = result;
+        cancelled.outcome = BackupOutcome::Cancelled;
+        return cancelled;
+    }
+
+    BackupResult result;
+
+private:
+    platform::ITextLine* m_status;
+    platform::IProgressBar* m_bar;
+    const platform::CancelFlag* m_cancel;
+    uint64_t m_pos = 0;
+};
+
+enum class StreamEnd { Done, ReadFailed, WriteFailed, Cancelled };
+
+// Reads `in` to its end in blocks into the digest, writing each block to `out` when there is one
+// (the bar then follows the bytes written). The cancel flag is read before each block.
+StreamEnd Stream(File& in, File* out, Digest& digest, CJobState& job, uint64_t* written) {
+    std::vector<uint8_t> buf(kChunk);
+    for (;;) {
+        if (job.Cancelled())
+            return StreamEnd::Cancelled;
+        const int64_t n = in.Read(buf.data(), buf.size());
+        if (n < 0)
+            return StreamEnd::ReadFailed;
+        if (n == 0)
+            return StreamEnd::Done;
+        digest.Update(buf.data(), static_cast<size_t>(n));
+        if (!out)
+            continue;
+        if (out->Write(buf.data(), static_cast<size_t>(n)) != n)
+            return StreamEnd::WriteFailed;
+        *written += static_cast<uint64_t>(n);
+        job.Advance(static_cast<uint64_t>(n));
+    }
+}
+
+// The lower-case hex SHA-256 of a file into *hex, which stays empty when the file cannot be read.
+Step HashFile(const std::string& path, CJobState& job, std::string* hex) {
+    hex->clear();
+    File f;
+    if (!f.Open(path, Access::Read, Disposition::OpenExisting))
+        return Step::Failed;
+    Digest digest;
+    uint64_t none = 0;
+    const StreamEnd end = Stream(f, nullptr, digest, job, &none);
+    if (end == StreamEnd::Cancelled)
+        return Step::Cancelled;
+    if (end != StreamEnd::Done)
+        return Step::Failed;
+    *hex = digest.Hex();
+    return Step::Done;
+}
+
+// Copies one file, hashing what it reads; the copy is flushed to its medium before this returns.
+// Anything but Done leaves no file at `to`.
+Step CopyFile(const std::string& from, const std::string& to, std::string* hash, uint64_t* bytes,
+              CJobState& job) {
+    File in, out;
+    if (!in.Open(from, Access::Read, Disposition::OpenExisting)) {
+        job.Problem("cannot read " + from);
+        return Step::Failed;
+    }
+    if (!out.Open(to, Access::ReadWrite, Disposition::CreateNew)) {
+        job.Problem("cannot create " + to);
+        return Step::Failed;
+    }
+    Digest digest;
+    uint64_t written = 0;
+    StreamEnd end = Stream(in, &out, digest, job, &written);
+    if (end == StreamEnd::Done && (!out.Sync() || !out.Close()))
+        end = StreamEnd::WriteFailed;
+    if (end == StreamEnd::Done) {
+        *hash = digest.Hex();
+        *bytes += written;
+        return Step::Done;
+    }
+    if (end == StreamEnd::ReadFailed)
+        job.Problem("read error in " + from);
+    else if (end == StreamEnd::WriteFailed)
+        job.Problem("write error in " + to);
+    out.Close();
+    platform::DeleteFile(to);
+    return end == StreamEnd::Cancelled ? Step::Cancelled : Step::Failed;
+}
+
+struct Tree {
+    std::vector<std::string> folders; // relative, parents first
+    std::vector<std::string> files;   // relative
+    uint64_t bytes = 0;               // the files' sizes
+};
+
+void Walk(const std::string& root, const std::string& rel, Tree* tree) {
+    const std::string here = rel.empty() ? root : JoinPath(root, rel);
+    auto entries = platform::FindFiles(here, "*");
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    for (const auto& e : entries) {
+        const std::string child = rel.empty() ? e.name : rel + "/" + e.name;
+        if (e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
+            tree->folders.push_back(child);
+            Walk(root, child, tree);
+        } else {
+            tree->files.push_back(child);
+            tree->bytes += e.size;
+        }
+    }
+}
+
+using Manifest = std::map<std::string, std::string>; // relative path -> hash or attributes
+
+Manifest ReadPairs(const std::string& path, bool hashFirst) {
+    Manifest m;
+    File f;
+    if (!f.Open(path, Access::Read, Disposition::OpenExisting))
+        return m;
+    std::string text;
+    std::vector<char> buf(65536);
+    int64_t n;
+    while ((n = f.Read(buf.data(), buf.size())) > 0)
+        text.append(buf.data(), static_cast<size_t>(n));
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto sep = line.find(hashFirst ? "  " : " ");
+        if (sep == std::string::npos)
+            continue;
+        m[line.substr(sep + (hashFirst ? 2 : 1))] = line.substr(0, sep);
+    }
+    return m;
+}
+
+bool WritePairs(const std::string& path, const Manifest& m, bool hashFirst) {
+    std::string text;
+    for (const auto& [rel, value] : m) {
+        text += value;
+        text += hashFirst ? "  " : " ";
+        text += rel;
+        text += '\n';
+    }
+    const std::string tmp = path + ".tmp";
+    platform::DeleteFile(tmp);
+    File f;
+    if (!f.Open(tmp, Access::ReadWrite, Disposition::CreateNew))
+        return false;
+    const bool ok =
+        f.Write(text.data(), text.size()) == static_cast<int64_t>(text.size()) && f.Sync() && f.Close();
+    if (!ok) {
+        f.Close();
+        platform::DeleteFile(tmp);
+        return false;
+    }
+    return platform::RenameReplace(tmp, path);
+}
+
+std::string SongOf(const std::string& rel) {
+    return rel.substr(0, rel.find('/'));
+}
+
+bool NameIsSafe(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\n') == std::string::npos;
+}
+
+uint32_t RecordedAttributes(const Manifest& attributes, const std::string& name) {
+    const auto it = attributes.find(name);
+    return it == attributes.end() ? 0 : static_cast<uint32_t>(std::strtoul(it->second.c_str(), nullptr, 16));
+}
+
+// One folder tree to copy: a backup records what it copies, a restore applies what was recorded.
+struct TreeCopy {
+    std::string from;
+    std::string to;  // must not exist
+    std::string key; // the song's name, which the manifest's paths start with
+    Manifest* hashes = nullptr;
+    Manifest* attributes = nullptr;
+    bool record = false;
+};
+
+struct Tally {
+    int files = 0;
+    uint64_t bytes = 0;
+};
+
+Step CopyFiles(const TreeCopy& copy, const Tree& tree, Tally* tally, CJobState& job) {
+    for (const auto& rel : tree.folders) {
+        if (!platform::CreateDirectory(JoinPath(copy.to, rel))) {
+            job.Problem("cannot create folder " + JoinPath(copy.to, rel));
+            return Step::Failed;
+        }
+    }
+    for (const auto& rel : tree.files) {
+        if (rel.find('\n') != std::string::npos) {
+            job.Problem("skipped a file whose name holds a line break in " + copy.key);
+            continue;
+        }
+        std::string hash;
+        const Step step =
+            CopyFile(JoinPath(copy.from, rel), JoinPath(copy.to, rel), &hash, &tally->bytes, job);
+        if (step != Step::Done)
+            return step;
+        ++tally->files;
+        if (copy.hashes)
+            (*copy.hashes)[copy.key + "/" + rel] = hash;
+    }
+    return Step::Done;
+}
+
+// With `record`, the source's attributes are added to `attributes`; without, those recorded there
+// are applied. Read-only goes on last, once every file is written.
+void CarryAttributes(const TreeCopy& copy, const Tree& tree) {
+    std::vector<std::string> all = tree.files;
+    all.insert(all.end(), tree.folders.rbegin(), tree.folders.rend());
+    all.push_back("");
+    for (const auto& rel : all) {
+        const std::string name = rel.empty() ? copy.key : copy.key + "/" + rel;
+        uint32_t attr = 0;
+        if (copy.record) {
+            attr = platform::GetFileAttributes(rel.empty() ? copy.from : JoinPath(copy.from, rel));
+            (*copy.attributes)[name] = platform::Format("%02x", attr);
+        } else if (copy.attributes->count(name) != 0) {
+            attr = RecordedAttributes(*copy.attributes, name);
+        } else {
+            continue;
+        }
+        const uint32_t kept = attr & (platform::FILE_ATTRIBUTE_READONLY | platform::FILE_ATTRIBUTE_HIDDEN |
+                                      platform::FILE_ATTRIBUTE_SYSTEM | platform::FILE_ATTRIBUTE_ARCHIVE);
+        if (kept != 0)
+            platform::SetFileAttributes(rel.empty() ? copy.to : JoinPath(copy.to, rel), kept);
+    }
+}
+
+// Copies the tree with its attributes; the bar follows the bytes copied. Anything but Done leaves
+// nothing at copy.to.
+Step CopyTree(const TreeCopy& copy, Tally* tally, CJobState& job) {
+    Tree tree;
+    Walk(copy.from, "", &tree);
+    job.StartBar(tree.bytes);
+    if (!platform::CreateDirectory(copy.to)) {
+        job.Problem("cannot create folder " + copy.to);
+        return Step::Failed;
+    }
+    const Step step = CopyFiles(copy, tree, tally, job);
+    if (step != Step::Done) {
+        platform::RemoveTree(copy.to);
+        return step;
+    }
+    platform::SyncDirectory(copy.to);
+    CarryAttributes(copy, tree);
+    return Step::Done;
+}
+
+void Count(const Tally& tally, CJobState& job) {
+    job.result.files += tally.files;
+    job.result.bytes += tally.bytes;
+}
+
+Step BackupSong(const BackupParams& params, const std::string& song, Manifest* hashes, Manifest* attributes,
+                CJobState& job) {
+    const std::string from = JoinPath(params.card, song), to = JoinPath(params.dest, song);
+    if (!NameIsSafe(song) || !platform::IsDirectory(from)) {
+        job.Problem("no song folder " + song + " on the card");
+        return Step::Failed;
+    }
+    if (platform::PathExists(to)) {
+        job.Problem("the backup already holds " + song + "; use another backup folder");
+        return Step::Failed;
+    }
+    job.Say("Backup   " + song);
+    Manifest songHashes, songAttributes;
+    Tally tally;
+    const Step step = CopyTree({from, to, song, &songHashes, &songAttributes, true}, &tally, job);
+    if (step != Step::Done)
+        return step;
+    Count(tally, job);
+    hashes->insert(songHashes.begin(), songHashes.end());
+    attributes->insert(songAttributes.begin(), songAttributes.end());
+    // The manifest is rewritten after every song, so an interrupted backup still describes what it holds.
+    if (!WritePairs(JoinPath(params.dest, kManifestName), *hashes, true) ||
+        !WritePairs(JoinPath(params.dest, kAttributesName), *attributes, false))
+        job.Problem("cannot write the manifest in " + params.dest);
+    return Step::Done;
+}
+
+// Re-hashes every file of the manifest; the bar counts the files.
+Step VerifyFiles(const std::string& dest, const Manifest& hashes, CJobState& job) {
+    if (hashes.empty()) {
+        job.Problem("no manifest in " + dest);
+        return Step::Failed;
+    }
+    job.StartBar(hashes.size());
+    std::string song;
+    for (const auto& [rel, hash] : hashes) {
+        if (SongOf(rel) != song || song.empty()) {
+            song = SongOf(rel);
+            job.Say("Verify   " + song);
+        }
+        std::string now;
+        if (HashFile(JoinPath(dest, rel), job, &now) == Step::Cancelled)
+            return Step::Cancelled;
+        if (now.empty())
+            job.Problem("missing or unreadable: " + rel);
+        else if (now != hash)
+            job.Problem("changed: " + rel);
+        else
+            ++job.result.files;
+        job.Advance(1);
+    }
+    return Step::Done;
+}
+
+// A song the backup records: a folder that merely sits in the backup folder (a copy cut short, or
+// put there by hand) is never put on a card.
+bool IsRecorded(const std::string& song, const Manifest& hashes, const Manifest& attributes) {
+    return attributes.count(song) != 0 || std::any_of(hashes.begin(), hashes.end(), [&](const auto& entry) {
+               return SongOf(entry.first) == song;
+           });
+}
+
+// Checks the restored copy of a song against the manifest.
+Step CheckCopy(const std::string& staging, const std::string& song, const Manifest& hashes, CJobState& job) {
+    bool intact = true;
+    for (const auto& [rel, hash] : hashes) {
+        if (SongOf(rel) != song)
+            continue;
+        std::string now;
+        if (HashFile(JoinPath(staging, rel.substr(song.size() + 1)), job, &now) == Step::Cancelled)
+            return Step::Cancelled;
+        if (now != hash) {
+            job.Problem("restored copy differs from the backup: " + rel);
+            intact = false;
+        }
+    }
+    return intact ? Step::Done : Step::Failed;
+}
+
+// Puts the checked copy in the song's place; an existing song waits aside until the copy is there.
+bool SwapIn(const std::string& card, const std::string& song, const std::string& staging, bool exists,
+            const Manifest& attributes, CJobState& job) {
+    const std::string target = JoinPath(card, song);
+    const std::string old = JoinPath(card, "." + song + ".pelmora-old");
+    platform::RemoveTree(old);
+    if (exists && !platform::RenameReplace(target, old)) {
+        job.Problem("cannot move the existing song " + song + " aside");
+        platform::RemoveTree(staging);
+        return false;
+    }
+    if (!platform::RenameReplace(staging, target)) {
+        job.Problem("cannot put " + song + " in place");
+        if (exists)
+            platform::RenameReplace(old, target);
+        platform::RemoveTree(staging);
+        return false;
+    }
+    // The song folder's own attributes as recorded (the staging folder carried "hidden").
+    platform::SetFileAttributes(target,
+                                RecordedAttributes(attributes, song) & ~platform::FILE_ATTRIBUTE_DIRECTORY);
+    platform::RemoveTree(old);
+    platform::SyncDirectory(card);
+    return true;
+}
+
+Step RestoreSong(const RestoreParams& params, const std::string& song, const Manifest& hashes,
+                 Manifest& attributes, CJobState& job) {
+    const std::string from = JoinPath(params.dest, song);
+    if (!NameIsSafe(song) || !platform::IsDirectory(from) || !IsRecorded(song, hashes, attributes)) {
+        job.Problem("the backup holds no song " + song);
+        return Step::Failed;
+    }
+    const bool exists = platform::PathExists(JoinPath(params.card, song));
+    if (exists && !params.overwrite) {
+        job.Problem("song " + song + " exists on the card; not replaced (use --yes to replace it)");
+        return Step::Failed;
+    }
+    job.Say("Restore   " + song);
+    // The copy is written beside the song under a hidden name and checked before it replaces anything.
+    const std::string staging = JoinPath(params.card, "." + song + ".pelmora-restore");
+    platform::RemoveTree(staging);
+    Tally tally;
+    Step step = CopyTree({from, staging, song, nullptr, &attributes, false}, &tally, job);
+    if (step != Step::Done)
+        return step;
+    platform::SetFileAttributes(staging,
+                                platform::GetFileAttributes(staging) | platform::FILE_ATTRIBUTE_HIDDEN);
+    step = CheckCopy(staging, song, hashes, job);
+    if (step != Step::Done) {
+        platform::RemoveTree(staging);
+        return step;
+    }
+    if (!SwapIn(params.card, song, staging, exists, attributes, job))
+        return Step::Failed;
+    Count(tally, job);
+    return Step::Done;
+}
+
+} // namespace
+
+BackupResult RunBackup(const BackupParams& params, platform::IMessageBox* box, platform::ITextLine* status,
+                       platform::IProgressBar* progress, const platform::CancelFlag* cancel,
+                       platform::IMessageTarget*) {
+    CJobState job(status, progress, cancel);
+    const bool made = !platform::IsDirectory(params.dest);
+    if (made && !platform::CreateDirectory(params.dest)) {
+        job.Problem("cannot create the backup folder " + params.dest);
+        return job.Finish(box);
+    }
+    Manifest hashes = ReadPairs(JoinPath(params.dest, kManifestName), true);
+    Manifest attributes = ReadPairs(JoinPath(params.dest, kAttributesName), false);
+    for (const auto& song : params.songs) {
+        if (BackupSong(params, song, &hashes, &attributes, job) == Step::Cancelled) {
+            if (made)
+                platform::RemoveDirectory(params.dest); // only while it is still empty
+            return job.Cancel();
+        }
+    }
+    return job.Finish(box);
+}
+
+BackupResult RunVerify(const VerifyParams& params, platform::IMessageBox* box, platform::ITextLine* status,
+                       platform::IProgressBar* progress, const platform::CancelFlag* cancel,
+                       platform::IMessageTarget*) {
+    CJobState job(status, progress, cancel);
+    if (VerifyFiles(params.dest, ReadPairs(JoinPath(params.dest, kManifestName), true), job) ==
+        Step::Cancelled)
+        return job.Cancel();
+    return job.Finish(box);
+}
+
+BackupResult RunRestore(const RestoreParams& params, platform::IMessageBox* box, platform::ITextLine* status,
+                        platform::IProgressBar* progress, const platform::CancelFlag* cancel,
+                        platform::IMessageTarget*) {
+    const Manifest hashes = ReadPairs(JoinPath(params.dest, kManifestName), true);
+    CJobState job(status, progress, cancel);
+    // A backup that does not match its manifest puts nothing on a card.
+    CJobState check(status, progress, cancel);
+    if (VerifyFiles(params.dest, hashes, check) == Step::Cancelled)
+        return job.Cancel();
+    if (!check.result.problems.empty()) {
+        job.result.problems = check.result.problems;
+        return platform::StopJob(job.result, BackupOutcome::Refused, box,
+                                 "the backup does not match its manifest; nothing restored");
+    }
+    Manifest attributes = ReadPairs(JoinPath(params.dest, kAttributesName), false);
+    for (const auto& song : params.songs) {
+        if (RestoreSong(params, song, hashes, attributes, job) == Step::Cancelled)
+            return job.Cancel();
+    }
+    return job.Finish(box);
+}
+
+std::vector<std::string> SongsInBackup(const std::string& dest) {
+    std::vector<std::string> songs;
+    for (const auto& [rel, value] : ReadPairs(JoinPath(dest, kAttributesName), false)) {
+        const std::string song = SongOf(rel);
+        if (songs.empty() || songs.back() != song)
+            songs.push_back(song);
+    }
+    // "Song04-01" sorts between "Song04" and "Song04/...": the same song may come back later.
+    std::sort(songs.begin(), songs.end());
+    songs.erase(std::unique(songs.begin(), songs.end()), songs.end());
+    return songs;
+}
+
+} // namespace card
