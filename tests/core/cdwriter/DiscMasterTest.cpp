@@ -1,8 +1,8 @@
 #include "cdwriter/DiscMaster.h"
 #include "Fakes.h"
+#include "TestDiscBackend.h"
 #include "Wav.h"
 #include "cdwriter/DiscProgress.h"
-#include "cdwriter/TestDiscBackend.h"
 
 #include <TestSupport.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "Fakes.h"
+#include "TestDiscBackend.h"
 #include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/EraseJob.h"
-#include "cdwriter/TestDiscBackend.h"
 #include "platform/Text.h"
 
 #include <TestSupport.h>

@@ -1,4 +1,4 @@
-#include "cdwriter/TestDiscBackend.h"
+#include "TestDiscBackend.h"
 
 #include "cdwriter/ProgressSinks.h"
 #include "platform/Text.h"
