@@ -12,8 +12,7 @@ namespace cdwriter {
 
 class CImageDiscBackend : public IDiscBackend {
 public:
-    static constexpr uint32_t kDiscBlocks = 80 * 60 * kBlocksPerSecond;
-    static constexpr int kMaxTracks = 99;
+    static constexpr uint32_t kDiscBlocks = kBlocksPerSecond * 60 * 80;
 
     // The image is written as folder/baseName.bin and folder/baseName.cue.
     CImageDiscBackend(std::string folder, std::string baseName);
