@@ -198,6 +198,12 @@ TEST_F(DiscMasterTest, StagingFileErrors) {
     EXPECT_EQ(master.GetErrorText(), "File open error.");
     EXPECT_FALSE(master.AddWaveTrack(Wav("short.wav", {'R', 'I', 'F', 'F', 0, 0})));
     EXPECT_EQ(master.GetErrorText(), "File read error.");
+    EXPECT_FALSE(master.AddWaveTrack(Wav("empty.wav", {})));
+    EXPECT_EQ(master.GetErrorText(), "File read error.");
+    auto junkFirst = MakeWav(Pcm(100)); // the RIFF header must open the file
+    junkFirst.insert(junkFirst.begin(), {'J', 'U', 'N', 'K', 2, 0, 0, 0, 0, 0});
+    EXPECT_FALSE(master.AddWaveTrack(Wav("junk.wav", junkFirst)));
+    EXPECT_EQ(master.GetErrorText(), "Not find chunk.");
 
     // A data chunk longer than the file: the track stays open, the read error is reported.
     auto bytes = MakeWav(Pcm(3000));
