@@ -27,11 +27,13 @@ std::string Msf(uint32_t sectors) {
 // The staged audio: a .bin under a temporary name, and the .cue written beside it when recording.
 class ImageStore : public IStagingStore {
 public:
-    ImageStore(std::string binPath, std::string cuePath)
-        : m_binPath(std::move(binPath)), m_cuePath(std::move(cuePath)) {}
+    ImageStore(std::string binPath, std::string cuePath, bool usableName)
+        : m_binPath(std::move(binPath)), m_cuePath(std::move(cuePath)), m_usableName(usableName) {}
     ~ImageStore() override { Clear(); }
 
     HRESULT BeginTrack(uint32_t gapBlocks, long) override {
+        if (!m_usableName)
+            return IMAPI_E_FILEACCESS; // no cue sheet could name the image: nothing is written
         if (!m_bin.IsOpen()) {
             m_binTemp = m_binPath + ".part";
             if (!m_bin.Open(m_binTemp, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
@@ -120,6 +122,7 @@ private:
     }
 
     std::string m_binPath, m_cuePath;
+    bool m_usableName;
     platform::File m_bin;
     std::string m_binTemp, m_cueTemp;
     uint32_t m_written = 0; // sectors in the .bin so far
@@ -183,8 +186,8 @@ private:
 
 class ImageMaster : public IDiscMaster {
 public:
-    ImageMaster(std::string binPath, std::string cuePath)
-        : m_store(std::make_shared<ImageStore>(std::move(binPath), std::move(cuePath))),
+    ImageMaster(std::string binPath, std::string cuePath, bool usableName)
+        : m_store(std::make_shared<ImageStore>(std::move(binPath), std::move(cuePath), usableName)),
           m_rules(std::make_shared<CStagingRules>(m_store)), m_recorder(std::make_shared<ImageRecorder>()) {}
     ~ImageMaster() override { m_rules->Close(); }
 
@@ -243,6 +246,18 @@ private:
 CImageDiscBackend::CImageDiscBackend(std::string folder, std::string baseName)
     : m_folder(std::move(folder)), m_baseName(std::move(baseName)) {}
 
+bool CImageDiscBackend::IsUsableBaseName(const std::string& baseName) {
+    if (baseName.empty())
+        return false;
+    for (const char c : baseName) {
+        const auto byte = static_cast<unsigned char>(c);
+        // The cue sheet quotes the name on one line and has no way to escape a quote or a line break.
+        if (c == '/' || c == '"' || byte < 0x20 || byte == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 std::string CImageDiscBackend::BinPath() const {
     return platform::JoinPath(m_folder, m_baseName + ".bin");
 }
@@ -253,7 +268,7 @@ std::string CImageDiscBackend::CuePath() const {
 HRESULT CImageDiscBackend::CreateDiscMaster(std::shared_ptr<IDiscMaster>* master) {
     if (!master)
         return E_POINTER;
-    *master = std::make_shared<ImageMaster>(BinPath(), CuePath());
+    *master = std::make_shared<ImageMaster>(BinPath(), CuePath(), IsUsableBaseName(m_baseName));
     return S_OK;
 }
 
