@@ -514,10 +514,7 @@ public:
     }
     HRESULT GetActiveDiscMasterFormat(DiscFormat* format) override { return m_rules->GetFormat(format); }
     HRESULT SetActiveRedbookFormat(std::shared_ptr<IRedbookDiscMaster>* master) override {
-        const HRESULT hr = m_rules->SelectFormat(DiscFormat::Redbook);
-        if (!Failed(hr))
-            *master = m_rules;
-        return hr;
+        return m_rules->SelectRedbook(master);
     }
     HRESULT SetActiveJolietFormat(std::shared_ptr<IJolietDiscMaster>*) override { return E_NOTIMPL; }
     HRESULT EnumDiscRecorders(std::shared_ptr<IEnumDiscRecorders>* recorders) override {

@@ -49,6 +49,13 @@ HRESULT CStagingRules::SelectFormat(DiscFormat format) {
     return S_OK;
 }
 
+HRESULT CStagingRules::SelectRedbook(std::shared_ptr<IRedbookDiscMaster>* master) {
+    const HRESULT hr = SelectFormat(DiscFormat::Redbook);
+    if (!Failed(hr))
+        *master = shared_from_this();
+    return hr;
+}
+
 HRESULT CStagingRules::SetActiveRecorder(bool known, uint32_t capacityBlocks) {
     if (!m_opened)
         return IMAPI_E_NOTOPENED;

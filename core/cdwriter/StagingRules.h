@@ -37,8 +37,8 @@ struct StagedTrackPlace {
 };
 
 // One disc master's staging: its state, its registered progress sinks, and the answer to every staging
-// call. It is the master's Red Book format object as well.
-class CStagingRules : public IRedbookDiscMaster {
+// call. It is the master's Red Book format object as well (and so always owned by a shared_ptr).
+class CStagingRules : public IRedbookDiscMaster, public std::enable_shared_from_this<CStagingRules> {
 public:
     static constexpr int kMaxTracks = 99;
 
@@ -54,6 +54,8 @@ public:
     HRESULT RequireOpen() const;
     HRESULT GetFormat(DiscFormat* format) const;
     HRESULT SelectFormat(DiscFormat format);
+    // Red Book as the active format, with these rules as its format object.
+    HRESULT SelectRedbook(std::shared_ptr<IRedbookDiscMaster>* master);
     // `known`: the recorder is one of this backend's; its medium holds `capacityBlocks` sectors.
     HRESULT SetActiveRecorder(bool known, uint32_t capacityBlocks);
     CProgressSinks& Sinks() { return m_sinks; }
