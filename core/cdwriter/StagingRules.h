@@ -22,6 +22,7 @@ public:
     virtual HRESULT BeginTrack(uint32_t gapBlocks, long announcedBlocks) = 0;
     // Whole sectors of the open track.
     virtual HRESULT AppendBlocks(const uint8_t* data, size_t size) = 0;
+    // The open track is closed (short of its announced size, possibly).
     virtual void EndTrack() {}
     // The staged audio is complete and about to be recorded: a store that buffers writes it out here.
     virtual HRESULT FinishStaging() { return S_OK; }
