@@ -84,8 +84,7 @@ int FindRecorder(cdwriter::CDiscMaster& master, const std::string& which, std::s
 int RunCdImage(const Args& args) {
     const std::string& folder = args.positional[0];
     const std::string& name = args.positional[1];
-    // The cue sheet names the .bin in double quotes and has no way to escape one inside.
-    if (name.empty() || name.find_first_of("/\"") != std::string::npos) {
+    if (!cdwriter::CImageDiscBackend::IsUsableBaseName(name)) {
         Complain("the image name must be a plain file name without double quotes");
         return kExitUsage;
     }

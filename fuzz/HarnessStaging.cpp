@@ -1,7 +1,7 @@
 #include "Harness.h"
 
+#include "TestDiscBackend.h"
 #include "cdwriter/DiscMaster.h"
-#include "cdwriter/TestDiscBackend.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 

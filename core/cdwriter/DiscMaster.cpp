@@ -2,9 +2,9 @@
 
 #include "platform/File.h"
 #include "platform/Text.h"
+#include "wave/Riff.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <new>
 
@@ -14,20 +14,6 @@ namespace {
 
 // The recorder list keeps names as the fixed name buffers always did.
 constexpr size_t kMaxNameLength = 259;
-constexpr size_t kSkipBufferSize = 2048;
-
-bool EqualsNoCase(const uint8_t* bytes, const char* id) {
-    for (int i = 0; i < 4; ++i) {
-        if (std::tolower(bytes[i]) != std::tolower(static_cast<unsigned char>(id[i])))
-            return false;
-    }
-    return true;
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 struct ResultEntry {
     HRESULT value;
@@ -356,32 +342,21 @@ int CDiscMaster::AddWaveTrack(const std::string& path) {
     if (!file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting))
         return Fail(DM_ERR_FILE_OPEN);
 
-    uint8_t header[12];
-    if (file.Read(header, sizeof header) != static_cast<int64_t>(sizeof header))
+    // The RIFF "WAVE" header must open the file; ids are taken in any letter case.
+    wave::ChunkInfo riff;
+    riff.formType = wave::kWaveId;
+    const wave::FindResult form =
+        wave::Find(file, &riff, nullptr, wave::FindKind::Riff, {wave::IdCase::Any, true});
+    if (form != wave::FindResult::Found)
+        return Fail(form == wave::FindResult::Missing ? DM_ERR_NO_CHUNK : DM_ERR_FILE_READ);
+    // The data chunk is looked for up to the end of the file, whatever the RIFF size says; running out
+    // of file before it is a read error.
+    wave::ChunkInfo data;
+    data.id = wave::kDataId;
+    if (wave::Find(file, &data, nullptr, wave::FindKind::Chunk, {wave::IdCase::Any}) !=
+        wave::FindResult::Found)
         return Fail(DM_ERR_FILE_READ);
-    if (!EqualsNoCase(header, "riff") || !EqualsNoCase(header + 8, "wave"))
-        return Fail(DM_ERR_NO_CHUNK);
-
-    uint32_t dataSize = 0;
-    uint8_t skip[kSkipBufferSize];
-    for (;;) {
-        uint8_t chunk[8];
-        if (file.Read(chunk, sizeof chunk) != static_cast<int64_t>(sizeof chunk))
-            return Fail(DM_ERR_FILE_READ);
-        const uint32_t size = ReadLe32(chunk + 4);
-        if (EqualsNoCase(chunk, "data")) {
-            dataSize = size;
-            break;
-        }
-        // Chunks are word aligned: an odd-sized chunk is followed by one pad byte.
-        uint64_t remaining = static_cast<uint64_t>(size) + (size & 1u);
-        while (remaining > 0) {
-            const size_t piece = static_cast<size_t>(std::min<uint64_t>(remaining, kSkipBufferSize));
-            if (file.Read(skip, piece) != static_cast<int64_t>(piece))
-                return Fail(DM_ERR_FILE_READ);
-            remaining -= piece;
-        }
-    }
+    const uint32_t dataSize = data.size;
 
     const uint32_t blockSize = static_cast<uint32_t>(kAudioBlockSize);
     const uint32_t blocks = dataSize / blockSize + (dataSize % blockSize != 0 ? 1 : 0);

@@ -1,6 +1,6 @@
 #include "cdwriter/ImageDiscBackend.h"
 
-#include "cdwriter/ProgressSinks.h"
+#include "cdwriter/StagingRules.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -14,8 +14,6 @@ namespace cdwriter {
 
 namespace {
 
-// Emit staging progress once a second of audio, not for every sector.
-constexpr long kAddProgressInterval = kBlocksPerSecond;
 // Hand written audio to the disk every 32 MiB while staging, so that making the image durable at
 // the end waits only for the tail instead of the whole disc.
 constexpr uint32_t kWritebackSectors = (32u << 20) / kAudioBlockSize;
@@ -26,67 +24,39 @@ std::string Msf(uint32_t sectors) {
                             sectors % perSecond);
 }
 
-struct ImageTrack {
-    uint32_t gapStart = 0; // first sector of the silence before the track (= start for track 1)
-    uint32_t start = 0;    // first sector of the audio
-    uint32_t sectors = 0;
-    long announced = 0;
-};
+// The staged audio: a .bin under a temporary name, and the .cue written beside it when recording.
+class ImageStore : public IStagingStore {
+public:
+    ImageStore(std::string binPath, std::string cuePath, bool usableName)
+        : m_binPath(std::move(binPath)), m_cuePath(std::move(cuePath)), m_usableName(usableName) {}
+    ~ImageStore() override { Clear(); }
 
-struct ImageState {
-    std::string binPath, cuePath, binName;
-    bool opened = false;
-    bool recorderActive = false;
-    bool trackOpen = false;
-    platform::File bin;
-    std::string binTemp, cueTemp;
-    uint32_t written = 0; // sectors in the .bin so far
-    uint32_t handedToDisk = 0;
-    int writebackFd = -1; // a second handle on the .bin, only to start its writeback early
-    std::vector<ImageTrack> tracks;
-    CProgressSinks sinks;
-
-    ~ImageState() { Discard(); }
-
-    void Discard() {
-        if (writebackFd >= 0)
-            ::close(writebackFd);
-        writebackFd = -1;
-        handedToDisk = 0;
-        if (bin.IsOpen())
-            bin.Close();
-        if (!binTemp.empty())
-            platform::DeleteFile(binTemp);
-        if (!cueTemp.empty() && platform::PathExists(cueTemp))
-            platform::DeleteFile(cueTemp);
-        binTemp.clear();
-        cueTemp.clear();
-        tracks.clear();
-        trackOpen = false;
-        written = 0;
-    }
-
-    void StartWriteback() {
-        if (written - handedToDisk < kWritebackSectors || writebackFd < 0 || !bin.Flush())
-            return;
-        ::sync_file_range(writebackFd, static_cast<off_t>(handedToDisk) * kAudioBlockSize,
-                          static_cast<off_t>(written - handedToDisk) * kAudioBlockSize,
-                          SYNC_FILE_RANGE_WRITE);
-        handedToDisk = written;
-    }
-
-    HRESULT WriteZeros(uint32_t sectors) {
-        static const uint8_t kZeros[kAudioBlockSize] = {};
-        for (uint32_t i = 0; i < sectors; ++i) {
-            if (bin.Write(kZeros, sizeof kZeros) < 0)
+    HRESULT BeginTrack(uint32_t gapBlocks, long) override {
+        if (!m_usableName)
+            return IMAPI_E_FILEACCESS; // no cue sheet could name the image: nothing is written
+        if (!m_bin.IsOpen()) {
+            m_binTemp = m_binPath + ".part";
+            if (!m_bin.Open(m_binTemp, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
+                m_binTemp.clear();
                 return IMAPI_E_FILEACCESS;
+            }
+            m_writebackFd = ::open(m_binTemp.c_str(), O_RDONLY | O_CLOEXEC);
         }
-        written += sectors;
+        return WriteZeros(gapBlocks);
+    }
+
+    HRESULT AppendBlocks(const uint8_t* data, size_t size) override {
+        if (m_bin.Write(data, size) < 0)
+            return IMAPI_E_FILEACCESS;
+        m_written += static_cast<uint32_t>(size / kAudioBlockSize);
+        StartWriteback();
         return S_OK;
     }
 
-    std::string CueSheet() const {
-        std::string cue = platform::Format("FILE \"%s\" BINARY\n", binName.c_str());
+    void Discard() override { Clear(); }
+
+    std::string CueSheet(const std::vector<StagedTrackPlace>& tracks) const {
+        std::string cue = platform::Format("FILE \"%s\" BINARY\n", platform::BaseName(m_binPath).c_str());
         for (size_t i = 0; i < tracks.size(); ++i) {
             cue += platform::Format("  TRACK %02zu AUDIO\n", i + 1);
             if (i > 0)
@@ -97,24 +67,67 @@ struct ImageState {
     }
 
     // Makes the staged image durable under temporary names, then gives it its names.
-    HRESULT Commit() {
-        if (!bin.Sync() || !bin.Close())
+    HRESULT Commit(const std::string& cueSheet) {
+        if (!m_bin.Sync() || !m_bin.Close())
             return IMAPI_E_FILEACCESS;
-        cueTemp = cuePath + ".part";
+        m_cueTemp = m_cuePath + ".part";
         platform::File cue;
-        if (!cue.Open(cueTemp, platform::Access::ReadWrite, platform::Disposition::CreateAlways))
+        if (!cue.Open(m_cueTemp, platform::Access::ReadWrite, platform::Disposition::CreateAlways))
             return IMAPI_E_FILEACCESS;
-        const std::string text = CueSheet();
-        if (cue.Write(text.data(), text.size()) < 0 || !cue.Sync() || !cue.Close())
+        if (cue.Write(cueSheet.data(), cueSheet.size()) < 0 || !cue.Sync() || !cue.Close())
             return IMAPI_E_FILEACCESS;
-        if (!platform::RenameReplace(binTemp, binPath))
+        if (!platform::RenameReplace(m_binTemp, m_binPath))
             return IMAPI_E_FILEACCESS;
-        binTemp.clear();
-        if (!platform::RenameReplace(cueTemp, cuePath))
+        m_binTemp.clear();
+        if (!platform::RenameReplace(m_cueTemp, m_cuePath))
             return IMAPI_E_FILEACCESS;
-        cueTemp.clear();
+        m_cueTemp.clear();
         return S_OK;
     }
+
+private:
+    void Clear() {
+        if (m_writebackFd >= 0)
+            ::close(m_writebackFd);
+        m_writebackFd = -1;
+        m_handedToDisk = 0;
+        if (m_bin.IsOpen())
+            m_bin.Close();
+        if (!m_binTemp.empty())
+            platform::DeleteFile(m_binTemp);
+        if (!m_cueTemp.empty() && platform::PathExists(m_cueTemp))
+            platform::DeleteFile(m_cueTemp);
+        m_binTemp.clear();
+        m_cueTemp.clear();
+        m_written = 0;
+    }
+
+    void StartWriteback() {
+        if (m_written - m_handedToDisk < kWritebackSectors || m_writebackFd < 0 || !m_bin.Flush())
+            return;
+        ::sync_file_range(m_writebackFd, static_cast<off_t>(m_handedToDisk) * kAudioBlockSize,
+                          static_cast<off_t>(m_written - m_handedToDisk) * kAudioBlockSize,
+                          SYNC_FILE_RANGE_WRITE);
+        m_handedToDisk = m_written;
+    }
+
+    HRESULT WriteZeros(uint32_t sectors) {
+        static const uint8_t kZeros[kAudioBlockSize] = {};
+        for (uint32_t i = 0; i < sectors; ++i) {
+            if (m_bin.Write(kZeros, sizeof kZeros) < 0)
+                return IMAPI_E_FILEACCESS;
+        }
+        m_written += sectors;
+        return S_OK;
+    }
+
+    std::string m_binPath, m_cuePath;
+    bool m_usableName;
+    platform::File m_bin;
+    std::string m_binTemp, m_cueTemp;
+    uint32_t m_written = 0; // sectors in the .bin so far
+    uint32_t m_handedToDisk = 0;
+    int m_writebackFd = -1; // a second handle on the .bin, only to start its writeback early
 };
 
 class ImageRecorder : public IDiscRecorder {
@@ -171,186 +184,76 @@ private:
     bool m_done = false;
 };
 
-class ImageRedbook : public IRedbookDiscMaster {
-public:
-    explicit ImageRedbook(std::shared_ptr<ImageState> state) : m_state(std::move(state)) {}
-
-    HRESULT CreateAudioTrack(long blocks) override {
-        ImageState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.recorderActive)
-            return IMAPI_E_NOACTIVERECORDER;
-        if (s.trackOpen)
-            return IMAPI_E_TRACKOPEN;
-        if (blocks < 0)
-            return E_INVALIDARG;
-        const uint64_t gap = s.tracks.empty() ? 0 : kTrackGapBlocks;
-        if (s.tracks.size() >= static_cast<size_t>(CImageDiscBackend::kMaxTracks) ||
-            s.written + gap + static_cast<uint64_t>(blocks) > CImageDiscBackend::kDiscBlocks)
-            return IMAPI_E_DISCFULL;
-        if (!s.bin.IsOpen()) {
-            s.binTemp = s.binPath + ".part";
-            if (!s.bin.Open(s.binTemp, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-                s.binTemp.clear();
-                return IMAPI_E_FILEACCESS;
-            }
-            s.writebackFd = ::open(s.binTemp.c_str(), O_RDONLY | O_CLOEXEC);
-        }
-        ImageTrack track;
-        track.gapStart = s.written;
-        if (Failed(s.WriteZeros(static_cast<uint32_t>(gap))))
-            return IMAPI_E_FILEACCESS;
-        track.start = s.written;
-        track.announced = blocks;
-        s.tracks.push_back(track);
-        s.trackOpen = true;
-        return S_OK;
-    }
-
-    HRESULT AddAudioTrackBlocks(const uint8_t* data, long size) override {
-        ImageState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.trackOpen)
-            return IMAPI_E_TRACKNOTOPEN;
-        if (!data || size <= 0 || size % kAudioBlockSize != 0)
-            return E_INVALIDARG;
-        ImageTrack& track = s.tracks.back();
-        const uint32_t blocks = static_cast<uint32_t>(size / kAudioBlockSize);
-        if (track.sectors + blocks > static_cast<uint64_t>(track.announced))
-            return E_INVALIDARG; // more than the track was created for
-        if (s.bin.Write(data, static_cast<size_t>(size)) < 0)
-            return IMAPI_E_FILEACCESS;
-        track.sectors += blocks;
-        s.written += blocks;
-        s.StartWriteback();
-        if (!s.sinks.Empty() &&
-            (track.sectors % kAddProgressInterval == 0 || track.sectors == track.announced))
-            s.sinks.AddProgress(static_cast<long>(track.sectors), track.announced);
-        return S_OK;
-    }
-
-    HRESULT CloseAudioTrack() override {
-        ImageState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.trackOpen)
-            return IMAPI_E_TRACKNOTOPEN;
-        s.trackOpen = false;
-        return S_OK;
-    }
-
-private:
-    std::shared_ptr<ImageState> m_state;
-};
-
 class ImageMaster : public IDiscMaster {
 public:
-    ImageMaster(std::string binPath, std::string cuePath)
-        : m_state(std::make_shared<ImageState>()), m_recorder(std::make_shared<ImageRecorder>()) {
-        m_state->binName = platform::BaseName(binPath);
-        m_state->binPath = std::move(binPath);
-        m_state->cuePath = std::move(cuePath);
-    }
-    ~ImageMaster() override { m_state->Discard(); }
+    ImageMaster(std::string binPath, std::string cuePath, bool usableName)
+        : m_store(std::make_shared<ImageStore>(std::move(binPath), std::move(cuePath), usableName)),
+          m_rules(std::make_shared<CStagingRules>(m_store)), m_recorder(std::make_shared<ImageRecorder>()) {}
+    ~ImageMaster() override { m_rules->Close(); }
 
-    HRESULT Open() override {
-        if (m_state->opened)
-            return IMAPI_E_ALREADYOPEN;
-        m_state->opened = true;
-        return S_OK;
-    }
-    HRESULT GetActiveDiscMasterFormat(DiscFormat* format) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        *format = m_format;
-        return S_OK;
-    }
+    HRESULT Open() override { return m_rules->Open(); }
+    HRESULT GetActiveDiscMasterFormat(DiscFormat* format) override { return m_rules->GetFormat(format); }
     HRESULT SetActiveRedbookFormat(std::shared_ptr<IRedbookDiscMaster>* master) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        m_format = DiscFormat::Redbook;
-        *master = std::make_shared<ImageRedbook>(m_state);
-        return S_OK;
+        return m_rules->SelectRedbook(master);
     }
     HRESULT SetActiveJolietFormat(std::shared_ptr<IJolietDiscMaster>*) override { return E_NOTIMPL; }
     HRESULT EnumDiscRecorders(std::shared_ptr<IEnumDiscRecorders>* recorders) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        *recorders = std::make_shared<ImageEnum>(m_recorder);
-        return S_OK;
-    }
-    HRESULT SetActiveDiscRecorder(const RecorderPtr& recorder) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        if (recorder != m_recorder)
-            return IMAPI_E_DEVICE_NOTPRESENT;
-        m_state->recorderActive = true;
-        return S_OK;
-    }
-    HRESULT ProgressAdvise(IDiscMasterProgressEvents* events, uintptr_t* cookie) override {
-        return m_state->sinks.Advise(events, cookie);
-    }
-    HRESULT ProgressUnadvise(uintptr_t cookie) override { return m_state->sinks.Unadvise(cookie); }
-
-    HRESULT RecordDisc(bool simulate, bool) override {
-        ImageState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.recorderActive)
-            return IMAPI_E_NOACTIVERECORDER;
-        if (s.trackOpen)
-            return IMAPI_E_TRACKOPEN;
-        if (s.tracks.empty())
-            return IMAPI_E_INVALIDIMAGE;
-        for (const ImageTrack& track : s.tracks) {
-            if (track.sectors == 0)
-                return IMAPI_E_INVALIDIMAGE; // a track without audio cannot be addressed on a disc
-        }
-        if (s.sinks.QueryCancel()) {
-            s.Discard();
-            return IMAPI_E_USERABORT;
-        }
-        s.sinks.PreparingBurn(1);
-        HRESULT hr = S_OK;
-        if (simulate) {
-            s.Discard();
-        } else {
-            const long count = static_cast<long>(s.tracks.size());
-            for (long i = 0; i < count; ++i) {
-                s.sinks.TrackProgress(i, count);
-                const ImageTrack& track = s.tracks[static_cast<size_t>(i)];
-                s.sinks.BlockProgress(static_cast<long>(track.start + track.sectors),
-                                      static_cast<long>(s.written));
-            }
-            s.sinks.ClosingDisc(1);
-            hr = s.Commit();
-            s.Discard();
-        }
-        s.sinks.BurnComplete(hr);
+        const HRESULT hr = m_rules->RequireOpen();
+        if (!Failed(hr))
+            *recorders = std::make_shared<ImageEnum>(m_recorder);
         return hr;
     }
-
-    HRESULT Close() override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        m_state->Discard();
-        m_state->opened = false;
-        m_state->recorderActive = false;
-        return S_OK;
+    HRESULT SetActiveDiscRecorder(const RecorderPtr& recorder) override {
+        return m_rules->SetActiveRecorder(recorder == m_recorder, CImageDiscBackend::kDiscBlocks);
     }
+    HRESULT ProgressAdvise(IDiscMasterProgressEvents* events, uintptr_t* cookie) override {
+        return m_rules->Sinks().Advise(events, cookie);
+    }
+    HRESULT ProgressUnadvise(uintptr_t cookie) override { return m_rules->Sinks().Unadvise(cookie); }
+    HRESULT RecordDisc(bool simulate, bool) override {
+        return m_rules->Record([&] { return Write(simulate); });
+    }
+    HRESULT Close() override { return m_rules->Close(); }
 
 private:
-    std::shared_ptr<ImageState> m_state;
+    HRESULT Write(bool simulate) {
+        CProgressSinks& sinks = m_rules->Sinks();
+        sinks.PreparingBurn(1);
+        if (simulate)
+            return S_OK;
+        const std::vector<StagedTrackPlace>& tracks = m_rules->Tracks();
+        const long count = static_cast<long>(tracks.size());
+        for (long i = 0; i < count; ++i) {
+            sinks.TrackProgress(i, count);
+            const StagedTrackPlace& track = tracks[static_cast<size_t>(i)];
+            sinks.BlockProgress(static_cast<long>(track.start) + static_cast<long>(track.sectors),
+                                static_cast<long>(m_rules->DiscBlocks()));
+        }
+        sinks.ClosingDisc(1);
+        return m_store->Commit(m_store->CueSheet(tracks));
+    }
+
+    std::shared_ptr<ImageStore> m_store;
+    std::shared_ptr<CStagingRules> m_rules;
     RecorderPtr m_recorder;
-    DiscFormat m_format = DiscFormat::None;
 };
 
 } // namespace
 
 CImageDiscBackend::CImageDiscBackend(std::string folder, std::string baseName)
     : m_folder(std::move(folder)), m_baseName(std::move(baseName)) {}
+
+bool CImageDiscBackend::IsUsableBaseName(const std::string& baseName) {
+    if (baseName.empty())
+        return false;
+    for (const char c : baseName) {
+        const auto byte = static_cast<unsigned char>(c);
+        // The cue sheet quotes the name on one line and has no way to escape a quote or a line break.
+        if (c == '/' || c == '"' || byte < 0x20 || byte == 0x7F)
+            return false;
+    }
+    return true;
+}
 
 std::string CImageDiscBackend::BinPath() const {
     return platform::JoinPath(m_folder, m_baseName + ".bin");
@@ -362,7 +265,7 @@ std::string CImageDiscBackend::CuePath() const {
 HRESULT CImageDiscBackend::CreateDiscMaster(std::shared_ptr<IDiscMaster>* master) {
     if (!master)
         return E_POINTER;
-    *master = std::make_shared<ImageMaster>(BinPath(), CuePath());
+    *master = std::make_shared<ImageMaster>(BinPath(), CuePath(), IsUsableBaseName(m_baseName));
     return S_OK;
 }
 

@@ -1,7 +1,7 @@
 #include "cdwriter/LibburnBackend.h"
 
 #include "cdwriter/LibburnSource.h"
-#include "cdwriter/ProgressSinks.h"
+#include "cdwriter/StagingRules.h"
 
 #include <libburn/libburn.h>
 
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -78,7 +79,17 @@ burn_source* NewStashSource(int fd, off_t offset, off_t size) {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
-constexpr long kAddProgressInterval = kBlocksPerSecond;
+
+// Owners of libburn objects, each freed by its own function.
+template <auto Free> struct Freer {
+    template <typename T> void operator()(T* object) const { Free(object); }
+};
+using DriveInfoPtr = std::unique_ptr<burn_drive_info, Freer<burn_drive_info_free>>;
+using DiscPtr = std::unique_ptr<burn_disc, Freer<burn_disc_free>>;
+using SessionPtr = std::unique_ptr<burn_session, Freer<burn_session_free>>;
+using TrackPtr = std::unique_ptr<burn_track, Freer<burn_track_free>>;
+using SourcePtr = std::unique_ptr<burn_source, Freer<burn_source_free>>;
+using WriteOptsPtr = std::unique_ptr<burn_write_opts, Freer<burn_write_opts_free>>;
 
 // libburn keeps process-wide state: one initialisation shared by every open disc master, and its
 // drive scanning and grabbing serialised.
@@ -132,12 +143,12 @@ public:
     HRESULT Grab(const std::string& address) {
         std::lock_guard lock(g_burnMutex);
         std::string adr = address;
-        const int r = burn_drive_scan_and_grab(&m_infos, adr.data(), 1);
-        if (r <= 0) {
-            m_infos = nullptr;
+        burn_drive_info* infos = nullptr;
+        const int r = burn_drive_scan_and_grab(&infos, adr.data(), 1);
+        if (r <= 0)
             return r == 0 ? IMAPI_E_DEVICE_NOTPRESENT : IMAPI_E_DEVICE_NOTACCESSIBLE;
-        }
-        m_drive = m_infos[0].drive;
+        m_infos.reset(infos);
+        m_drive = infos[0].drive;
         return S_OK;
     }
     burn_drive* Drive() const { return m_drive; }
@@ -146,14 +157,12 @@ public:
         if (m_drive)
             burn_drive_release(m_drive, eject ? 1 : 0);
         m_drive = nullptr;
-        if (m_infos)
-            burn_drive_info_free(m_infos);
-        m_infos = nullptr;
+        m_infos.reset();
     }
     ~GrabbedDrive() { Release(false); }
 
 private:
-    burn_drive_info* m_infos = nullptr;
+    DriveInfoPtr m_infos;
     burn_drive* m_drive = nullptr;
 };
 
@@ -161,29 +170,29 @@ std::vector<DriveEntry> ScanDrives(const std::vector<std::string>& extra, HRESUL
     std::vector<DriveEntry> drives;
     *hr = S_OK;
     std::lock_guard lock(g_burnMutex);
-    burn_drive_info* infos = nullptr;
+    burn_drive_info* scanned = nullptr;
     unsigned int count = 0;
     int r;
-    while ((r = burn_drive_scan(&infos, &count)) == 0)
+    while ((r = burn_drive_scan(&scanned, &count)) == 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (r > 0) {
         // Names are copied out: the scan keeps every drive locked until the list is freed.
+        const DriveInfoPtr infos(scanned);
         for (unsigned int i = 0; i < count; ++i) {
             char adr[BURN_DRIVE_ADR_LEN] = {};
-            if (burn_drive_get_adr(&infos[i], adr) > 0)
-                drives.push_back(EntryOf(infos[i], adr));
+            if (burn_drive_get_adr(&infos.get()[i], adr) > 0)
+                drives.push_back(EntryOf(infos.get()[i], adr));
         }
-        burn_drive_info_free(infos);
     } else {
         *hr = IMAPI_E_GENERIC;
     }
     for (const std::string& address : extra) {
         std::string adr = address;
-        burn_drive_info* one = nullptr;
-        if (burn_drive_scan_and_grab(&one, adr.data(), 0) > 0) {
-            drives.push_back(EntryOf(one[0], address));
-            burn_drive_release(one[0].drive, 0);
-            burn_drive_info_free(one);
+        burn_drive_info* grabbed = nullptr;
+        if (burn_drive_scan_and_grab(&grabbed, adr.data(), 0) > 0) {
+            const DriveInfoPtr one(grabbed);
+            drives.push_back(EntryOf(*one, address));
+            burn_drive_release(one->drive, 0);
         }
     }
     return drives;
@@ -320,160 +329,198 @@ private:
     size_t m_next = 0;
 };
 
-// The staged audio: sectors appended to an unnamed temporary file.
-struct Stash {
-    struct Track {
-        off_t firstSector = 0;
-        uint32_t sectors = 0;
-        long announced = 0;
-    };
+// The staged audio: sectors appended to an unnamed temporary file, without the silence between tracks
+// (the recorder writes that itself).
+class Stash : public IStagingStore {
+public:
+    ~Stash() override { Clear(); }
 
-    int fd = -1;
-    off_t sectors = 0;
-    std::vector<Track> tracks;
-    bool trackOpen = false;
-    std::vector<uint8_t> pending; // written in large pieces, not sector by sector
+    HRESULT BeginTrack(uint32_t, long) override { return Ensure() ? S_OK : IMAPI_E_NOTENOUGHDISKFORSTASH; }
 
-    ~Stash() { Clear(); }
+    HRESULT AppendBlocks(const uint8_t* data, size_t size) override {
+        m_pending.insert(m_pending.end(), data, data + size);
+        m_sectors += static_cast<off_t>(size / kAudioBlockSize);
+        if (m_pending.size() < kFlushSize || Flush())
+            return S_OK;
+        // The stash stays as it was before the call, so that every track keeps its place in it.
+        m_pending.resize(m_pending.size() - size);
+        m_sectors -= static_cast<off_t>(size / kAudioBlockSize);
+        return IMAPI_E_NOTENOUGHDISKFORSTASH;
+    }
+
+    HRESULT FinishStaging() override { return Flush() ? S_OK : IMAPI_E_INVALIDIMAGE; }
+
+    void Discard() override { Clear(); }
+
+    int Fd() const { return m_fd; }
+
+private:
+    static constexpr size_t kFlushSize = 1u << 20; // written in large pieces, not sector by sector
+
+    void Clear() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_sectors = 0;
+        m_pending.clear();
+    }
 
     bool Ensure() {
-        if (fd >= 0)
+        if (m_fd >= 0)
             return true;
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pelmora-stash-XXXXXX";
-        fd = ::mkstemp(pattern.data());
-        if (fd < 0)
+        m_fd = ::mkstemp(pattern.data());
+        if (m_fd < 0)
             return false;
         ::unlink(pattern.c_str()); // nothing is left behind, whatever happens to the process
         return true;
     }
-    bool Append(const uint8_t* data, size_t size) {
-        pending.insert(pending.end(), data, data + size);
-        return pending.size() < (1u << 20) || Flush();
-    }
+
     bool Flush() {
-        const off_t base = sectors * kAudioBlockSize - static_cast<off_t>(pending.size());
+        const off_t base = m_sectors * kAudioBlockSize - static_cast<off_t>(m_pending.size());
         size_t done = 0;
-        while (done < pending.size()) {
-            const ssize_t n =
-                ::pwrite(fd, pending.data() + done, pending.size() - done, base + static_cast<off_t>(done));
+        while (done < m_pending.size()) {
+            const ssize_t n = ::pwrite(m_fd, m_pending.data() + done, m_pending.size() - done,
+                                       base + static_cast<off_t>(done));
             if (n <= 0)
                 return false;
             done += static_cast<size_t>(n);
         }
-        pending.clear();
+        m_pending.clear();
         return true;
     }
-    void Clear() {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-        sectors = 0;
-        tracks.clear();
-        trackOpen = false;
-        pending.clear();
+
+    int m_fd = -1;
+    off_t m_sectors = 0; // in the file and pending
+    std::vector<uint8_t> m_pending;
+};
+
+HRESULT CheckBlankMedium(burn_drive* d) {
+    const burn_disc_status status = burn_disc_get_status(d);
+    if (status == BURN_DISC_EMPTY)
+        return IMAPI_E_MEDIUM_NOTPRESENT;
+    return status == BURN_DISC_BLANK ? S_OK : IMAPI_E_MEDIUM_INVALIDTYPE;
+}
+
+// The staged tracks as one session, each reading its own sectors of the stash, with two seconds of
+// silence before tracks 2..n.
+DiscPtr BuildDisc(const std::vector<StagedTrackPlace>& tracks, int stashFd) {
+    DiscPtr disc(burn_disc_create());
+    const SessionPtr session(burn_session_create());
+    if (!disc || !session)
+        return nullptr;
+    burn_disc_add_session(disc.get(), session.get(), BURN_POS_END); // the disc keeps its own reference
+    off_t firstSector = 0;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const TrackPtr track(burn_track_create());
+        if (!track)
+            return nullptr;
+        burn_track_define_data(track.get(), 0, 0, 0, BURN_AUDIO);
+        if (i > 0)
+            burn_track_set_pregap_size(track.get(), kTrackGapBlocks, 0);
+        const off_t sectors = static_cast<off_t>(tracks[i].sectors);
+        const SourcePtr source(
+            NewStashSource(stashFd, firstSector * kAudioBlockSize, sectors * kAudioBlockSize));
+        if (source)
+            burn_track_set_source(track.get(), source.get());
+        burn_session_add_track(session.get(), track.get(), BURN_POS_END);
+        firstSector += sectors;
     }
-};
+    return disc;
+}
 
-struct MasterState {
-    bool opened = false;
-    std::shared_ptr<LibburnRecorder> active;
-    Stash stash;
-    CProgressSinks sinks;
-};
+// At once (SAO), no further session; null when the drive or its medium refuses the disc. The stdio
+// pseudo-drive and any non-CD medium refuse audio here, before anything is written.
+WriteOptsPtr WriteOptions(burn_drive* d, burn_disc* disc, bool simulate) {
+    WriteOptsPtr opts(burn_write_opts_new(d));
+    if (!opts)
+        return nullptr;
+    burn_write_opts_set_simulate(opts.get(), simulate ? 1 : 0);
+    burn_write_opts_set_multi(opts.get(), 0);
+    burn_write_opts_set_underrun_proof(opts.get(), 1);
+    burn_write_opts_set_perform_opc(opts.get(), 1);
+    char reasons[BURN_REASONS_LEN] = {};
+    if (!burn_write_opts_set_write_type(opts.get(), BURN_WRITE_SAO, BURN_BLOCK_SAO) ||
+        burn_precheck_write(opts.get(), disc, reasons, 1) <= 0)
+        return nullptr;
+    return opts;
+}
 
-class LibburnRedbook : public IRedbookDiscMaster {
+// Follows a running write until the drive is idle again and hands its progress to the sinks. The
+// cancel question is asked until the writing starts.
+class WriteWatch {
 public:
-    explicit LibburnRedbook(std::shared_ptr<MasterState> state) : m_state(std::move(state)) {}
+    explicit WriteWatch(CProgressSinks& sinks) : m_sinks(sinks) {}
 
-    HRESULT CreateAudioTrack(long blocks) override {
-        MasterState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.active)
-            return IMAPI_E_NOACTIVERECORDER;
-        if (s.stash.trackOpen)
-            return IMAPI_E_TRACKOPEN;
-        if (blocks < 0)
-            return E_INVALIDARG;
-        if (s.stash.tracks.size() >= 99)
-            return IMAPI_E_DISCFULL;
-        if (!s.stash.Ensure())
-            return IMAPI_E_NOTENOUGHDISKFORSTASH;
-        s.stash.tracks.push_back({s.stash.sectors, 0, blocks});
-        s.stash.trackOpen = true;
-        return S_OK;
-    }
-    HRESULT AddAudioTrackBlocks(const uint8_t* data, long size) override {
-        MasterState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.stash.trackOpen)
-            return IMAPI_E_TRACKNOTOPEN;
-        if (!data || size <= 0 || size % kAudioBlockSize != 0)
-            return E_INVALIDARG;
-        Stash::Track& track = s.stash.tracks.back();
-        const uint32_t blocks = static_cast<uint32_t>(size / kAudioBlockSize);
-        if (track.sectors + blocks > static_cast<uint64_t>(track.announced))
-            return E_INVALIDARG;
-        s.stash.sectors += blocks;
-        if (!s.stash.Append(data, static_cast<size_t>(size)))
-            return IMAPI_E_NOTENOUGHDISKFORSTASH;
-        track.sectors += blocks;
-        if (!s.sinks.Empty() &&
-            (track.sectors % kAddProgressInterval == 0 || track.sectors == track.announced))
-            s.sinks.AddProgress(static_cast<long>(track.sectors), track.announced);
-        return S_OK;
-    }
-    HRESULT CloseAudioTrack() override {
-        MasterState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.stash.trackOpen)
-            return IMAPI_E_TRACKNOTOPEN;
-        s.stash.trackOpen = false;
-        return S_OK;
+    // True when the user cancelled.
+    bool Run(burn_drive* d) {
+        for (;;) {
+            burn_progress p{};
+            const burn_drive_status busy = burn_drive_get_status(d, &p);
+            if (busy == BURN_DRIVE_IDLE)
+                return m_cancelled;
+            Look(busy, p);
+            if (m_cancelled)
+                burn_drive_cancel(d); // takes effect once the drive reports writing
+            std::this_thread::sleep_for(kPollInterval);
+        }
     }
 
 private:
-    std::shared_ptr<MasterState> m_state;
+    void Look(burn_drive_status busy, const burn_progress& p) {
+        if (busy == BURN_DRIVE_SPAWNING || busy == BURN_DRIVE_GRABBING) {
+            if (!m_writing && !m_cancelled && m_sinks.QueryCancel())
+                m_cancelled = true;
+        } else if (busy == BURN_DRIVE_WRITING_LEADOUT || busy == BURN_DRIVE_CLOSING_SESSION ||
+                   busy == BURN_DRIVE_CLOSING_TRACK) {
+            if (!m_closing)
+                m_sinks.ClosingDisc(2);
+            m_closing = true;
+        } else {
+            m_writing = true;
+            if (p.track != m_lastTrack) {
+                m_sinks.TrackProgress(p.track, p.tracks);
+                m_lastTrack = p.track;
+            }
+            if (p.sectors > 0)
+                m_sinks.BlockProgress(p.sector, p.sectors);
+        }
+    }
+
+    CProgressSinks& m_sinks;
+    bool m_writing = false;
+    bool m_cancelled = false;
+    bool m_closing = false;
+    int m_lastTrack = -1;
 };
 
 class LibburnMaster : public IDiscMaster {
 public:
     explicit LibburnMaster(std::vector<std::string> extra)
-        : m_extra(std::move(extra)), m_state(std::make_shared<MasterState>()) {}
-    ~LibburnMaster() override {
-        if (m_state->opened)
-            Close();
-    }
+        : m_extra(std::move(extra)), m_stash(std::make_shared<Stash>()),
+          m_rules(std::make_shared<CStagingRules>(m_stash)) {}
+    ~LibburnMaster() override { Shutdown(); }
 
     HRESULT Open() override {
-        if (m_state->opened)
-            return IMAPI_E_ALREADYOPEN;
-        if (!AcquireLibrary())
+        const HRESULT hr = m_rules->Open();
+        if (Failed(hr))
+            return hr;
+        if (!AcquireLibrary()) {
+            m_rules->Close();
             return IMAPI_E_GENERIC;
-        m_state->opened = true;
+        }
         return S_OK;
     }
-    HRESULT GetActiveDiscMasterFormat(DiscFormat* format) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        *format = m_format;
-        return S_OK;
-    }
+    HRESULT GetActiveDiscMasterFormat(DiscFormat* format) override { return m_rules->GetFormat(format); }
     HRESULT SetActiveRedbookFormat(std::shared_ptr<IRedbookDiscMaster>* master) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        m_format = DiscFormat::Redbook;
-        *master = std::make_shared<LibburnRedbook>(m_state);
-        return S_OK;
+        return m_rules->SelectRedbook(master);
     }
     HRESULT SetActiveJolietFormat(std::shared_ptr<IJolietDiscMaster>*) override { return E_NOTIMPL; }
     HRESULT EnumDiscRecorders(std::shared_ptr<IEnumDiscRecorders>* recorders) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        HRESULT hr = S_OK;
+        HRESULT hr = m_rules->RequireOpen();
+        if (Failed(hr))
+            return hr;
         std::vector<RecorderPtr> list;
         for (DriveEntry& entry : ScanDrives(m_extra, &hr))
             list.push_back(std::make_shared<LibburnRecorder>(std::move(entry)));
@@ -483,147 +530,70 @@ public:
         return S_OK;
     }
     HRESULT SetActiveDiscRecorder(const RecorderPtr& recorder) override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
         auto libburnRecorder = std::dynamic_pointer_cast<LibburnRecorder>(recorder);
-        if (!libburnRecorder)
-            return IMAPI_E_DEVICE_NOTPRESENT;
-        m_state->active = libburnRecorder;
-        return S_OK;
-    }
-    HRESULT ProgressAdvise(IDiscMasterProgressEvents* events, uintptr_t* cookie) override {
-        return m_state->sinks.Advise(events, cookie);
-    }
-    HRESULT ProgressUnadvise(uintptr_t cookie) override { return m_state->sinks.Unadvise(cookie); }
-
-    HRESULT RecordDisc(bool simulate, bool ejectAfterBurn) override {
-        MasterState& s = *m_state;
-        if (!s.opened)
-            return IMAPI_E_NOTOPENED;
-        if (!s.active)
-            return IMAPI_E_NOACTIVERECORDER;
-        if (s.stash.trackOpen)
-            return IMAPI_E_TRACKOPEN;
-        if (s.stash.tracks.empty() || !s.stash.Flush())
-            return IMAPI_E_INVALIDIMAGE;
-        for (const Stash::Track& track : s.stash.tracks) {
-            if (track.sectors == 0)
-                return IMAPI_E_INVALIDIMAGE;
-        }
-        if (s.sinks.QueryCancel()) {
-            s.stash.Clear();
-            return IMAPI_E_USERABORT;
-        }
-        const HRESULT hr = Write(simulate, ejectAfterBurn);
-        s.sinks.BurnComplete(hr);
-        s.stash.Clear(); // a recorded (or failed) image is not kept, as with a real stash
+        const HRESULT hr =
+            m_rules->SetActiveRecorder(libburnRecorder != nullptr, CLibburnBackend::kMaxDiscBlocks);
+        if (!Failed(hr))
+            m_active = std::move(libburnRecorder);
         return hr;
     }
+    HRESULT ProgressAdvise(IDiscMasterProgressEvents* events, uintptr_t* cookie) override {
+        return m_rules->Sinks().Advise(events, cookie);
+    }
+    HRESULT ProgressUnadvise(uintptr_t cookie) override { return m_rules->Sinks().Unadvise(cookie); }
+    HRESULT RecordDisc(bool simulate, bool ejectAfterBurn) override {
+        return m_rules->Record([&] { return Write(simulate, ejectAfterBurn); });
+    }
+    HRESULT Close() override { return Shutdown(); }
 
-    HRESULT Close() override {
-        if (!m_state->opened)
-            return IMAPI_E_NOTOPENED;
-        m_state->stash.Clear();
-        m_state->active.reset();
-        m_state->opened = false;
+private:
+    // Close's work, without a virtual call, for the destructor as well.
+    HRESULT Shutdown() {
+        const HRESULT hr = m_rules->Close();
+        if (Failed(hr))
+            return hr;
+        m_active.reset();
         ReleaseLibrary();
         return S_OK;
     }
 
-private:
     HRESULT Write(bool simulate, bool ejectAfterBurn) {
-        MasterState& s = *m_state;
         GrabbedDrive drive;
-        HRESULT hr = drive.Grab(s.active->Entry().address);
+        HRESULT hr = drive.Grab(m_active->Entry().address);
+        if (!Failed(hr))
+            hr = CheckBlankMedium(drive.Drive());
         if (Failed(hr))
             return hr;
-        burn_drive* d = drive.Drive();
-        const burn_disc_status status = burn_disc_get_status(d);
-        if (status == BURN_DISC_EMPTY)
-            return IMAPI_E_MEDIUM_NOTPRESENT;
-        if (status != BURN_DISC_BLANK)
-            return IMAPI_E_MEDIUM_INVALIDTYPE;
-
-        burn_disc* disc = burn_disc_create();
-        burn_session* session = burn_session_create();
-        burn_disc_add_session(disc, session, BURN_POS_END);
-        for (size_t i = 0; i < s.stash.tracks.size(); ++i) {
-            const Stash::Track& staged = s.stash.tracks[i];
-            burn_track* track = burn_track_create();
-            burn_track_define_data(track, 0, 0, 0, BURN_AUDIO);
-            if (i > 0)
-                burn_track_set_pregap_size(track, kTrackGapBlocks, 0);
-            burn_source* source = NewStashSource(s.stash.fd, staged.firstSector * kAudioBlockSize,
-                                                 static_cast<off_t>(staged.sectors) * kAudioBlockSize);
-            if (source) {
-                burn_track_set_source(track, source);
-                burn_source_free(source);
-            }
-            burn_session_add_track(session, track, BURN_POS_END);
-            burn_track_free(track);
-        }
-        burn_write_opts* opts = burn_write_opts_new(d);
-        burn_write_opts_set_simulate(opts, simulate ? 1 : 0);
-        burn_write_opts_set_multi(opts, 0);
-        burn_write_opts_set_underrun_proof(opts, 1);
-        burn_write_opts_set_perform_opc(opts, 1);
-        char reasons[BURN_REASONS_LEN] = {};
-        // The stdio pseudo-drive and any non-CD medium refuse audio here, before anything is written.
-        if (!burn_write_opts_set_write_type(opts, BURN_WRITE_SAO, BURN_BLOCK_SAO) ||
-            burn_precheck_write(opts, disc, reasons, 1) <= 0) {
-            burn_write_opts_free(opts);
-            burn_session_free(session);
-            burn_disc_free(disc);
-            return IMAPI_E_MEDIUM_INVALIDTYPE;
-        }
-
-        long totalSectors = 0;
-        for (const Stash::Track& track : s.stash.tracks)
-            totalSectors += static_cast<long>(track.sectors);
-        s.sinks.PreparingBurn(totalSectors / kBlocksPerSecond);
-        burn_disc_write(opts, disc);
-
-        bool writing = false, cancelled = false, closing = false;
-        int lastTrack = -1;
-        for (;;) {
-            burn_progress p{};
-            const burn_drive_status busy = burn_drive_get_status(d, &p);
-            if (busy == BURN_DRIVE_IDLE)
-                break;
-            if (busy == BURN_DRIVE_SPAWNING || busy == BURN_DRIVE_GRABBING) {
-                if (!writing && !cancelled && s.sinks.QueryCancel())
-                    cancelled = true;
-            } else if (busy == BURN_DRIVE_WRITING_LEADOUT || busy == BURN_DRIVE_CLOSING_SESSION ||
-                       busy == BURN_DRIVE_CLOSING_TRACK) {
-                if (!closing)
-                    s.sinks.ClosingDisc(2);
-                closing = true;
-            } else {
-                writing = true;
-                if (p.track != lastTrack) {
-                    s.sinks.TrackProgress(p.track, p.tracks);
-                    lastTrack = p.track;
-                }
-                if (p.sectors > 0)
-                    s.sinks.BlockProgress(p.sector, p.sectors);
-            }
-            if (cancelled)
-                burn_drive_cancel(d); // takes effect once the drive reports writing
-            std::this_thread::sleep_for(kPollInterval);
-        }
-        const bool wroteWell = burn_drive_wrote_well(d) != 0;
-        burn_write_opts_free(opts);
-        burn_session_free(session);
-        burn_disc_free(disc);
+        bool wroteWell = false;
+        hr = WriteDisc(drive.Drive(), simulate, &wroteWell);
         drive.Release(wroteWell && ejectAfterBurn);
-        if (wroteWell)
+        return hr;
+    }
+
+    // Every libburn object of the write is freed before the drive is released.
+    HRESULT WriteDisc(burn_drive* d, bool simulate, bool* wroteWell) {
+        const DiscPtr disc = BuildDisc(m_rules->Tracks(), m_stash->Fd());
+        if (!disc)
+            return IMAPI_E_GENERIC;
+        const WriteOptsPtr opts = WriteOptions(d, disc.get(), simulate);
+        if (!opts)
+            return IMAPI_E_MEDIUM_INVALIDTYPE;
+        long totalSectors = 0;
+        for (const StagedTrackPlace& track : m_rules->Tracks())
+            totalSectors += static_cast<long>(track.sectors);
+        m_rules->Sinks().PreparingBurn(totalSectors / kBlocksPerSecond);
+        burn_disc_write(opts.get(), disc.get());
+        const bool cancelled = WriteWatch(m_rules->Sinks()).Run(d);
+        *wroteWell = burn_drive_wrote_well(d) != 0;
+        if (*wroteWell)
             return S_OK;
         return cancelled ? IMAPI_E_USERABORT : IMAPI_E_GENERIC;
     }
 
     std::vector<std::string> m_extra;
-    std::shared_ptr<MasterState> m_state;
-    DiscFormat m_format = DiscFormat::None;
+    std::shared_ptr<Stash> m_stash;
+    std::shared_ptr<CStagingRules> m_rules;
+    std::shared_ptr<LibburnRecorder> m_active;
 };
 
 } // namespace

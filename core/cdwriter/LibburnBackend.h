@@ -13,6 +13,10 @@ namespace cdwriter {
 
 class CLibburnBackend : public IDiscBackend {
 public:
+    // Staging stops where no CD can hold more (addresses end at 99:59:74, two seconds of them before
+    // the first track); the medium itself is judged by the recorder when the disc is written.
+    static constexpr uint32_t kMaxDiscBlocks = kBlocksPerSecond * 60 * 100 - 2 * kBlocksPerSecond;
+
     // `extraAddresses` are drives libburn does not find by scanning (e.g. "stdio:/path/disc.iso"),
     // listed after the scanned ones.
     explicit CLibburnBackend(std::vector<std::string> extraAddresses = {});

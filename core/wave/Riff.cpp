@@ -20,38 +20,66 @@ void PutLe32(uint8_t* p, uint32_t v) {
         p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-bool Descend(platform::File& file, ChunkInfo* ck, const ChunkInfo* parent, FindKind kind) {
+namespace {
+
+uint32_t LowerId(uint32_t id) {
+    uint32_t lower = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t c = (id >> shift) & 0xFFu;
+        if (c >= 'A' && c <= 'Z')
+            c += 'a' - 'A';
+        lower |= c << shift;
+    }
+    return lower;
+}
+
+bool SameId(uint32_t a, uint32_t b, IdCase idCase) {
+    return a == b || (idCase == IdCase::Any && LowerId(a) == LowerId(b));
+}
+
+} // namespace
+
+FindResult Find(platform::File& file, ChunkInfo* ck, const ChunkInfo* parent, FindKind kind,
+                FindOptions options) {
     const int64_t fileSize = file.Size();
     if (fileSize < 0)
-        return false;
+        return FindResult::Short;
     int64_t end = fileSize;
     // A parent whose size field was never filled in (0 or all ones) is bounded by the file instead.
     if (parent && parent->size != 0 && parent->size != 0xFFFFFFFFu)
         end = std::min<int64_t>(end, parent->dataOffset + parent->size);
+    const bool riff = kind == FindKind::Riff;
+    const size_t want = riff ? 12 : 8;
     int64_t pos = file.Tell();
     while (pos + 8 <= end) {
-        if (file.Seek(pos, platform::Whence::Begin) < 0)
-            return false;
         uint8_t header[12];
-        const bool riff = kind == FindKind::Riff;
-        const size_t want = riff ? 12 : 8;
-        if (file.Read(header, want) != static_cast<int64_t>(want))
-            return false;
+        if (file.Seek(pos, platform::Whence::Begin) < 0 ||
+            file.Read(header, want) != static_cast<int64_t>(want))
+            return FindResult::Short;
         const uint32_t id = ReadLe32(header);
         const uint32_t size = ReadLe32(header + 4);
-        if (riff ? (id == kRiffId && ReadLe32(header + 8) == ck->formType) : id == ck->id) {
+        const bool match = riff ? SameId(id, kRiffId, options.idCase) &&
+                                      SameId(ReadLe32(header + 8), ck->formType, options.idCase)
+                                : SameId(id, ck->id, options.idCase);
+        if (match) {
             ck->id = id;
             ck->size = size;
             ck->dataOffset = pos + 8;
             ck->dirty = false;
-            if (!riff)
-                return true;
-            return file.Seek(pos + 12, platform::Whence::Begin) >= 0;
+            if (riff && file.Seek(pos + 12, platform::Whence::Begin) < 0)
+                return FindResult::Short;
+            return FindResult::Found;
         }
+        if (options.firstOnly)
+            return FindResult::Missing;
         // Chunks are word aligned: an odd-sized chunk is followed by one pad byte.
         pos += 8 + static_cast<int64_t>(size) + (size & 1);
     }
-    return false;
+    return pos == end && !options.firstOnly ? FindResult::Missing : FindResult::Short;
+}
+
+bool Descend(platform::File& file, ChunkInfo* ck, const ChunkInfo* parent, FindKind kind) {
+    return Find(file, ck, parent, kind) == FindResult::Found;
 }
 
 bool CreateChunk(platform::File& file, ChunkInfo* ck, bool riff) {

@@ -31,9 +31,28 @@ struct ChunkInfo {
 
 enum class FindKind { Riff, Chunk };
 
+// How chunk ids and form types compare. This program's own files match exactly; the disc service takes
+// "riff", "wave" and "data" in any letter case, as some PC programs write them.
+enum class IdCase { Exact, Any };
+
+struct FindOptions {
+    IdCase idCase = IdCase::Exact;
+    bool firstOnly = false; // only the chunk at the current position may be the one
+};
+
+enum class FindResult {
+    Found,
+    Missing, // every chunk there was read and none is the one
+    Short, // the file ends inside a header or a chunk (or where the first header should be), or a read failed
+};
+
 // Looks from the current position for a RIFF chunk of form ck->formType (FindKind::Riff) or for the
-// chunk ck->id inside parent (FindKind::Chunk), skipping other chunks and their pad bytes. On success
-// the file stands at the chunk's contents (after the form type for RIFF).
+// chunk ck->id inside parent (FindKind::Chunk; without a parent, up to the end of the file), skipping
+// other chunks and their pad bytes. When found, the file stands at the chunk's contents (after the
+// form type for RIFF).
+FindResult Find(platform::File& file, ChunkInfo* ck, const ChunkInfo* parent, FindKind kind,
+                FindOptions options = {});
+// Find with exact ids: true when found.
 bool Descend(platform::File& file, ChunkInfo* ck, const ChunkInfo* parent, FindKind kind);
 
 // Writes a header at the current position (with ck->size, and ck->formType when riff) and marks the

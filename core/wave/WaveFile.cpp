@@ -81,6 +81,31 @@ int CWaveFile::Open(const std::string& name, int readOnly) {
     return 1;
 }
 
+namespace {
+
+// What every file this program writes holds after its RIFF header: an 18-byte "fmt ", a "pad " chunk
+// up to kPadEnd and the header of the "data" chunk, which `data` then describes (not yet ascended).
+bool WriteLayout(platform::File& file, const uint8_t* format, ChunkInfo* data) {
+    ChunkInfo fmt;
+    fmt.id = kFmtId;
+    fmt.size = kFormatSize;
+    if (!CreateChunk(file, &fmt, false) || file.Write(format, kFormatSize) != kFormatSize ||
+        !Ascend(file, &fmt))
+        return false;
+    const int64_t length = file.Tell();
+    if (length > kPadEnd)
+        return false;
+    ChunkInfo pad;
+    pad.id = kPadId;
+    pad.size = static_cast<uint32_t>(kPadEnd - length);
+    if (!CreateChunk(file, &pad, false) || !WriteZeros(file, pad.size) || !Ascend(file, &pad))
+        return false;
+    data->id = kDataId;
+    return CreateChunk(file, data, false);
+}
+
+} // namespace
+
 int CWaveFile::Create(const std::string& name, uint16_t channels, uint16_t bits, uint32_t rate) {
     if (IsOpen() || !HasWaveExtension(name) || platform::PathExists(name))
         return 0;
@@ -92,27 +117,11 @@ int CWaveFile::Create(const std::string& name, uint16_t channels, uint16_t bits,
 
     ChunkInfo riff;
     riff.formType = kWaveId;
-    bool ok = CreateChunk(m_file, &riff, true);
-
-    ChunkInfo fmt;
-    fmt.id = kFmtId;
-    fmt.size = kFormatSize;
     uint8_t format[kFormatSize];
     BuildFormat(format, channels, bits, rate);
-    ok = ok && CreateChunk(m_file, &fmt, false) && m_file.Write(format, kFormatSize) == kFormatSize &&
-         Ascend(m_file, &fmt);
-
-    const int64_t length = ok ? m_file.Seek(0, Whence::End) : -1;
-    ChunkInfo pad;
-    pad.id = kPadId;
-    pad.size = static_cast<uint32_t>(kPadEnd - length);
-    ok = ok && length >= 0 && length <= kPadEnd && CreateChunk(m_file, &pad, false) &&
-         WriteZeros(m_file, pad.size) && Ascend(m_file, &pad);
-
     ChunkInfo data;
-    data.id = kDataId;
-    ok = ok && CreateChunk(m_file, &data, false) && Ascend(m_file, &data) && Ascend(m_file, &riff) &&
-         m_file.Flush();
+    const bool ok = CreateChunk(m_file, &riff, true) && WriteLayout(m_file, format, &data) &&
+                    Ascend(m_file, &data) && Ascend(m_file, &riff) && m_file.Flush();
     if (!ok) {
         // A card that fills up or goes away while the header is written: leave nothing half-made.
         m_file.Close();
@@ -407,23 +416,8 @@ int CWaveFile::ImportFile(const std::string& source) {
     // The copy always has an 18-byte format chunk; its extra-size field says no extra bytes follow.
     PutLe16(format + 16, 0);
 
-    if (ok) {
-        ChunkInfo fmt;
-        fmt.id = kFmtId;
-        fmt.size = kFormatSize;
-        ok = CreateChunk(m_file, &fmt, false) && m_file.Write(format, kFormatSize) == kFormatSize &&
-             Ascend(m_file, &fmt);
-        ChunkInfo pad;
-        pad.id = kPadId;
-        const int64_t pos = m_file.Tell();
-        pad.size = static_cast<uint32_t>(kPadEnd - pos);
-        ok = ok && CreateChunk(m_file, &pad, false) && WriteZeros(m_file, pad.size) && Ascend(m_file, &pad);
-        if (!ok)
-            code = ERR_WRITE;
-    }
     ChunkInfo data;
-    data.id = kDataId;
-    if (ok && !CreateChunk(m_file, &data, false)) {
+    if (ok && !WriteLayout(m_file, format, &data)) {
         code = ERR_WRITE;
         ok = false;
     }

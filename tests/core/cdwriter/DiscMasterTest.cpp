@@ -1,8 +1,8 @@
 #include "cdwriter/DiscMaster.h"
 #include "Fakes.h"
+#include "TestDiscBackend.h"
 #include "Wav.h"
 #include "cdwriter/DiscProgress.h"
-#include "cdwriter/TestDiscBackend.h"
 
 #include <TestSupport.h>
 #include <gtest/gtest.h>
@@ -198,6 +198,12 @@ TEST_F(DiscMasterTest, StagingFileErrors) {
     EXPECT_EQ(master.GetErrorText(), "File open error.");
     EXPECT_FALSE(master.AddWaveTrack(Wav("short.wav", {'R', 'I', 'F', 'F', 0, 0})));
     EXPECT_EQ(master.GetErrorText(), "File read error.");
+    EXPECT_FALSE(master.AddWaveTrack(Wav("empty.wav", {})));
+    EXPECT_EQ(master.GetErrorText(), "File read error.");
+    auto junkFirst = MakeWav(Pcm(100)); // the RIFF header must open the file
+    junkFirst.insert(junkFirst.begin(), {'J', 'U', 'N', 'K', 2, 0, 0, 0, 0, 0});
+    EXPECT_FALSE(master.AddWaveTrack(Wav("junk.wav", junkFirst)));
+    EXPECT_EQ(master.GetErrorText(), "Not find chunk.");
 
     // A data chunk longer than the file: the track stays open, the read error is reported.
     auto bytes = MakeWav(Pcm(3000));
@@ -206,9 +212,12 @@ TEST_F(DiscMasterTest, StagingFileErrors) {
     EXPECT_EQ(master.GetErrorText(), "File read error.");
     EXPECT_FALSE(backend.StagedTracks().back().closed);
 
+    // That open track refuses a next one, as a real recorder does: a fresh disc master takes it.
+    CDiscMaster fresh(&backend);
+    ASSERT_TRUE(fresh.InitDiscMaster());
     backend.FailCall("IRedbookDiscMaster::AddAudioTrackBlocks", IMAPI_E_DISCFULL, 2);
-    EXPECT_FALSE(master.AddWaveTrack(Wav("ok.wav", MakeWav(Pcm(9000)))));
-    EXPECT_EQ(master.GetErrorText(), "The disc cannot hold any more data.");
+    EXPECT_FALSE(fresh.AddWaveTrack(Wav("ok.wav", MakeWav(Pcm(9000)))));
+    EXPECT_EQ(fresh.GetErrorText(), "The disc cannot hold any more data.");
 }
 
 TEST_F(DiscMasterTest, CancelDuringStagingClosesTheTrackShort) {
@@ -344,8 +353,12 @@ TEST(DiscProgressSinkTest, AdviseForwardsEveryEventAsItsMessage) {
                            {E::QueryCancel}});
     Window window;
     window.answer = false;
+    testsupport::TempDir dir;
+    const std::string track = dir / "t.wav";
+    testsupport::WriteBytes(track, MakeWav(Pcm(3000)));
     CDiscMaster master(&backend);
     ASSERT_TRUE(master.InitDiscMaster());
+    ASSERT_TRUE(master.AddWaveTrack(track)); // staged before the window listens: only the burn's events
     ASSERT_TRUE(master.AdviseProgress(&window));
     ASSERT_TRUE(master.BurnDisc());
     EXPECT_TRUE(backend.WasCalled("IDiscMaster::RecordDisc(0,1)"));
@@ -357,6 +370,7 @@ TEST(DiscProgressSinkTest, AdviseForwardsEveryEventAsItsMessage) {
                               T{WM_DISC_BURN_COMPLETE, 0, 0}, T{WM_DISC_ERASE_COMPLETE, 7, 0},
                               T{WM_DISC_QUERY_CANCEL, 0, 0}}));
     window.answer = true;
+    ASSERT_TRUE(master.AddWaveTrack(track)); // a recorded disc is not kept: the next one is staged anew
     EXPECT_FALSE(master.BurnDisc());
     EXPECT_EQ(master.GetErrorText(), "The user canceled the operation.");
     EXPECT_TRUE(master.UnadviseProgress());

@@ -143,6 +143,23 @@ TEST_F(ImageDiscTest, CancelAndFailureLeaveNothingBehind) {
     EXPECT_TRUE(OutFiles().empty());
 }
 
+TEST_F(ImageDiscTest, ANameTheCueSheetCannotHoldIsRefusedBeforeAnythingIsWritten) {
+    struct Case {
+        const char* name;
+        bool usable;
+    };
+    for (const Case c :
+         {Case{"My Disc", true}, Case{"Disque 'été' x", true}, Case{"", false}, Case{"a/b", false},
+          Case{"a\"b", false}, Case{"two\nlines", false}, Case{"tab\there", false}})
+        EXPECT_EQ(CImageDiscBackend::IsUsableBaseName(c.name), c.usable) << c.name;
+
+    CImageDiscBackend quoted(out, "a\"b");
+    params.backend = &quoted;
+    EXPECT_EQ(Burn().errCode, CBurnJob::ERR_ADD_TRACK);
+    EXPECT_EQ(box.Texts().back(), "An error occurred while writing the image file.");
+    EXPECT_TRUE(OutFiles().empty());
+}
+
 TEST_F(ImageDiscTest, DiscCapacityAndTrackCount) {
     CDiscMaster master(&backend);
     ASSERT_TRUE(master.InitDiscMaster());

@@ -1,9 +1,9 @@
 #include "Fakes.h"
+#include "TestDiscBackend.h"
 #include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/EraseJob.h"
-#include "cdwriter/TestDiscBackend.h"
 #include "platform/Text.h"
 
 #include <TestSupport.h>
@@ -79,7 +79,9 @@ TEST_F(BurnJobTest, BurnsEveryTrackInOrderOnTheChosenRecorder) {
                                       "Add track.  file name : mix1.wav", "Add track.  file name : mix2.wav",
                                       "Add track.  file name : mix3.wav", "Preparing to burn a disc..",
                                       "Burning Track1..", "Burning Track3..", "Closing disc..", ""}));
-    EXPECT_EQ(bar.log, (std::vector<std::string>{"pos 0", "range 0..9", "pos 3"}));
+    // Staging progress at the end of each track (2, 3 and 3 sectors), then the burn's.
+    EXPECT_EQ(bar.log, (std::vector<std::string>{"pos 0", "range 0..2", "pos 2", "range 0..3", "pos 3",
+                                                 "pos 3", "range 0..9", "pos 3"}));
     const auto recorded = backend.RecordedTracks();
     ASSERT_EQ(recorded.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {

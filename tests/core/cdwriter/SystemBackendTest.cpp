@@ -1,9 +1,9 @@
 #include "Fakes.h"
+#include "TestDiscBackend.h"
 #include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/SystemDiscBackend.h"
-#include "cdwriter/TestDiscBackend.h"
 #include "platform/FileSystem.h"
 
 #include <TestSupport.h>

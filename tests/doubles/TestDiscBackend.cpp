@@ -1,6 +1,6 @@
-#include "cdwriter/TestDiscBackend.h"
+#include "TestDiscBackend.h"
 
-#include "cdwriter/ProgressSinks.h"
+#include "cdwriter/StagingRules.h"
 #include "platform/Text.h"
 
 #include <map>
@@ -24,6 +24,7 @@ struct CTestDiscBackend::State {
     std::vector<StagedTrack> staged;
     std::vector<StagedTrack> recorded;
     int recordCount = 0;
+    uint64_t latestMaster = 0; // staging is logged for the most recent disc master only
 
     // Logs the call and returns the value it must answer with (S_OK unless told to fail).
     HRESULT Call(const std::string& text) {
@@ -57,6 +58,10 @@ public:
     TestRecorderObject(std::shared_ptr<State> state, size_t index)
         : m_state(std::move(state)), m_index(index) {}
     size_t Index() const { return m_index; }
+    // True for a recorder of this backend that is still attached.
+    bool Describes(const std::shared_ptr<State>& state, TestRecorder* r) const {
+        return m_state == state && Get(r);
+    }
 
     HRESULT GetDisplayNames(std::string* vendor, std::string* product, std::string* revision) override {
         const HRESULT hr = m_state->Call(platform::Format("IDiscRecorder::GetDisplayNames(%zu)", m_index));
@@ -160,144 +165,213 @@ private:
     size_t m_next = 0;
 };
 
+// A call the rules allow answers with the scripted value (S_OK unless a test chose another).
+HRESULT Answer(HRESULT scripted, HRESULT rule) {
+    return Failed(rule) ? rule : scripted;
+}
+
+// The staged audio in memory, logged for the tests: every track staged on the most recent disc
+// master, of which those since the last discard make up the image a record takes.
+class TestStore : public IStagingStore {
+public:
+    TestStore(std::shared_ptr<State> state, uint64_t serial) : m_state(std::move(state)), m_serial(serial) {}
+
+    HRESULT BeginTrack(uint32_t, long announcedBlocks) override {
+        std::lock_guard lock(m_state->mutex);
+        if (Latest()) {
+            StagedTrack track;
+            track.announcedBlocks = announcedBlocks;
+            m_state->staged.push_back(track);
+        }
+        return S_OK;
+    }
+    HRESULT AppendBlocks(const uint8_t* data, size_t size) override {
+        std::lock_guard lock(m_state->mutex);
+        if (Latest() && !m_state->staged.empty()) {
+            auto& bytes = m_state->staged.back().data;
+            bytes.insert(bytes.end(), data, data + size);
+        }
+        return S_OK;
+    }
+    void EndTrack() override {
+        std::lock_guard lock(m_state->mutex);
+        if (Latest() && !m_state->staged.empty())
+            m_state->staged.back().closed = true;
+    }
+    void Discard() override {
+        std::lock_guard lock(m_state->mutex);
+        if (Latest())
+            m_firstLive = m_state->staged.size();
+    }
+    // The tracks a record takes now.
+    std::vector<StagedTrack> Image() const {
+        std::lock_guard lock(m_state->mutex);
+        if (!Latest())
+            return {};
+        return {m_state->staged.begin() + static_cast<std::ptrdiff_t>(m_firstLive), m_state->staged.end()};
+    }
+
+private:
+    bool Latest() const { return m_state->latestMaster == m_serial; }
+
+    std::shared_ptr<State> m_state;
+    uint64_t m_serial;
+    size_t m_firstLive = 0;
+};
+
 class TestRedbook : public IRedbookDiscMaster {
 public:
-    explicit TestRedbook(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+    TestRedbook(std::shared_ptr<State> state, std::shared_ptr<CStagingRules> rules)
+        : m_state(std::move(state)), m_rules(std::move(rules)) {}
     HRESULT CreateAudioTrack(long blocks) override {
         const HRESULT hr =
             m_state->Call(platform::Format("IRedbookDiscMaster::CreateAudioTrack(%ld)", blocks));
-        if (Failed(hr))
-            return hr;
-        std::lock_guard lock(m_state->mutex);
-        StagedTrack track;
-        track.announcedBlocks = blocks;
-        m_state->staged.push_back(track);
-        return hr;
+        return Failed(hr) ? hr : Answer(hr, m_rules->CreateAudioTrack(blocks));
     }
     HRESULT AddAudioTrackBlocks(const uint8_t* data, long size) override {
         const HRESULT hr =
             m_state->Call(platform::Format("IRedbookDiscMaster::AddAudioTrackBlocks(%ld)", size));
-        if (Failed(hr))
-            return hr;
-        std::lock_guard lock(m_state->mutex);
-        if (m_state->staged.empty() || m_state->staged.back().closed)
-            return IMAPI_E_TRACKNOTOPEN;
-        auto& bytes = m_state->staged.back().data;
-        bytes.insert(bytes.end(), data, data + size);
-        return hr;
+        return Failed(hr) ? hr : Answer(hr, m_rules->AddAudioTrackBlocks(data, size));
     }
     HRESULT CloseAudioTrack() override {
         const HRESULT hr = m_state->Call("IRedbookDiscMaster::CloseAudioTrack");
-        if (Failed(hr))
-            return hr;
-        std::lock_guard lock(m_state->mutex);
-        if (m_state->staged.empty() || m_state->staged.back().closed)
-            return IMAPI_E_TRACKNOTOPEN;
-        m_state->staged.back().closed = true;
-        return hr;
+        return Failed(hr) ? hr : Answer(hr, m_rules->CloseAudioTrack());
     }
 
 private:
     std::shared_ptr<State> m_state;
+    std::shared_ptr<CStagingRules> m_rules;
 };
 
 class TestMaster : public IDiscMaster {
 public:
-    explicit TestMaster(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+    TestMaster(std::shared_ptr<State> state, uint64_t serial)
+        : m_state(std::move(state)), m_store(std::make_shared<TestStore>(m_state, serial)),
+          m_rules(std::make_shared<CStagingRules>(m_store)) {}
+    ~TestMaster() override { m_rules->Close(); }
 
-    HRESULT Open() override { return m_state->Call("IDiscMaster::Open"); }
+    HRESULT Open() override {
+        const HRESULT hr = m_state->Call("IDiscMaster::Open");
+        return Failed(hr) ? hr : Answer(hr, m_rules->Open());
+    }
     HRESULT GetActiveDiscMasterFormat(DiscFormat* format) override {
-        *format = m_format;
-        return m_state->Call("IDiscMaster::GetActiveDiscMasterFormat");
+        const HRESULT hr = m_state->Call("IDiscMaster::GetActiveDiscMasterFormat");
+        return Failed(hr) ? hr : Answer(hr, m_rules->GetFormat(format));
     }
     HRESULT SetActiveRedbookFormat(std::shared_ptr<IRedbookDiscMaster>* master) override {
-        const HRESULT hr = m_state->Call("IDiscMaster::SetActiveDiscMasterFormat(Redbook)");
-        if (Failed(hr))
-            return hr;
-        m_format = DiscFormat::Redbook;
-        *master = std::make_shared<TestRedbook>(m_state);
+        HRESULT hr = m_state->Call("IDiscMaster::SetActiveDiscMasterFormat(Redbook)");
+        if (!Failed(hr))
+            hr = Answer(hr, m_rules->SelectFormat(DiscFormat::Redbook));
+        if (!Failed(hr))
+            *master = std::make_shared<TestRedbook>(m_state, m_rules);
         return hr;
     }
     HRESULT SetActiveJolietFormat(std::shared_ptr<IJolietDiscMaster>* master) override {
-        const HRESULT hr = m_state->Call("IDiscMaster::SetActiveDiscMasterFormat(Joliet)");
-        if (Failed(hr))
-            return hr;
-        m_format = DiscFormat::Joliet;
-        *master = std::make_shared<IJolietDiscMaster>();
+        HRESULT hr = m_state->Call("IDiscMaster::SetActiveDiscMasterFormat(Joliet)");
+        if (!Failed(hr))
+            hr = Answer(hr, m_rules->SelectFormat(DiscFormat::Joliet));
+        if (!Failed(hr))
+            *master = std::make_shared<IJolietDiscMaster>();
         return hr;
     }
     HRESULT EnumDiscRecorders(std::shared_ptr<IEnumDiscRecorders>* recorders) override {
-        const HRESULT hr = m_state->Call("IDiscMaster::EnumDiscRecorders");
+        HRESULT hr = m_state->Call("IDiscMaster::EnumDiscRecorders");
+        if (!Failed(hr))
+            hr = Answer(hr, m_rules->RequireOpen());
         if (!Failed(hr))
             *recorders = std::make_shared<TestEnum>(m_state);
         return hr;
     }
     HRESULT SetActiveDiscRecorder(const RecorderPtr& recorder) override {
         const auto* r = dynamic_cast<const TestRecorderObject*>(recorder.get());
-        return m_state->Call(platform::Format("IDiscMaster::SetActiveDiscRecorder(%d)",
-                                              r ? static_cast<int>(r->Index()) : -1));
+        const HRESULT hr = m_state->Call(platform::Format("IDiscMaster::SetActiveDiscRecorder(%d)",
+                                                          r ? static_cast<int>(r->Index()) : -1));
+        if (Failed(hr))
+            return hr;
+        // The medium in the recorder decides how much a disc can hold.
+        TestRecorder medium;
+        const bool known = r && r->Describes(m_state, &medium);
+        return Answer(hr, m_rules->SetActiveRecorder(known, known ? medium.freeBlocks : 0));
     }
     HRESULT ProgressAdvise(IDiscMasterProgressEvents* events, uintptr_t* cookie) override {
         const HRESULT hr = m_state->Call("IDiscMaster::ProgressAdvise");
-        return Failed(hr) ? hr : m_sinks.Advise(events, cookie);
+        return Failed(hr) ? hr : m_rules->Sinks().Advise(events, cookie);
     }
     HRESULT ProgressUnadvise(uintptr_t cookie) override {
         const HRESULT hr = m_state->Call("IDiscMaster::ProgressUnadvise");
-        return Failed(hr) ? hr : m_sinks.Unadvise(cookie);
+        return Failed(hr) ? hr : m_rules->Sinks().Unadvise(cookie);
     }
     HRESULT RecordDisc(bool simulate, bool ejectAfterBurn) override {
-        const HRESULT hr = m_state->Call(
+        HRESULT hr = m_state->Call(
             platform::Format("IDiscMaster::RecordDisc(%d,%d)", simulate ? 1 : 0, ejectAfterBurn ? 1 : 0));
+        if (!Failed(hr))
+            hr = Answer(hr, m_rules->CheckRecord());
         if (Failed(hr))
             return hr;
+        if (!PlayBurnEvents()) {
+            m_rules->Discard();
+            return IMAPI_E_USERABORT;
+        }
+        {
+            std::lock_guard lock(m_state->mutex);
+            m_state->recorded = m_store->Image();
+            ++m_state->recordCount;
+        }
+        m_rules->Discard(); // as on a real recorder, the next disc is staged afresh
+        return hr;
+    }
+    HRESULT Close() override {
+        const HRESULT hr = m_state->Call("IDiscMaster::Close");
+        return Failed(hr) ? hr : Answer(hr, m_rules->Close());
+    }
+
+private:
+    // False when a QueryCancel was answered yes.
+    bool PlayBurnEvents() {
         std::vector<TestProgressEvent> events;
         {
             std::lock_guard lock(m_state->mutex);
             events = m_state->burnEvents;
         }
+        CProgressSinks& sinks = m_rules->Sinks();
         for (const TestProgressEvent& e : events) {
             switch (e.kind) {
             case TestProgressEvent::QueryCancel:
-                if (m_sinks.QueryCancel())
-                    return IMAPI_E_USERABORT;
+                if (sinks.QueryCancel())
+                    return false;
                 break;
             case TestProgressEvent::PnPActivity:
-                m_sinks.PnPActivity();
+                sinks.PnPActivity();
                 break;
             case TestProgressEvent::AddProgress:
-                m_sinks.AddProgress(e.a, e.b);
+                sinks.AddProgress(e.a, e.b);
                 break;
             case TestProgressEvent::BlockProgress:
-                m_sinks.BlockProgress(e.a, e.b);
+                sinks.BlockProgress(e.a, e.b);
                 break;
             case TestProgressEvent::TrackProgress:
-                m_sinks.TrackProgress(e.a, e.b);
+                sinks.TrackProgress(e.a, e.b);
                 break;
             case TestProgressEvent::PreparingBurn:
-                m_sinks.PreparingBurn(e.a);
+                sinks.PreparingBurn(e.a);
                 break;
             case TestProgressEvent::ClosingDisc:
-                m_sinks.ClosingDisc(e.a);
+                sinks.ClosingDisc(e.a);
                 break;
             case TestProgressEvent::BurnComplete:
-                m_sinks.BurnComplete(static_cast<HRESULT>(e.a));
+                sinks.BurnComplete(static_cast<HRESULT>(e.a));
                 break;
             case TestProgressEvent::EraseComplete:
-                m_sinks.EraseComplete(static_cast<HRESULT>(e.a));
+                sinks.EraseComplete(static_cast<HRESULT>(e.a));
                 break;
             }
         }
-        std::lock_guard lock(m_state->mutex);
-        m_state->recorded = m_state->staged;
-        ++m_state->recordCount;
-        return hr;
+        return true;
     }
-    HRESULT Close() override { return m_state->Call("IDiscMaster::Close"); }
 
-private:
     std::shared_ptr<State> m_state;
-    DiscFormat m_format = DiscFormat::None;
-    CProgressSinks m_sinks;
+    std::shared_ptr<TestStore> m_store;
+    std::shared_ptr<CStagingRules> m_rules;
 };
 
 } // namespace
@@ -309,11 +383,13 @@ HRESULT CTestDiscBackend::CreateDiscMaster(std::shared_ptr<IDiscMaster>* master)
     const HRESULT hr = m_state->Call("CreateDiscMaster");
     if (Failed(hr))
         return hr;
+    uint64_t serial = 0;
     {
         std::lock_guard lock(m_state->mutex);
         m_state->staged.clear();
+        serial = ++m_state->latestMaster;
     }
-    *master = std::make_shared<TestMaster>(m_state);
+    *master = std::make_shared<TestMaster>(m_state, serial);
     return hr;
 }
 

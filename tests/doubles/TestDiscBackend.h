@@ -1,7 +1,9 @@
 #pragma once
 // A scriptable recorder service for tests: any number of recorders with chosen media, every call
 // recorded by name ("IDiscRecorder::QueryMediaType"), any call made to fail with any value, and
-// progress events played to the registered sinks while a disc is recorded.
+// progress events played to the registered sinks while a disc is recorded. A call that is not made to
+// fail answers by the staging rules of the real recorders; a disc holds what the active recorder's
+// medium has free.
 
 #include "cdwriter/DiscInterfaces.h"
 
@@ -67,7 +69,8 @@ public:
     int CountCalls(const std::string& call) const;
     bool WasCalled(const std::string& call) const { return CountCalls(call) > 0; }
     void ClearCalls();
-    // Tracks staged on the most recent disc master, and those of the last recorded disc.
+    // Tracks staged on the most recent disc master (a record or Close does not forget them), and those of
+    // the last recorded disc.
     std::vector<StagedTrack> StagedTracks() const;
     std::vector<StagedTrack> RecordedTracks() const;
     int RecordCount() const;
