@@ -10,6 +10,8 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
+#include <vector>
+
 namespace gui {
 namespace {
 
@@ -20,6 +22,34 @@ bool IsSubfolder(const platform::FindEntry& e) {
 // The drive's text as it is shown, with the separator that joins it to a folder name below it.
 std::string WithSeparator(const std::string& text) {
     return !text.empty() && text.back() == '/' ? text : text + "/";
+}
+
+// Drives are mount points and may nest ("/" and "/home"): the longest one holding the path wins.
+QTreeWidgetItem* DriveHolding(QTreeWidgetItem* root, const std::string& path, size_t* driveLength) {
+    QTreeWidgetItem* item = nullptr;
+    for (int i = 0; i < root->childCount(); ++i) {
+        const std::string drive = root->child(i)->text(0).toStdString();
+        const bool holds = path == drive || path.rfind(WithSeparator(drive), 0) == 0;
+        if (holds && (!item || drive.size() > *driveLength)) {
+            item = root->child(i);
+            *driveLength = drive.size();
+        }
+    }
+    return item;
+}
+
+// The folder names of path after its first `from` characters.
+std::vector<std::string> Components(const std::string& path, size_t from) {
+    std::vector<std::string> components;
+    size_t start = from;
+    while (start < path.size()) {
+        const size_t slash = path.find('/', start);
+        const size_t end = slash == std::string::npos ? path.size() : slash;
+        if (end > start)
+            components.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return components;
 }
 
 } // namespace
@@ -169,7 +199,7 @@ std::string CDirectoryTree::GetItemPath(const QTreeWidgetItem* item) const {
         std::string text = item->text(0).toStdString();
         if (!first)
             text = WithSeparator(text);
-        path = text + path;
+        path.insert(0, text);
         first = false;
     }
     return path;
@@ -182,31 +212,11 @@ bool CDirectoryTree::SelectPath(const std::string& path, bool scroll) {
     if (!root)
         return false;
 
-    // Drives are mount points and may nest ("/" and "/home"): the longest one holding the path wins.
-    QTreeWidgetItem* item = nullptr;
     size_t driveLength = 0;
-    for (int i = 0; i < root->childCount(); ++i) {
-        const std::string drive = root->child(i)->text(0).toStdString();
-        const bool holds = path == drive || path.rfind(WithSeparator(drive), 0) == 0;
-        if (holds && (!item || drive.size() > driveLength)) {
-            item = root->child(i);
-            driveLength = drive.size();
-        }
-    }
+    QTreeWidgetItem* item = DriveHolding(root, path, &driveLength);
     if (!item)
         return false;
-
-    std::vector<std::string> components;
-    size_t start = driveLength;
-    while (start < path.size()) {
-        const size_t slash = path.find('/', start);
-        const size_t end = slash == std::string::npos ? path.size() : slash;
-        if (end > start)
-            components.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-
-    for (const std::string& component : components) {
+    for (const std::string& component : Components(path, driveLength)) {
         PopulateItem(item);
         m_populating = true;
         expandItem(item);
