@@ -132,17 +132,17 @@ bool File::FlushWrites() {
     return true;
 }
 
-int64_t File::Read(void* data, size_t size) {
-    if (!IsOpen()) {
-        Fail(EBADF);
-        return -1;
-    }
+bool File::BeginRead() {
+    if (!IsOpen())
+        return Fail(EBADF);
     int injected = 0;
-    if (faults::NextReadFails(&injected)) {
-        Fail(injected);
-        return -1;
-    }
-    if (!FlushWrites())
+    if (faults::NextReadFails(&injected))
+        return Fail(injected);
+    return FlushWrites();
+}
+
+int64_t File::Read(void* data, size_t size) {
+    if (!BeginRead())
         return -1;
     auto* out = static_cast<uint8_t*>(data);
     size_t done = 0;
@@ -178,16 +178,7 @@ int64_t File::Read(void* data, size_t size) {
 }
 
 int64_t File::ReadView(const uint8_t** data, size_t size) {
-    if (!IsOpen()) {
-        Fail(EBADF);
-        return -1;
-    }
-    int injected = 0;
-    if (faults::NextReadFails(&injected)) {
-        Fail(injected);
-        return -1;
-    }
-    if (!FlushWrites())
+    if (!BeginRead())
         return -1;
     size = std::min(size, kReadBufSize);
     const bool inside = m_readLen > 0 && m_pos >= m_readStart &&

@@ -64,6 +64,8 @@ private:
     // Adds size bytes at pos to the write buffer (pos continues it, or it is empty).
     bool BufferWrite(const uint8_t* data, size_t size, int64_t pos);
     bool FillReadBuffer();
+    // What every read checks first: an open file, an injected fault, pending writes handed to the OS.
+    bool BeginRead();
     void DropReadBuffer() { m_readLen = 0; }
     bool Fail(int error);
 

@@ -487,23 +487,34 @@ void ExpectSongIsWhole(const std::string& songFolder, const std::string& adlPath
         EXPECT_EQ(named.count(entry.name), 1u) << "file without an event: " << entry.name;
 }
 
-TEST_F(ExportTest, AFailedWriteAnywhereLosesNothing) {
+// Three tracks exported into a new song again and again, a fault planned somewhere in each run.
+class ExportSweep : public ExportTest {
+protected:
+    void SetUp() override {
+        for (const auto& [track, samples] : lengths)
+            PcTrack(track, samples);
+        PcTrack(1, 10);
+        NewSong();
+        song = ReadText(Adl());
+        expectedWhole = WithEvents(song, EntryLine(1, 1, 2, 1024, k44) + EntryLine(2, 2, 5, 3000, k44) +
+                                             EntryLine(3, 3, 9, 2500, k44));
+    }
+    // The song as it was before the first run.
+    void Fresh() {
+        for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
+            platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
+        EXPECT_TRUE(testsupport::WriteText(Adl(), song));
+    }
     const std::map<int, uint32_t> lengths = {{2, 1024}, {5, 3000}, {9, 2500}};
-    for (const auto& [track, samples] : lengths)
-        PcTrack(track, samples);
-    PcTrack(1, 10);
-    NewSong();
-    const std::string song = ReadText(Adl());
-    const std::string expectedWhole = WithEvents(
-        song, EntryLine(1, 1, 2, 1024, k44) + EntryLine(2, 2, 5, 3000, k44) + EntryLine(3, 3, 9, 2500, k44));
+    std::string song, expectedWhole;
+};
+
+TEST_F(ExportSweep, AFailedWriteAnywhereLosesNothing) {
 
     for (bool cardFull : {false, true}) {
         const int64_t struck = SweepFaults(2000, [&](int64_t n) {
             SCOPED_TRACE(testing::Message() << (cardFull ? "card full from write " : "write ") << n);
-            // A fresh copy of the song for each run.
-            for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
-                platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
-            EXPECT_TRUE(testsupport::WriteText(Adl(), song));
+            Fresh();
             ScriptedMessageBox box;
             card::ExportResult r;
             int64_t writes = 0;
@@ -535,21 +546,11 @@ TEST_F(ExportTest, AFailedWriteAnywhereLosesNothing) {
     }
 }
 
-TEST_F(ExportTest, AFailedReadOrOpenAnywhereLosesNothing) {
-    const std::map<int, uint32_t> lengths = {{2, 1024}, {5, 3000}, {9, 2500}};
-    for (const auto& [track, samples] : lengths)
-        PcTrack(track, samples);
-    PcTrack(1, 10);
-    NewSong();
-    const std::string song = ReadText(Adl());
-    const std::string expectedWhole = WithEvents(
-        song, EntryLine(1, 1, 2, 1024, k44) + EntryLine(2, 2, 5, 3000, k44) + EntryLine(3, 3, 9, 2500, k44));
+TEST_F(ExportSweep, AFailedReadOrOpenAnywhereLosesNothing) {
     for (bool opens : {false, true}) {
         SweepFaults(5000, [&](int64_t n) {
             SCOPED_TRACE(testing::Message() << (opens ? "open " : "read ") << n);
-            for (const auto& entry : platform::FindFiles(SongFolder(), "*.wav"))
-                platform::DeleteFile(platform::JoinPath(SongFolder(), entry.name));
-            EXPECT_TRUE(testsupport::WriteText(Adl(), song));
+            Fresh();
             ScriptedMessageBox box;
             card::ExportResult r;
             int64_t calls = 0;
