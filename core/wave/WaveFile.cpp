@@ -167,7 +167,7 @@ bool CWaveFile::FindChunk(platform::File& file, const ChunkInfo& riff, uint32_t 
     return file.Seek(riff.dataOffset + 4, Whence::Begin) >= 0 && Descend(file, chunk, &riff, FindKind::Chunk);
 }
 
-int CWaveFile::GetFormatTag(uint16_t* tag) {
+int CWaveFile::ReadFormatFields(uint8_t* out, size_t count) {
     ChunkInfo riff, fmt;
     if (!IsOpen())
         return 0;
@@ -176,23 +176,20 @@ int CWaveFile::GetFormatTag(uint16_t* tag) {
     // Shorter than the PCM fields, or missing: there is no format to report.
     if (!FindChunk(m_file, riff, kFmtId, &fmt) || fmt.size < 16)
         return Fail(ERR_NO_CHUNK);
+    return m_file.Read(out, count) == static_cast<int64_t>(count) ? 1 : 0;
+}
+
+int CWaveFile::GetFormatTag(uint16_t* tag) {
     uint8_t format[2];
-    if (m_file.Read(format, 2) != 2)
+    if (!ReadFormatFields(format, sizeof format))
         return 0;
     *tag = ReadLe16(format);
     return 1;
 }
 
 int CWaveFile::GetFormat(uint16_t* channels, uint16_t* bits, uint32_t* rate) {
-    ChunkInfo riff, fmt;
-    if (!IsOpen())
-        return 0;
-    if (!FindRiff(m_file, &riff))
-        return Fail(ERR_NO_RIFF);
-    if (!FindChunk(m_file, riff, kFmtId, &fmt) || fmt.size < 16)
-        return Fail(ERR_NO_CHUNK);
     uint8_t format[16];
-    if (m_file.Read(format, 16) != 16)
+    if (!ReadFormatFields(format, sizeof format))
         return 0;
     *channels = ReadLe16(format + 2);
     *rate = ReadLe32(format + 4);

@@ -107,6 +107,8 @@ private:
     int Fail(uint16_t code);
     // Seeks to 0 and finds the RIFF "WAVE" chunk, then (id != 0) the chunk id inside it.
     static bool FindRiff(platform::File& file, ChunkInfo* riff);
+    // The first `count` bytes (at most 16) of the format chunk's PCM fields.
+    int ReadFormatFields(uint8_t* out, size_t count);
     static bool FindChunk(platform::File& file, const ChunkInfo& riff, uint32_t id, ChunkInfo* chunk);
     // The block loop shared by the transfer operations; returns false with *code set on failure.
     bool CopyBlocks(Fill fill, const uint8_t* data, platform::File* source, uint64_t sourceAvail,
