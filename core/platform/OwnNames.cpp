@@ -1,0 +1,34 @@
+#include "platform/OwnNames.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+#include <atomic>
+#include <unistd.h>
+
+namespace platform {
+
+bool IsOwnName(const std::string& name) {
+    return BaseName(name).rfind(kOwnNamePrefix, 0) == 0;
+}
+
+std::string NewOwnName(const std::string& kind, const std::string& tail) {
+    static std::atomic<unsigned> count{0};
+    return Format("%s%s-%ld-%u%s%s", kOwnNamePrefix, kind.c_str(), static_cast<long>(::getpid()), ++count,
+                  tail.empty() ? "" : "-", tail.c_str());
+}
+
+std::string OwnNameFor(const std::string& kind, const std::string& name) {
+    return std::string(kOwnNamePrefix) + kind + "-" + name;
+}
+
+std::string OwnNameKind(const std::string& name) {
+    const std::string base = BaseName(name);
+    if (!IsOwnName(base))
+        return {};
+    const size_t start = sizeof kOwnNamePrefix - 1;
+    const size_t dash = base.find('-', start);
+    return base.substr(start, dash == std::string::npos ? std::string::npos : dash - start);
+}
+
+} // namespace platform
