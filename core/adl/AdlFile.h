@@ -170,8 +170,9 @@ public:
     bool ClearTracks();
     bool ClearLocates();
     bool ClearEvents();
-    // Name under which a changed version of an opened file is built before it replaces the file; it
-    // ends in neither .adl nor .wav, so nothing takes it for part of a song.
+    // Name under which a changed version of an opened file is built before it replaces the file: one of
+    // this program's own names beside it, which no listing takes for part of a song and a clean-up
+    // may remove.
     static std::string UpdatePath(const std::string& path);
 
 private:

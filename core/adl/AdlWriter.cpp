@@ -5,6 +5,7 @@
 
 #include "adl/LineFields.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -91,7 +92,8 @@ bool AppendSequenceFlags(const AdlSequence& sequence, uint16_t mask, std::string
 } // namespace
 
 std::string CAdlFile::UpdatePath(const std::string& path) {
-    return path + ".tmp";
+    return platform::JoinPath(platform::DirName(path),
+                              platform::OwnNameFor("update", platform::BaseName(path)));
 }
 
 bool CAdlFile::Create(const std::string& path) {

@@ -1,6 +1,7 @@
 #include "card/CardRules.h"
 
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "wave/TrackRenderer.h"
 #include "wave/WaveFile.h"
@@ -14,8 +15,9 @@ std::vector<std::string> ListSongs(const std::string& card) {
     if (card.empty())
         return songs;
     for (const auto& entry : platform::FindFiles(card, "*")) {
+        // This program's own temporary folders are never songs, whatever attributes the card keeps.
         if ((entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-            (entry.attributes & platform::FILE_ATTRIBUTE_HIDDEN) != 0)
+            (entry.attributes & platform::FILE_ATTRIBUTE_HIDDEN) != 0 || platform::IsOwnName(entry.name))
             continue;
         songs.push_back(entry.name);
     }
@@ -107,10 +109,9 @@ bool IsSongProtected(const std::string& card, const std::string& song) {
 }
 
 bool IsCardWritable(const std::string& card) {
-    // A folder left named "chk" must not make a writable card look read-only.
-    std::string path = platform::JoinPath(card, "chk");
-    for (int n = 1; platform::PathExists(path) && n < 1000; ++n)
-        path = platform::JoinPath(card, platform::Format("chk%d", n));
+    // One of this program's own names: a test folder left by a kill is never taken for a song, and a
+    // folder the user named "chk" is never touched.
+    const std::string path = platform::JoinPath(card, platform::NewOwnName("test"));
     if (!platform::CreateDirectory(path))
         return false;
     platform::RemoveDirectory(path);
@@ -121,10 +122,10 @@ bool GetCardFreeSpace(const std::string& card, uint64_t* freeBytes) {
     return platform::GetDiskFreeSpace(card, freeBytes);
 }
 
-std::string NextAudioFileName(const std::string& songFolder) {
+std::string NextAudioFileName(const std::string& songFolder, const std::set<std::string>& taken) {
     for (int n = 1; n <= kMaxAudioFiles; ++n) {
         std::string name = platform::Format("zt5%04d.wav", n);
-        if (!platform::PathExists(platform::JoinPath(songFolder, name)))
+        if (taken.count(name) == 0 && !platform::PathExists(platform::JoinPath(songFolder, name)))
             return name;
     }
     return {};

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace card {
 constexpr int kTrackCount = 16;
 constexpr int kMaxAudioFiles = 5000;
 
-// Visible folders in the card's root, alphabetical ignoring case. Empty when the card cannot be read.
+// Visible folders in the card's root, alphabetical ignoring case, without this program's own temporary
+// folders. Empty when the card cannot be read.
 std::vector<std::string> ListSongs(const std::string& card);
 
 std::string SongFolderPath(const std::string& card, const std::string& song);
@@ -43,10 +45,11 @@ std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl);
 
 // Protected only when the ADL file's attributes are exactly read-only.
 bool IsSongProtected(const std::string& card, const std::string& song);
-// Creates and removes a test folder ("chk", or a free variant when a "chk" folder is already there).
+// Creates and removes a test folder under one of this program's own names.
 bool IsCardWritable(const std::string& card);
 bool GetCardFreeSpace(const std::string& card, uint64_t* freeBytes);
-// The first "zt5%04d.wav" (1..5000) not present in the song folder; empty when all are taken.
-std::string NextAudioFileName(const std::string& songFolder);
+// The first "zt5%04d.wav" (1..5000) neither present in the song folder nor in `taken` (names promised
+// to files still on their way in); empty when all are taken.
+std::string NextAudioFileName(const std::string& songFolder, const std::set<std::string>& taken = {});
 
 } // namespace card

@@ -1,12 +1,14 @@
 #include "card/ExportJob.h"
 
 #include "adl/AdlFile.h"
+#include "card/JobLock.h"
 #include "card/NewSong.h"
 #include "card/SongName.h"
 #include "card/TrackSource.h"
 #include "card/TrackTransfer.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "platform/Writeback.h"
 #include "wave/Riff.h"
@@ -14,6 +16,7 @@
 #include "wave/WaveFile.h"
 
 #include <cstring>
+#include <set>
 #include <thread>
 
 namespace card {
@@ -110,23 +113,25 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
     return status;
 }
 
-// A copied file on its way into the song.
+// A copied file on its way into the song: copied under one of this program's own names (`part`), it
+// takes its own name (`dest`) only when it is complete and on the card, right before its event names it.
 struct Commit {
     int track = 0;
     std::string name;
     std::string dest;
+    std::string part;
     uint32_t length = 0;
 };
 
 enum class CommitStatus { Done, SyncFailed, AdlFailed };
 
-// Makes a copied file part of the song: first on the card, then named by a new Cut from 0 to its length
-// on its track. A failure removes the file, so that the song holds it only with its event. The file's
-// own entry in the folder goes to the card with its Sync; the ADL's follows with the folder's sync
-// after the replace.
+// Makes a copied file part of the song: first on the card under its own name, then named by a new Cut
+// from 0 to its length on its track. A failure removes the file, so that the song holds it only with
+// its event. The rename reaches the card with the folder's sync; the ADL's replace syncs it again.
 CommitStatus CommitTrack(adl::CAdlFile& adl, const Commit& commit, uint8_t frameKind, uint8_t rateKind) {
     CommitStatus status = CommitStatus::Done;
-    if (!SyncFile(commit.dest)) {
+    if (!SyncFile(commit.part) || !platform::RenameNoReplace(commit.part, commit.dest)) {
+        RemoveFromCard(commit.part);
         status = CommitStatus::SyncFailed;
     } else {
         adl::AdlEvent event;
@@ -308,8 +313,11 @@ private:
             return false;
         }
         const std::string dest = platform::JoinPath(m_songFolder, name);
+        const std::string part = platform::JoinPath(m_songFolder, platform::OwnNameFor("part", name));
+        // A copy left by an export that was stopped short is of no use; this song is held by this job.
+        platform::DeleteFile(part);
         uint32_t dataSize = 0;
-        const CopyStatus copied = CopyTrack(source, dest, m_cancel, m_target, &dataSize);
+        const CopyStatus copied = CopyTrack(source, part, m_cancel, m_target, &dataSize);
         if (copied != CopyStatus::Copied) {
             // The track before this one still gets its event, unless that fails and is reported instead.
             if (Collect())
@@ -319,16 +327,17 @@ private:
         const uint32_t length = dataSize / 2;
         if (length == 0) {
             // Nothing to place on the track; a file no event names would only take room.
-            RemoveFromCard(dest);
+            RemoveFromCard(part);
             m_result.skipped.push_back(n);
             return true;
         }
         if (!Collect()) {
             // The song stops before the track that failed: this file would belong to nothing.
-            RemoveFromCard(dest);
+            RemoveFromCard(part);
             return false;
         }
-        m_committer.Start({n, name, dest, length});
+        m_taken.insert(name);
+        m_committer.Start({n, name, dest, part, length});
         ++m_added;
         return true;
     }
@@ -338,7 +347,7 @@ private:
     std::string NextName() const {
         if (m_adl.GetEventCount() + m_added >= adl::CAdlFile::kMaxEvents)
             return {};
-        return NextAudioFileName(m_songFolder);
+        return NextAudioFileName(m_songFolder, m_taken);
     }
 
     // Collects the commit in flight into the result; false (and the user told) when it failed.
@@ -379,7 +388,8 @@ private:
     platform::ITextLine* m_status = nullptr;
     platform::IMessageTarget* m_target = nullptr;
     const platform::CancelFlag* m_cancel = nullptr;
-    int m_added = 0; // events started by this export
+    int m_added = 0;               // events started by this export
+    std::set<std::string> m_taken; // names promised to copies that are not in place yet
 };
 
 } // namespace
@@ -392,6 +402,11 @@ ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* b
     }
     const std::string songPath = SongFolderPath(params.card, params.song);
     const bool isNew = !platform::PathExists(songPath);
+    // Names found on the card are taken as they are; a new song gets only a name the recorder can show.
+    if (const std::string problem = isNew ? NewSongNameProblem(params.song) : ""; !problem.empty()) {
+        platform::Tell(box, problem);
+        return ExportCommand::Stopped;
+    }
     if (isNew && ListSongs(params.card).size() >= static_cast<size_t>(kMaxSongs)) {
         platform::Tell(box, "Can't create song more !");
         return ExportCommand::TooManySongs;
@@ -448,6 +463,11 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     ExportResult result;
     if (progress)
         progress->SetPos(0);
+    // The song is this job's alone while it runs: no second writer, no reader half-way.
+    CJobLock lock;
+    if (IsUsableSongName(params.song) &&
+        lock.LockSong(params.card, params.song, CJobLock::Use::Write) == CJobLock::Result::InUse)
+        return platform::StopJob(result, ExportOutcome::Refused, box, SongInUseText(params.song));
     const std::string problem = InputsProblem(params);
     if (!problem.empty())
         return platform::StopJob(result, ExportOutcome::Refused, box, problem);

@@ -1,5 +1,6 @@
 #include "card/ImportJob.h"
 
+#include "card/JobLock.h"
 #include "card/TrackTransfer.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -123,6 +124,10 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
     if (params.pcFolder.empty())
         return platform::StopJob(result, ImportOutcome::Refused, box, "Please select PC folder.");
 
+    // No writer changes the song while its tracks are read.
+    CJobLock lock;
+    if (lock.LockSong(params.card, params.song, CJobLock::Use::Read) == CJobLock::Result::InUse)
+        return platform::StopJob(result, ImportOutcome::Refused, box, SongInUseText(params.song));
     const std::string adlPath = AdlPath(params.card, params.song);
     if (!platform::PathExists(adlPath)) {
         result.outcome = ImportOutcome::NoSong;

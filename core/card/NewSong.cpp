@@ -1,12 +1,15 @@
 #include "card/NewSong.h"
 
 #include "adl/AdlFile.h"
+#include "card/JobLock.h"
 #include "card/TrackSource.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "wave/WaveFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +30,51 @@ bool SyncAndCheckEnd(const std::string& path) {
     return file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) && file.Sync() &&
            file.Seek(-kLength, platform::Whence::End) >= 0 && file.Read(tail, kLength) == kLength &&
            std::memcmp(tail, kClosing, kLength) == 0;
+}
+
+// The rate of a new song: that of the first ticked track's file. Told and false when there is none or
+// a song cannot have it, before anything is made.
+bool NewSongRate(const std::string& pcFolder, const std::array<bool, kTrackCount>& tracks,
+                 platform::IMessageBox* box, adl::SampleRateCode* code) {
+    int first = 0;
+    for (int n = 1; n <= kTrackCount && first == 0; ++n) {
+        if (tracks[n - 1]) {
+            first = n;
+        }
+    }
+    uint32_t rate = 0;
+    if (first != 0) {
+        wave::CWaveFile source;
+        uint16_t channels = 0, bits = 0;
+        if (source.Open(PcTrackSourcePath(pcFolder, first), 1)) {
+            if (!source.GetFormat(&channels, &bits, &rate)) {
+                rate = 0;
+            }
+            source.Close();
+        }
+    }
+    if (first == 0 || rate == 0) {
+        platform::Tell(box, "New song create error !");
+        return false;
+    }
+    *code = adl::SampleRateCodeOfRate(rate);
+    if (*code == adl::SampleRateCode::None) {
+        platform::Tell(box, "Sampling Frequency not supported!");
+        return false;
+    }
+    return true;
+}
+
+// The song's "2mix" folder and its ADL file in `folder`, everything on the medium. Hidden while it is
+// built where the card keeps a hidden bit, so the recorder never shows a half-made song.
+bool BuildSong(const std::string& folder, const std::string& song, adl::SampleRateCode code) {
+    const bool hidden = platform::SetFileAttributes(folder, platform::FILE_ATTRIBUTE_HIDDEN);
+    const platform::LocalTime now = platform::GetLocalTime();
+    const std::string date = platform::Format("%d-%02d-%02d", now.year, now.month, now.day);
+    // Shown again before it takes the song's name: a song must never end up hidden.
+    return platform::CreateDirectory(platform::JoinPath(folder, "2mix")) &&
+           WriteNewSongAdl(platform::JoinPath(folder, song + ".adl"), song, code, date) &&
+           platform::SyncDirectory(folder) && (!hidden || platform::SetFileAttributes(folder, 0));
 }
 
 } // namespace
@@ -105,55 +153,40 @@ bool CreateNewSong(const std::string& songPath, const std::string& pcFolder,
                    const std::array<bool, kTrackCount>& tracks, platform::IMessageBox* box) {
     const std::string song = platform::BaseName(songPath);
     const std::string card = platform::DirName(songPath);
-
-    // The song's rate comes from the first track that will be exported; it is settled before anything
-    // is made, so that a refused rate leaves nothing behind.
-    int first = 0;
-    for (int n = 1; n <= kTrackCount && first == 0; ++n) {
-        if (tracks[n - 1]) {
-            first = n;
-        }
-    }
-    uint32_t rate = 0;
-    if (first != 0) {
-        wave::CWaveFile source;
-        uint16_t channels = 0, bits = 0;
-        if (source.Open(PcTrackSourcePath(pcFolder, first), 1)) {
-            if (!source.GetFormat(&channels, &bits, &rate)) {
-                rate = 0;
-            }
-            source.Close();
-        }
-    }
-    if (first == 0 || rate == 0) {
-        platform::Tell(box, "New song create error !");
+    adl::SampleRateCode code = adl::SampleRateCode::None;
+    if (!NewSongRate(pcFolder, tracks, box, &code))
         return false;
-    }
-    const adl::SampleRateCode code = adl::SampleRateCodeOfRate(rate);
-    if (code == adl::SampleRateCode::None) {
-        platform::Tell(box, "Sampling Frequency not supported!");
-        return false;
-    }
-
-    if (!platform::CreateDirectory(songPath)) {
+    if (platform::PathExists(songPath)) {
         platform::Tell(box, "This song is protected !");
         return false;
     }
-    const std::string mix = platform::JoinPath(songPath, "2mix");
-    platform::CreateDirectory(mix);
-
-    const platform::LocalTime now = platform::GetLocalTime();
-    const std::string date = platform::Format("%d-%02d-%02d", now.year, now.month, now.day);
-    if (!WriteNewSongAdl(platform::JoinPath(songPath, song + ".adl"), song, code, date)) {
-        // A folder without its ADL file is no song: take back the (empty) folders just made.
-        platform::RemoveDirectory(mix);
-        platform::RemoveDirectory(songPath);
+    // A clean-up of the card's leftovers must not take the song while it is being built.
+    CJobLock lock;
+    if (lock.LockCard(card, false) == CJobLock::Result::InUse) {
+        platform::Tell(box, CardInUseText(card));
+        return false;
+    }
+    // The song is built whole under one of this program's own names and only then given its name,
+    // so that a song folder on the card always holds its ADL file.
+    const std::string temp = platform::JoinPath(card, platform::NewOwnName("new", song));
+    if (!platform::CreateDirectory(temp)) {
+        platform::Tell(box, "This song is protected !");
+        return false;
+    }
+    if (!BuildSong(temp, song, code)) {
+        platform::RemoveTree(temp);
         platform::SyncDirectory(card);
         platform::Tell(box, "New song create error !");
         return false;
     }
-    platform::SyncDirectory(songPath);
-    platform::SyncDirectory(card);
+    if (!platform::RenameNoReplace(temp, songPath)) {
+        // Another program made a song of that name while this one was being built.
+        const bool taken = errno == EEXIST || errno == ENOTEMPTY;
+        platform::RemoveTree(temp);
+        platform::SyncDirectory(card);
+        platform::Tell(box, taken ? SongInUseText(song) : "New song create error !");
+        return false;
+    }
     return true;
 }
 

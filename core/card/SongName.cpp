@@ -12,7 +12,9 @@ constexpr char kForbidden[] = "\"!#$%&'()=~|\\@[{}]*:;<>?/^";
 } // namespace
 
 bool IsForbiddenSongCharacter(char c) {
-    return c != '\0' && std::strchr(kForbidden, c) != nullptr;
+    const auto u = static_cast<unsigned char>(c);
+    // A line break or a tab in a folder name breaks every listing that shows it.
+    return (u >= 1 && u < 0x20) || u == 0x7F || (u != 0 && std::strchr(kForbidden, c) != nullptr);
 }
 
 bool CanOfferNewSong(int entryCount) {
@@ -58,6 +60,25 @@ TypedSongName CheckTypedSongName(const std::string& typed) {
     }
     result.changed = result.text != typed;
     return result;
+}
+
+std::string NewSongNameProblem(const std::string& name) {
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        return "Please enter a song name.";
+    if (name.size() > kMaxSongNameLength)
+        return platform::Format("The song name is longer than %zu characters.\nsong name : %s",
+                                kMaxSongNameLength, name.c_str());
+    // A dot name is hidden from listings (and this program keeps its own temporary names that way).
+    if (name[0] == '.')
+        return "A song name cannot start with a dot.";
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (!IsForbiddenSongCharacter(name[i]))
+            continue;
+        if (std::strchr(kForbidden, name[i]) == nullptr)
+            return "A song name cannot hold control characters.";
+        return platform::Format("Can't use this character.\ncharacter : \"%s\"", name.c_str() + i);
+    }
+    return {};
 }
 
 } // namespace card

@@ -13,7 +13,7 @@ constexpr size_t kMaxSongNameLength = 16;
 // The song list entry that turns into a proposed name when chosen.
 constexpr const char* kNewSongEntry = "---:(New Song)";
 
-// The 26 characters a typed song name may not contain.
+// The 26 characters a song name may not contain, and every control character.
 bool IsForbiddenSongCharacter(char c);
 
 // The song list offers kNewSongEntry while it holds fewer than kMaxSongs entries.
@@ -30,5 +30,11 @@ struct TypedSongName {
     std::string message;  // "Can't use this character..." when a forbidden character was cut, else empty
 };
 TypedSongName CheckTypedSongName(const std::string& typed);
+
+// Why `name` cannot be given to a new song, or empty when it can: the window and the terminal make new
+// songs only under names that pass. Longer than 16 bytes, a forbidden character, nothing but blanks, a
+// leading dot (hidden from every listing).
+// (Songs found on a card are taken under whatever name they have.)
+std::string NewSongNameProblem(const std::string& name);
 
 } // namespace card

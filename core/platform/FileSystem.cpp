@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace platform {
@@ -176,6 +177,31 @@ bool RemoveTree(const std::string& path) {
 
 bool RenameReplace(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty() || ::rename(from.c_str(), to.c_str()) != 0)
+        return false;
+    SyncDirectory(DirName(to));
+    return true;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty())
+        return false;
+#ifdef SYS_renameat2
+    constexpr unsigned kNoReplace = 1; // RENAME_NOREPLACE
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kNoReplace) == 0) {
+        SyncDirectory(DirName(to));
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+#endif
+    // A file system that cannot refuse by itself: look first. The moment between the look and the
+    // rename is covered by the locks of whoever else writes there.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0)
         return false;
     SyncDirectory(DirName(to));
     return true;

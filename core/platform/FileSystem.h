@@ -44,6 +44,9 @@ bool RemoveDirectory(const std::string& path);
 bool DeleteFile(const std::string& path);
 // Replaces `to` by `from` in one step (both in the same folder), then makes the rename durable.
 bool RenameReplace(const std::string& from, const std::string& to);
+// Gives `from` the name `to` (same folder or file system) only when nothing is there yet, then makes
+// the rename durable; false with errno EEXIST (or ENOTEMPTY) when `to` exists.
+bool RenameNoReplace(const std::string& from, const std::string& to);
 // fsync of a folder, so that created, renamed or removed entries are on the medium.
 bool SyncDirectory(const std::string& path);
 // Removes a file, or a folder with everything in it, read-only entries included. Links are removed,

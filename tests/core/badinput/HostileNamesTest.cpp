@@ -9,6 +9,8 @@
 #include "adl/AdlFile.h"
 #include "card/ExportJob.h"
 #include "card/ImportJob.h"
+#include "card/NewSong.h"
+#include "card/SongName.h"
 #include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +108,14 @@ protected:
         p.tracks[0] = p.tracks[2] = true;
         return p;
     }
+    // A song made by someone else: the program makes no new song under a name the recorder cannot
+    // show, but takes one found on the card as it is.
+    bool MakeSongElsewhere(const std::string& song) const {
+        return platform::CreateDirectory(card::SongFolderPath(m_card.Path(), song)) &&
+               platform::CreateDirectory(card::MixFolderPath(m_card.Path(), song)) &&
+               card::WriteNewSongAdl(card::AdlPath(m_card.Path(), song), song, adl::SampleRateCode::Hz44100,
+                                     "2026-12-08");
+    }
     TempDir m_card, m_pc;
 };
 
@@ -119,10 +129,16 @@ TEST_F(AwkwardNames, ExportImportAndListingThroughTheJobs) {
         SCOPED_TRACE(song);
         ScriptedMessageBox box;
         const auto p = Params(song, pc);
-        // A new song, then a second export into it.
-        ASSERT_EQ(card::PrepareExport(p, &box), card::ExportCommand::RunNewSong);
-        EXPECT_EQ(box.Texts(),
-                  std::vector<std::string>{"Create new song. Are you ok ?\nsong name : " + song});
+        // A new song (or one found on the card), then a second export into it.
+        if (const std::string problem = card::NewSongNameProblem(song); problem.empty()) {
+            ASSERT_EQ(card::PrepareExport(p, &box), card::ExportCommand::RunNewSong);
+            EXPECT_EQ(box.Texts(),
+                      std::vector<std::string>{"Create new song. Are you ok ?\nsong name : " + song});
+        } else {
+            ASSERT_EQ(card::PrepareExport(p, &box), card::ExportCommand::Stopped);
+            EXPECT_EQ(box.Texts(), std::vector<std::string>{problem});
+            ASSERT_TRUE(MakeSongElsewhere(song));
+        }
         ASSERT_EQ(card::RunExport(p, &box, nullptr, nullptr, nullptr).outcome, card::ExportOutcome::Finished);
         ASSERT_EQ(card::PrepareExport(p, &box), card::ExportCommand::Run);
         const auto second = card::RunExport(p, &box, nullptr, nullptr, nullptr);
@@ -157,6 +173,10 @@ TEST_F(AwkwardNames, EndToEndThroughTheCommandLine) {
     ASSERT_TRUE(WritePcWav(card::TrackFilePath(pc, 2), 2, 1500));
 
     CliRun run = RunCli("export " + Quote(pc) + " " + Quote(m_card.Path()) + " " + Quote(song) + " --yes");
+    EXPECT_EQ(run.status, 1) << "no new song under a name the recorder cannot show";
+    EXPECT_EQ(run.err, "\n" + card::NewSongNameProblem(song) + "\n");
+    ASSERT_TRUE(MakeSongElsewhere(song));
+    run = RunCli("export " + Quote(pc) + " " + Quote(m_card.Path()) + " " + Quote(song) + " --yes");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "TR2 -> " + m_card.Path() + "/" + song + "/zt50001.wav\n");
 

@@ -1,5 +1,7 @@
 #include "card/ExportJob.h"
+#include "card/JobLock.h"
 #include "card/NewSong.h"
+#include "card/SongName.h"
 
 #include "Fakes.h"
 #include "Song.h"
@@ -8,6 +10,7 @@
 #include "adl/AdlFile.h"
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "wave/WaveFile.h"
 
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <thread>
 
 #include <unistd.h>
 
@@ -450,6 +454,78 @@ TEST_F(ExportTest, ALeftoverFromACrashIsRemoved) {
     ASSERT_TRUE(testsupport::WriteText(adl::CAdlFile::UpdatePath(Adl()), "<ADL>\r\n\t<VERS"));
     EXPECT_EQ(Run(Params({1})).outcome, ExportOutcome::Finished);
     EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(Adl())));
+}
+
+// --- Two programs, one card -----------------------------------------------------------------
+
+TEST_F(ExportTest, ASecondWriterIsToldTheSongIsInUse) {
+    PcTrack(1, 300);
+    NewSong();
+    const std::string song = ReadText(Adl());
+    {
+        card::CJobLock other; // another program exporting into the song
+        ASSERT_EQ(other.LockSong(Card(), "Song04", card::CJobLock::Use::Write),
+                  card::CJobLock::Result::Locked);
+        const card::ExportResult r = Run(Params({1}));
+        EXPECT_EQ(r.outcome, ExportOutcome::Refused);
+        EXPECT_EQ(m_box.Texts(), std::vector<std::string>{card::SongInUseText("Song04")});
+        EXPECT_EQ(ReadText(Adl()), song);
+        EXPECT_FALSE(platform::PathExists(Audio(1)));
+    }
+    EXPECT_EQ(Run(Params({1})).outcome, ExportOutcome::Finished) << "free once the other has finished";
+}
+
+TEST_F(ExportTest, TwoExportsAtOnceLoseNoEvent) {
+    // Whatever the order, every export that says it finished has its events in the song.
+    PcTrack(1, 2000);
+    PcTrack(2, 3000);
+    NewSong();
+    size_t events = 0;
+    for (int round = 0; round < 20; ++round) {
+        card::ExportResult a, b;
+        ScriptedMessageBox boxA, boxB;
+        std::thread first([&] { a = card::RunExport(Params({1, 2}), &boxA, nullptr, nullptr, nullptr); });
+        b = card::RunExport(Params({1, 2}), &boxB, nullptr, nullptr, nullptr);
+        first.join();
+        adl::CAdlFile back;
+        ASSERT_TRUE(back.Open(Adl(), true));
+        std::set<std::string> named;
+        for (int i = 0; i < back.GetEventCount(); ++i)
+            named.insert(back.GetEventSourceName(i));
+        for (const card::ExportResult* r : {&a, &b}) {
+            if (r->outcome == ExportOutcome::Finished) {
+                for (const std::string& file : r->files)
+                    EXPECT_EQ(named.count(file), 1u) << file;
+            } else {
+                EXPECT_EQ(r->message, card::SongInUseText("Song04"));
+            }
+        }
+        events += a.files.size() + b.files.size();
+        EXPECT_EQ(back.GetEventCount(), static_cast<int>(events));
+    }
+}
+
+TEST_F(ExportTest, LeftoversOfThisProgramAreNeverSongs) {
+    // A song half-made by a kill and a write test left behind keep this program's own names; a folder
+    // the user named "chk" is a song like any other.
+    const std::string half = m_card / (std::string(platform::kOwnNamePrefix) + "new-77-1-Song05");
+    ASSERT_TRUE(platform::CreateDirectory(half));
+    ASSERT_TRUE(testsupport::WriteText(half + "/Song05.adl", "<ADL>\r\n"));
+    ASSERT_TRUE(platform::CreateDirectory(m_card / (std::string(platform::kOwnNamePrefix) + "test-77-2")));
+    ASSERT_TRUE(platform::CreateDirectory(m_card / "chk"));
+    EXPECT_EQ(card::ListSongs(Card()), std::vector<std::string>{"chk"});
+    EXPECT_TRUE(card::IsCardWritable(Card()));
+    EXPECT_EQ(platform::FindFiles(Card(), "*").size(), 3u) << "the write test leaves nothing";
+}
+
+TEST_F(ExportTest, NewSongNamesFollowOneRule) {
+    PcTrack(1, 10);
+    for (const std::string& name : {std::string("Two\nlines"), std::string(300, 'x'), std::string("  ")}) {
+        ScriptedMessageBox box;
+        EXPECT_EQ(card::PrepareExport(Params({1}, name), &box), ExportCommand::Stopped);
+        EXPECT_EQ(box.Texts(), std::vector<std::string>{card::NewSongNameProblem(name)});
+    }
+    EXPECT_TRUE(card::ListSongs(Card()).empty());
 }
 
 TEST_F(ExportTest, JobWithoutAPageMovesTheBar) {

@@ -52,17 +52,42 @@ TEST(SongName, TypedNames) {
     }
 }
 
-TEST(SongName, TheTwentySixCharacters) {
+TEST(SongName, TheTwentySixCharactersAndControlCharacters) {
     const std::string forbidden = "\"!#$%&'()=~|\\@[{}]*:;<>?/^";
     ASSERT_EQ(forbidden.size(), 26u);
     int count = 0;
     for (int c = 1; c < 256; ++c) {
         const bool isForbidden = card::IsForbiddenSongCharacter(static_cast<char>(c));
-        EXPECT_EQ(isForbidden, forbidden.find(static_cast<char>(c)) != std::string::npos) << c;
+        const bool control = c < 0x20 || c == 0x7F;
+        EXPECT_EQ(isForbidden, control || forbidden.find(static_cast<char>(c)) != std::string::npos) << c;
         count += isForbidden;
     }
-    EXPECT_EQ(count, 26);
+    EXPECT_EQ(count, 26 + 32);
     EXPECT_FALSE(card::IsForbiddenSongCharacter('\0'));
+}
+
+TEST(SongName, NewSongsOnlyUnderNamesThatPass) {
+    const struct {
+        std::string name, problem;
+    } cases[] = {
+        {"Song01", ""},
+        {"ABCDEFGHIJKLMNOP", ""},
+        {"Caf\xC3\xA9 take 2", ""},
+        {"", "Please enter a song name."},
+        {"   ", "Please enter a song name."},
+        {"ABCDEFGHIJKLMNOPQ", "The song name is longer than 16 characters.\nsong name : ABCDEFGHIJKLMNOPQ"},
+        {std::string(300, 'x'),
+         "The song name is longer than 16 characters.\nsong name : " + std::string(300, 'x')},
+        {"Two\nlines", "A song name cannot hold control characters."},
+        {"Tab\there", "A song name cannot hold control characters."},
+        {"a/b", "Can't use this character.\ncharacter : \"/b\""},
+        {"..", "A song name cannot start with a dot."},
+        {".pelmora-new-1", "A song name cannot start with a dot."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(card::NewSongNameProblem(c.name), c.problem);
+    }
 }
 
 } // namespace
