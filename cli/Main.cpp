@@ -5,9 +5,12 @@
 #include "Args.h"
 #include "Commands.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -22,9 +25,29 @@ void PrintToolHelp(FILE* out) {
     std::fprintf(out, "\nRun 'pelmora-cli COMMAND --help' for the arguments of a command.\n");
 }
 
+// A closed standard stream would hand its number to the next file opened, and what is printed later
+// would land in that file (a song's ADL, say). Each closed one is pointed at /dev/null instead; false
+// when standard output was one of them, so that the results are known to be lost.
+bool GuardStandardStreams() {
+    bool outputOpen = true;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        if (fd == 1)
+            outputOpen = false;
+        const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+    return outputOpen;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool outputOpen = GuardStandardStreams();
     std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty()) {
         PrintToolHelp(stderr);
@@ -51,5 +74,13 @@ int main(int argc, char** argv) {
                      args.error.empty() ? "wrong number of arguments" : args.error.c_str(), command->usage);
         return cli::kExitUsage;
     }
-    return command->run(args);
+    const int status = command->run(args);
+    // Results that never reached their reader are a failure, whatever the command found.
+    const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (!outputOpen || !written) {
+        std::fprintf(stderr, "pelmora-cli %s: cannot write the results: %s\n", command->name,
+                     outputOpen ? std::strerror(errno) : "standard output is closed");
+        return status == cli::kExitOk ? cli::kExitFailure : status;
+    }
+    return status;
 }

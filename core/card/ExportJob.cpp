@@ -204,8 +204,34 @@ private:
     bool m_pending = false;
 };
 
+// True when the file holds more audio than a WAV header's 32-bit size can count: the size it gives has
+// wrapped, and a copy by it would keep a few seconds of the track without a word.
+bool SizeHasWrapped(const std::string& path) {
+    platform::File file;
+    wave::ChunkInfo riff, data;
+    riff.formType = wave::kWaveId;
+    data.id = wave::kDataId;
+    // The RIFF size wrapped too, so the data chunk is looked for up to the end of the file.
+    return file.Open(path, platform::Access::Read, platform::Disposition::OpenExisting) &&
+           wave::Descend(file, &riff, nullptr, wave::FindKind::Riff) &&
+           wave::Descend(file, &data, nullptr, wave::FindKind::Chunk) &&
+           file.Size() - data.dataOffset > int64_t{0xFFFFFFFF};
+}
+
+// The message for the first ticked file too large for a WAV file, or empty.
+std::string OversizedSource(const ExportParams& params) {
+    for (int n = 1; n <= kTrackCount; ++n) {
+        const std::string path = PcTrackSourcePath(params.pcFolder, n);
+        if (params.tracks[n - 1] && SizeHasWrapped(path))
+            return platform::Format("The wave file is larger than 4 GB.\nfile : %s", path.c_str());
+    }
+    return {};
+}
+
 // The message CheckTracks shows, or empty when the ticked files suit the song.
 std::string TracksProblem(const ExportParams& params) {
+    if (std::string oversized = OversizedSource(params); !oversized.empty())
+        return oversized;
     adl::CAdlFile adl;
     if (!adl.Open(AdlPath(params.card, params.song), false))
         return "Can not open ADL file!";
@@ -258,6 +284,9 @@ std::string InputsProblem(const ExportParams& params) {
         return "Can't export song !";
     if (IsSongProtected(params.card, params.song))
         return "This song is Protected.";
+    // Before the free space is counted: the size such a file gives is not what a copy would write.
+    if (std::string oversized = OversizedSource(params); !oversized.empty())
+        return oversized;
     const uint64_t freeBytes = GetFreeSpace(params.card);
     const uint64_t transfer = GetTransferSize(params.pcFolder, params.tracks);
     if (freeBytes < transfer) {

@@ -140,3 +140,29 @@ TEST(CliDisc, RecordersWithoutAnyAndUnknownRecorderNames) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CliJobs, ResultsThatCannotBeWrittenFailTheCommand) {
+    // A closed output must not lend its number to a file the command opens (an ADL would receive the
+    // results), and results that reach nobody are no success.
+    const std::string pc = dir / "pc";
+    ASSERT_EQ(RunCli("import " + Quote(card) + " 'Demo 44k' " + Quote(pc) + " --tracks 1").status, 0);
+    const struct {
+        std::string command, output;
+    } cases[] = {
+        {"songs " + Quote(card), ">&-"},
+        {"songs " + Quote(card), ">/dev/full"},
+        {"export " + Quote(pc) + " " + Quote(card) + " 'Demo 44k' --yes", ">&-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command + " " + c.output);
+        const CliRun run = RunCli(c.command + " " + c.output);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("cannot write the results"), std::string::npos) << run.err;
+        EXPECT_EQ(RunCli("songs " + Quote(card)).status, 0) << "every song still opens";
+        EXPECT_EQ(testsupport::ReadText(card + "/Demo 44k/Demo 44k.adl").rfind("<ADL>", 0), 0u);
+    }
+}
+
+} // namespace

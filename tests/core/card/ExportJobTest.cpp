@@ -347,6 +347,23 @@ TEST_F(ExportTest, FileTooLargeShowsBothNumbersInFull) {
 
 // --- The job ---------------------------------------------------------------------------------
 
+TEST_F(ExportTest, ASourcePastFourGigabytesIsRefusedByName) {
+    // Its data size wrapped to 2000: read by it, the track would come out as a thousand samples.
+    PcTrack(1, 10);
+    NewSong();
+    std::vector<uint8_t> header = PcWav(2, 0);
+    PatchLe32(header, 40, 2000);
+    const std::string path = platform::JoinPath(Pc(), "tr02.wav");
+    ASSERT_TRUE(testsupport::WriteBytes(path, header));
+    ASSERT_EQ(::truncate(path.c_str(), 44 + 0x100000000LL + 2000), 0);
+    const std::string song = ReadText(Adl());
+    const card::ExportResult r = Run(Params({2}));
+    EXPECT_EQ(r.outcome, ExportOutcome::Refused);
+    EXPECT_EQ(m_box.Texts(), std::vector<std::string>{"The wave file is larger than 4 GB.\nfile : " + path});
+    EXPECT_EQ(ReadText(Adl()), song);
+    EXPECT_FALSE(card::CheckTracks(Params({2}), nullptr));
+}
+
 TEST_F(ExportTest, NextFreeFileNames) {
     PcTrack(1, 10);
     PcTrack(2, 20);
