@@ -179,6 +179,7 @@ Step CopyFile(const std::string& from, const std::string& to, std::string* hash,
 struct Tree {
     std::vector<std::string> folders; // relative, parents first
     std::vector<std::string> files;   // relative
+    std::vector<std::string> links;   // links to folders, never followed (one may lead back up the tree)
     uint64_t bytes = 0;               // the files' sizes
 };
 
@@ -196,7 +197,9 @@ bool Walk(const std::string& root, const std::string& rel, Tree* tree, std::stri
         if (platform::IsOwnName(e.name))
             continue;
         const std::string child = rel.empty() ? e.name : rel + "/" + e.name;
-        if (e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
+        if ((e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) != 0 && e.link) {
+            tree->links.push_back(child);
+        } else if (e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
             tree->folders.push_back(child);
             if (!Walk(root, child, tree, unreadable))
                 return false;
@@ -284,6 +287,8 @@ struct Tally {
 };
 
 Step CopyFiles(const TreeCopy& copy, const Tree& tree, Tally* tally, CJobState& job) {
+    for (const auto& rel : tree.links)
+        job.Problem("skipped a link to a folder: " + copy.key + "/" + rel);
     for (const auto& rel : tree.folders) {
         if (!platform::CreateDirectory(JoinPath(copy.to, rel))) {
             job.Problem("cannot create folder " + JoinPath(copy.to, rel));

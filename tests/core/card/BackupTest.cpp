@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <unistd.h>
 
 using namespace testsupport;
 using card::BackupOutcome;
@@ -167,6 +168,14 @@ TEST_F(BackupTest, RestoreRefusesAnExistingSongAndAFolderTheBackupDoesNotRecord)
                               "the backup holds no song Stray"}));
     EXPECT_EQ(ReadText(m_card + "/Song04/Song04.adl"), "changed on the card");
     EXPECT_FALSE(platform::PathExists(m_card + "/Stray"));
+}
+
+TEST_F(BackupTest, ALinkToAFolderIsNamedAndNeverFollowed) {
+    ASSERT_EQ(::symlink(".", (m_card + "/Song04/loop").c_str()), 0);
+    const auto backed = Backup();
+    EXPECT_EQ(backed.problems, std::vector<std::string>{"skipped a link to a folder: Song04/loop"});
+    EXPECT_EQ(backed.files, 6);
+    EXPECT_EQ(Verify().files, 6);
 }
 
 TEST_F(BackupTest, AnInterruptedCopyLeavesNothingHalfMade) {
