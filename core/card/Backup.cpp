@@ -274,7 +274,7 @@ uint32_t RecordedAttributes(const Manifest& attributes, const std::string& name)
 // One folder tree to copy: a backup records what it copies, a restore applies what was recorded.
 struct TreeCopy {
     std::string from;
-    std::string to;  // must not exist
+    std::string to;  // an empty folder the caller made
     std::string key; // the song's name, which the manifest's paths start with
     Manifest* hashes = nullptr;
     Manifest* attributes = nullptr;
