@@ -9,6 +9,7 @@
 #include "card/CardRules.h"
 #include "card/ExportJob.h"
 #include "card/ImportJob.h"
+#include "card/Leftovers.h"
 #include "platform/FileSystem.h"
 
 #include <cstdio>
@@ -107,6 +108,9 @@ int RunSongs(const Args& args) {
         std::printf("%-18s %-6s %-4s %-16s %-9s %-18s %s\n", song.c_str(), rate.empty() ? "?" : rate.c_str(),
                     bits.c_str(), tracks.c_str(), protection, a.c_str(), b.c_str());
     }
+    // Below the table: songs whose restore was interrupted, and how each will be finished.
+    for (const auto& restore : card::FindInterruptedRestores(cardFolder))
+        std::printf("%s\n", restore.text.c_str());
     if (songs.empty())
         std::fprintf(stderr, "The card holds no song.\n");
     return kExitOk;

@@ -118,7 +118,8 @@ const std::vector<Command>& AllCommands() {
          "put songs from a backup back onto a card",
          "Copies the named songs (all songs of the backup when none is named) from the backup DEST onto\n"
          "the card folder CARD and verifies what it wrote. A song that exists on the card is replaced only\n"
-         "with --yes; the new copy is checked before the old song is removed.",
+         "with --yes; the new copy is checked before the old song is removed. A song whose copy in the\n"
+         "backup does not match the manifest is named and left out; the others are restored.",
          {"--yes"},
          2,
          -1,

@@ -1,13 +1,20 @@
 #include "card/Backup.h"
 
+#include "card/CardRules.h"
+#include "card/JobLock.h"
+#include "card/Leftovers.h"
+#include "card/RestoreState.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
+#include "platform/OwnNames.h"
 #include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <openssl/evp.h>
+#include <set>
 #include <sstream>
 
 namespace card {
@@ -172,23 +179,36 @@ Step CopyFile(const std::string& from, const std::string& to, std::string* hash,
 struct Tree {
     std::vector<std::string> folders; // relative, parents first
     std::vector<std::string> files;   // relative
+    std::vector<std::string> links;   // links to folders, never followed (one may lead back up the tree)
     uint64_t bytes = 0;               // the files' sizes
 };
 
-void Walk(const std::string& root, const std::string& rel, Tree* tree) {
+// Every file and folder under root but this program's own leftovers, which are never part of a song.
+// False (with *unreadable) when a folder cannot be read: its files would be missing from the copy.
+bool Walk(const std::string& root, const std::string& rel, Tree* tree, std::string* unreadable) {
     const std::string here = rel.empty() ? root : JoinPath(root, rel);
-    auto entries = platform::FindFiles(here, "*");
+    std::vector<platform::FindEntry> entries;
+    if (!platform::ListFolder(here, &entries)) {
+        *unreadable = here;
+        return false;
+    }
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     for (const auto& e : entries) {
+        if (platform::IsOwnName(e.name))
+            continue;
         const std::string child = rel.empty() ? e.name : rel + "/" + e.name;
-        if (e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
+        if ((e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) != 0 && e.link) {
+            tree->links.push_back(child);
+        } else if (e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) {
             tree->folders.push_back(child);
-            Walk(root, child, tree);
+            if (!Walk(root, child, tree, unreadable))
+                return false;
         } else {
             tree->files.push_back(child);
             tree->bytes += e.size;
         }
     }
+    return true;
 }
 
 using Manifest = std::map<std::string, std::string>; // relative path -> hash or attributes
@@ -254,7 +274,7 @@ uint32_t RecordedAttributes(const Manifest& attributes, const std::string& name)
 // One folder tree to copy: a backup records what it copies, a restore applies what was recorded.
 struct TreeCopy {
     std::string from;
-    std::string to;  // must not exist
+    std::string to;  // an empty folder the caller made
     std::string key; // the song's name, which the manifest's paths start with
     Manifest* hashes = nullptr;
     Manifest* attributes = nullptr;
@@ -267,6 +287,8 @@ struct Tally {
 };
 
 Step CopyFiles(const TreeCopy& copy, const Tree& tree, Tally* tally, CJobState& job) {
+    for (const auto& rel : tree.links)
+        job.Problem("skipped a link to a folder: " + copy.key + "/" + rel);
     for (const auto& rel : tree.folders) {
         if (!platform::CreateDirectory(JoinPath(copy.to, rel))) {
             job.Problem("cannot create folder " + JoinPath(copy.to, rel));
@@ -290,12 +312,14 @@ Step CopyFiles(const TreeCopy& copy, const Tree& tree, Tally* tally, CJobState& 
     return Step::Done;
 }
 
-// With `record`, the source's attributes are added to `attributes`; without, those recorded there
-// are applied. Read-only goes on last, once every file is written.
+// With `record`, the source's attributes are added to `attributes`, the song folder's own included;
+// without, those recorded there are applied to what is in the folder (the folder's own go on once it
+// is in the song's place). Read-only goes on last, once every file is written.
 void CarryAttributes(const TreeCopy& copy, const Tree& tree) {
     std::vector<std::string> all = tree.files;
     all.insert(all.end(), tree.folders.rbegin(), tree.folders.rend());
-    all.push_back("");
+    if (copy.record)
+        all.push_back("");
     for (const auto& rel : all) {
         const std::string name = rel.empty() ? copy.key : copy.key + "/" + rel;
         uint32_t attr = 0;
@@ -314,17 +338,19 @@ void CarryAttributes(const TreeCopy& copy, const Tree& tree) {
     }
 }
 
-// Copies the tree with its attributes; the bar follows the bytes copied. Anything but Done leaves
-// nothing at copy.to.
+// Copies the tree with its attributes into the folder copy.to, which the caller made; the bar follows
+// the bytes copied. Anything but Done leaves nothing at copy.to.
 Step CopyTree(const TreeCopy& copy, Tally* tally, CJobState& job) {
     Tree tree;
-    Walk(copy.from, "", &tree);
-    job.StartBar(tree.bytes);
-    if (!platform::CreateDirectory(copy.to)) {
-        job.Problem("cannot create folder " + copy.to);
-        return Step::Failed;
+    std::string unreadable;
+    Step step = Step::Done;
+    if (!Walk(copy.from, "", &tree, &unreadable)) {
+        job.Problem("cannot read folder " + unreadable);
+        step = Step::Failed;
+    } else {
+        job.StartBar(tree.bytes);
+        step = CopyFiles(copy, tree, tally, job);
     }
-    const Step step = CopyFiles(copy, tree, tally, job);
     if (step != Step::Done) {
         platform::RemoveTree(copy.to);
         return step;
@@ -339,10 +365,44 @@ void Count(const Tally& tally, CJobState& job) {
     job.result.bytes += tally.bytes;
 }
 
+// Why a song cannot be read now, empty when its read lock is held.
+std::string LockForReading(CJobLock& lock, const BackupParams& params, const std::string& song) {
+    switch (lock.LockSong(params.card, song, CJobLock::Use::Read)) {
+    case CJobLock::Result::Locked:
+        return {};
+    case CJobLock::Result::InUse:
+        return SongInUseText(song);
+    case CJobLock::Result::NoSong:
+        break;
+    case CJobLock::Result::Failed:
+        return "cannot read the song folder " + JoinPath(params.card, song);
+    }
+    return "no song folder " + song + " on the card";
+}
+
+// Records the song in the manifests; on failure the song's entries go again and the manifests are
+// written back as they were, so the backup never names what it does not hold.
+bool Record(const std::string& dest, const Manifest& songHashes, const Manifest& songAttributes,
+            Manifest* hashes, Manifest* attributes) {
+    const Manifest hashesBefore = *hashes, attributesBefore = *attributes;
+    hashes->insert(songHashes.begin(), songHashes.end());
+    attributes->insert(songAttributes.begin(), songAttributes.end());
+    if (WritePairs(JoinPath(dest, kManifestName), *hashes, true) &&
+        WritePairs(JoinPath(dest, kAttributesName), *attributes, false))
+        return true;
+    *hashes = hashesBefore;
+    *attributes = attributesBefore;
+    WritePairs(JoinPath(dest, kManifestName), *hashes, true);
+    WritePairs(JoinPath(dest, kAttributesName), *attributes, false);
+    return false;
+}
+
+// The song is copied under the read lock into a folder of this program's own name, and takes its
+// name in the backup only once whole; whatever fails, nothing of it is left in the backup folder.
 Step BackupSong(const BackupParams& params, const std::string& song, Manifest* hashes, Manifest* attributes,
                 CJobState& job) {
     const std::string from = JoinPath(params.card, song), to = JoinPath(params.dest, song);
-    if (!NameIsSafe(song) || !platform::IsDirectory(from)) {
+    if (!NameIsSafe(song) || platform::IsOwnName(song)) {
         job.Problem("no song folder " + song + " on the card");
         return Step::Failed;
     }
@@ -350,24 +410,44 @@ Step BackupSong(const BackupParams& params, const std::string& song, Manifest* h
         job.Problem("the backup already holds " + song + "; use another backup folder");
         return Step::Failed;
     }
+    CJobLock lock;
+    if (const std::string why = LockForReading(lock, params, song); !why.empty()) {
+        job.Problem(why);
+        return Step::Failed;
+    }
     job.Say("Backup   " + song);
+    // A copy a killed backup left under this name: the backup folder is held, so it is no one's.
+    const std::string building = JoinPath(params.dest, platform::OwnNameFor("new", song));
+    platform::RemoveTree(building);
+    if (!platform::CreateDirectory(building)) {
+        job.Problem("cannot create folder " + building);
+        return Step::Failed;
+    }
     Manifest songHashes, songAttributes;
     Tally tally;
-    const Step step = CopyTree({from, to, song, &songHashes, &songAttributes, true}, &tally, job);
+    const Step step = CopyTree({from, building, song, &songHashes, &songAttributes, true}, &tally, job);
     if (step != Step::Done)
         return step;
-    Count(tally, job);
-    hashes->insert(songHashes.begin(), songHashes.end());
-    attributes->insert(songAttributes.begin(), songAttributes.end());
+    lock.Unlock();
+    if (!platform::RenameNoReplace(building, to)) {
+        platform::RemoveTree(building);
+        job.Problem("cannot put " + song + " into the backup folder " + params.dest);
+        return Step::Failed;
+    }
     // The manifest is rewritten after every song, so an interrupted backup still describes what it holds.
-    if (!WritePairs(JoinPath(params.dest, kManifestName), *hashes, true) ||
-        !WritePairs(JoinPath(params.dest, kAttributesName), *attributes, false))
+    if (!Record(params.dest, songHashes, songAttributes, hashes, attributes)) {
+        platform::RemoveTree(to);
         job.Problem("cannot write the manifest in " + params.dest);
+        return Step::Failed;
+    }
+    Count(tally, job);
     return Step::Done;
 }
 
-// Re-hashes every file of the manifest; the bar counts the files.
-Step VerifyFiles(const std::string& dest, const Manifest& hashes, CJobState& job) {
+// Re-hashes every file of the manifest; the bar counts the files. The songs with a file missing or
+// changed go into *damaged when it is given.
+Step VerifyFiles(const std::string& dest, const Manifest& hashes, CJobState& job,
+                 std::set<std::string>* damaged = nullptr) {
     if (hashes.empty()) {
         job.Problem("no manifest in " + dest);
         return Step::Failed;
@@ -388,6 +468,8 @@ Step VerifyFiles(const std::string& dest, const Manifest& hashes, CJobState& job
             job.Problem("changed: " + rel);
         else
             ++job.result.files;
+        if (damaged && now != hash)
+            damaged->insert(song);
         job.Advance(1);
     }
     return Step::Done;
@@ -418,63 +500,110 @@ Step CheckCopy(const std::string& staging, const std::string& song, const Manife
     return intact ? Step::Done : Step::Failed;
 }
 
-// Puts the checked copy in the song's place; an existing song waits aside until the copy is there.
-bool SwapIn(const std::string& card, const std::string& song, const std::string& staging, bool exists,
-            const Manifest& attributes, CJobState& job) {
-    const std::string target = JoinPath(card, song);
-    const std::string old = JoinPath(card, "." + song + ".pelmora-old");
-    platform::RemoveTree(old);
-    if (exists && !platform::RenameReplace(target, old)) {
-        job.Problem("cannot move the existing song " + song + " aside");
-        platform::RemoveTree(staging);
-        return false;
+// Why the song cannot be restored now, empty when nothing stands in the way: the song's write lock is
+// then held in `lock`, and no half of an earlier restore of it is on the card.
+std::string ClaimSong(const RestoreParams& params, const std::string& song, CJobLock& lock) {
+    const std::string target = SongFolderPath(params.card, song);
+    if (platform::PathExists(target)) {
+        if (!platform::IsDirectory(target))
+            return song + " on the card is not a song folder; not replaced";
+        if (!params.overwrite)
+            return "song " + song + " exists on the card; not replaced (use --yes to replace it)";
+        switch (lock.LockSong(params.card, song, CJobLock::Use::Write)) {
+        case CJobLock::Result::Locked:
+            break;
+        case CJobLock::Result::InUse:
+            return SongInUseText(song);
+        case CJobLock::Result::NoSong:
+        case CJobLock::Result::Failed:
+            return "cannot open the song folder " + target;
+        }
     }
-    if (!platform::RenameReplace(staging, target)) {
-        job.Problem("cannot put " + song + " in place");
-        if (exists)
-            platform::RenameReplace(old, target);
-        platform::RemoveTree(staging);
-        return false;
-    }
-    // The song folder's own attributes as recorded (the staging folder carried "hidden").
-    platform::SetFileAttributes(target,
-                                RecordedAttributes(attributes, song) & ~platform::FILE_ATTRIBUTE_DIRECTORY);
-    platform::RemoveTree(old);
-    platform::SyncDirectory(card);
-    return true;
+    // Halves of an earlier restore are still there when the clean-up was skipped (another job held the
+    // card) or left them: a restore running now holds its copy.
+    const RestoreHalves halves = FindRestoreHalves(params.card, song);
+    if (!halves.Any())
+        return {};
+    platform::CFolderLock probe;
+    if (halves.copy && probe.Lock(RestoreCopyPath(params.card, song), platform::LockMode::Exclusive) ==
+                           platform::LockResult::InUse)
+        return SongInUseText(song);
+    return song + " not restored: " + InterruptedRestoreState(song, halves);
 }
 
+// Makes the copy's folder and holds it, so that no other restore writes the same copy.
+std::string ClaimCopy(const std::string& copy, const std::string& song, platform::CFolderLock& lock) {
+    if (!platform::CreateDirectory(copy))
+        return platform::PathExists(copy) ? SongInUseText(song) : "cannot create folder " + copy;
+    if (lock.Lock(copy, platform::LockMode::Exclusive) != platform::LockResult::InUse)
+        return {};
+    return SongInUseText(song);
+}
+
+// The copy is written beside the song under this program's own name, checked, and marked once checked;
+// only a marked copy takes the song's place (card/RestoreState.h tells every state on the way).
 Step RestoreSong(const RestoreParams& params, const std::string& song, const Manifest& hashes,
-                 Manifest& attributes, CJobState& job) {
+                 Manifest& attributes, bool damaged, CJobState& job) {
     const std::string from = JoinPath(params.dest, song);
-    if (!NameIsSafe(song) || !platform::IsDirectory(from) || !IsRecorded(song, hashes, attributes)) {
+    if (!NameIsSafe(song) || platform::IsOwnName(song) || !platform::IsDirectory(from) ||
+        !IsRecorded(song, hashes, attributes)) {
         job.Problem("the backup holds no song " + song);
         return Step::Failed;
     }
-    const bool exists = platform::PathExists(JoinPath(params.card, song));
-    if (exists && !params.overwrite) {
-        job.Problem("song " + song + " exists on the card; not replaced (use --yes to replace it)");
+    if (damaged) {
+        job.Problem("the backup of " + song + " does not match its manifest; not restored");
+        return Step::Failed;
+    }
+    CJobLock songLock;
+    platform::CFolderLock copyLock;
+    const std::string copy = RestoreCopyPath(params.card, song);
+    std::string why = ClaimSong(params, song, songLock);
+    if (why.empty())
+        why = ClaimCopy(copy, song, copyLock);
+    if (!why.empty()) {
+        job.Problem(why);
         return Step::Failed;
     }
     job.Say("Restore   " + song);
-    // The copy is written beside the song under a hidden name and checked before it replaces anything.
-    const std::string staging = JoinPath(params.card, "." + song + ".pelmora-restore");
-    platform::RemoveTree(staging);
+    // Hidden while it is being written, for a card read elsewhere meanwhile.
+    platform::SetFileAttributes(copy, platform::FILE_ATTRIBUTE_HIDDEN);
     Tally tally;
-    Step step = CopyTree({from, staging, song, nullptr, &attributes, false}, &tally, job);
+    Step step = CopyTree({from, copy, song, nullptr, &attributes, false}, &tally, job);
     if (step != Step::Done)
         return step;
-    platform::SetFileAttributes(staging,
-                                platform::GetFileAttributes(staging) | platform::FILE_ATTRIBUTE_HIDDEN);
-    step = CheckCopy(staging, song, hashes, job);
+    step = CheckCopy(copy, song, hashes, job);
+    if (step == Step::Done &&
+        (!platform::SetFileAttributes(copy, 0) || !MarkCopyVerified(params.card, song))) {
+        job.Problem("cannot write to the card " + params.card);
+        step = Step::Failed;
+    }
     if (step != Step::Done) {
-        platform::RemoveTree(staging);
+        // Unmarked, the copy is only ever removed.
+        platform::DeleteFile(JoinPath(copy, RestoreMarkName(song)));
+        platform::RemoveTree(copy);
         return step;
     }
-    if (!SwapIn(params.card, song, staging, exists, attributes, job))
+    std::string problem;
+    if (!CompleteRestore(params.card, song, &problem)) {
+        job.Problem(problem + "; " + InterruptedRestoreState(song, FindRestoreHalves(params.card, song)));
         return Step::Failed;
+    }
+    // The song folder's own attributes as recorded, now that it is in place.
+    platform::SetFileAttributes(SongFolderPath(params.card, song),
+                                RecordedAttributes(attributes, song) & ~platform::FILE_ATTRIBUTE_DIRECTORY);
     Count(tally, job);
     return Step::Done;
+}
+
+// The manifest's entries of the given songs.
+Manifest EntriesOf(const Manifest& hashes, const std::vector<std::string>& songs) {
+    const std::set<std::string> wanted(songs.begin(), songs.end());
+    Manifest entries;
+    for (const auto& entry : hashes) {
+        if (wanted.count(SongOf(entry.first)) != 0)
+            entries.insert(entry);
+    }
+    return entries;
 }
 
 } // namespace
@@ -486,6 +615,12 @@ BackupResult RunBackup(const BackupParams& params, platform::IMessageBox* box, p
     const bool made = !platform::IsDirectory(params.dest);
     if (made && !platform::CreateDirectory(params.dest)) {
         job.Problem("cannot create the backup folder " + params.dest);
+        return job.Finish(box);
+    }
+    // One backup at a time into a folder: each rewrites the whole manifest after every song.
+    platform::CFolderLock destLock;
+    if (destLock.Lock(params.dest, platform::LockMode::Exclusive) == platform::LockResult::InUse) {
+        job.Problem("the backup folder " + params.dest + " is in use by another program");
         return job.Finish(box);
     }
     Manifest hashes = ReadPairs(JoinPath(params.dest, kManifestName), true);
@@ -515,18 +650,40 @@ BackupResult RunRestore(const RestoreParams& params, platform::IMessageBox* box,
                         platform::IMessageTarget*) {
     const Manifest hashes = ReadPairs(JoinPath(params.dest, kManifestName), true);
     CJobState job(status, progress, cancel);
-    // A backup that does not match its manifest puts nothing on a card.
+    // The songs asked for are checked against the manifest first; a damaged one is named and left out.
     CJobState check(status, progress, cancel);
-    if (VerifyFiles(params.dest, hashes, check) == Step::Cancelled)
+    std::set<std::string> damaged;
+    const Manifest asked = hashes.empty() ? hashes : EntriesOf(hashes, params.songs);
+    if ((hashes.empty() || !asked.empty()) &&
+        VerifyFiles(params.dest, asked, check, &damaged) == Step::Cancelled)
         return job.Cancel();
-    if (!check.result.problems.empty()) {
+    const bool allDamaged = std::all_of(params.songs.begin(), params.songs.end(),
+                                        [&](const std::string& song) { return damaged.count(song) != 0; });
+    if (!check.result.problems.empty() && (hashes.empty() || allDamaged)) {
         job.result.problems = check.result.problems;
         return platform::StopJob(job.result, BackupOutcome::Refused, box,
                                  "the backup does not match its manifest; nothing restored");
     }
+    job.result.problems = check.result.problems;
+
+    CJobLock cardLock;
+    TidyResult tidied;
+    switch (LockCardForWriting(cardLock, params.card, &tidied)) {
+    case CJobLock::Result::Locked:
+        break;
+    case CJobLock::Result::InUse:
+        job.Problem(CardInUseText(params.card));
+        return job.Finish(box);
+    case CJobLock::Result::NoSong:
+    case CJobLock::Result::Failed:
+        job.Problem("cannot open the card folder " + params.card);
+        return job.Finish(box);
+    }
+    for (const auto& problem : tidied.problems)
+        job.Problem(problem);
     Manifest attributes = ReadPairs(JoinPath(params.dest, kAttributesName), false);
     for (const auto& song : params.songs) {
-        if (RestoreSong(params, song, hashes, attributes, job) == Step::Cancelled)
+        if (RestoreSong(params, song, hashes, attributes, damaged.count(song) != 0, job) == Step::Cancelled)
             return job.Cancel();
     }
     return job.Finish(box);

@@ -6,7 +6,13 @@
 // Backup, verify and restore are jobs: the status line names the song at hand, the bar follows the
 // bytes copied (the files checked, for a verify), and the cancel flag is read between files and
 // between blocks. A cancelled backup removes the song it was copying; a cancelled restore removes
-// its hidden copy and leaves the card's song as it was.
+// its copy and leaves the card's song as it was.
+//
+// A backup copies each song under its read lock (card/JobLock.h), so what it holds is the song as one
+// writer left it; a song that failed to copy leaves nothing in the backup folder. A restore works song
+// by song under the song's write lock: a song whose copy in the backup is damaged is named and left
+// out, the others are restored. It starts as every writer does, tidying the card's leftovers when no
+// other job uses the card (card/Leftovers.h).
 
 #include "platform/Job.h"
 #include "platform/MessageBox.h"
@@ -40,9 +46,9 @@ struct RestoreParams {
 };
 
 enum class BackupOutcome {
-    Finished,  // every song (every file, for a verify) went through without a problem
-    Problems,  // it went through, but with problems (listed, and shown as one message)
-    Refused,   // restore only: the backup does not match its manifest; nothing was restored
+    Finished, // every song (every file, for a verify) went through without a problem
+    Problems, // it went through, but with problems (listed, and shown as one message)
+    Refused,  // restore only: no song asked for matches the manifest (or there is none); nothing was restored
     Cancelled, // stopped by the user between files or blocks; nothing half-made is left
 };
 
@@ -53,7 +59,8 @@ struct BackupResult : platform::JobResult<BackupOutcome> {
 };
 
 // Copies card/<song> for every song into dest/<song>, and records them in dest's manifest. A song
-// already in the backup folder is refused (the backup is never changed under its manifest).
+// already in the backup folder is refused (the backup is never changed under its manifest), and so is
+// a song another program is writing (SongInUseText).
 BackupResult RunBackup(const BackupParams& params, platform::IMessageBox* box, platform::ITextLine* status,
                        platform::IProgressBar* progress, const platform::CancelFlag* cancel,
                        platform::IMessageTarget* page = nullptr);
@@ -63,9 +70,9 @@ BackupResult RunVerify(const VerifyParams& params, platform::IMessageBox* box, p
                        platform::IProgressBar* progress, const platform::CancelFlag* cancel,
                        platform::IMessageTarget* page = nullptr);
 
-// Verifies the whole backup, then puts dest/<song> back onto the card as card/<song>. An existing
-// song is replaced only with `overwrite`; the copy is written beside it, verified, and only then
-// swapped in.
+// Verifies the songs asked for, then puts each undamaged dest/<song> back onto the card as
+// card/<song>. An existing song is replaced only with `overwrite`; the copy is written beside it,
+// verified, and only then swapped in (card/RestoreState.h).
 BackupResult RunRestore(const RestoreParams& params, platform::IMessageBox* box, platform::ITextLine* status,
                         platform::IProgressBar* progress, const platform::CancelFlag* cancel,
                         platform::IMessageTarget* page = nullptr);

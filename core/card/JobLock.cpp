@@ -30,6 +30,7 @@ CJobLock::Result CJobLock::LockCard(const std::string& card, bool exclusive) {
     Unlock();
     const platform::LockResult r =
         m_card.Lock(card, exclusive ? platform::LockMode::Exclusive : platform::LockMode::Shared);
+    m_cardExclusive = exclusive && r == platform::LockResult::Locked;
     return ResultOf(r);
 }
 
@@ -55,11 +56,13 @@ CJobLock::Result CJobLock::LockSong(const std::string& card, const std::string& 
 
 void CJobLock::ShareCard() {
     m_card.Change(platform::LockMode::Shared);
+    m_cardExclusive = false;
 }
 
 void CJobLock::Unlock() {
     m_song.Unlock();
     m_card.Unlock();
+    m_cardExclusive = false;
 }
 
 std::string SongInUseText(const std::string& song) {

@@ -30,9 +30,11 @@ public:
     void ShareCard();
     void Unlock();
     bool HoldsCard() const { return m_card.IsHeld(); }
+    bool HoldsCardExclusively() const { return m_card.IsHeld() && m_cardExclusive; }
 
 private:
     platform::CFolderLock m_card;
+    bool m_cardExclusive = false;
     platform::CFolderLock m_song;
 };
 

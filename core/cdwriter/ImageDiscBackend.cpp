@@ -66,7 +66,10 @@ public:
         return cue;
     }
 
-    // Makes the staged image durable under temporary names, then gives it its names.
+    // Makes the staged image durable under temporary names, then gives it its names. A .cue under its
+    // name always describes the .bin beside it: the old one goes (durably) before the .bin is replaced,
+    // and the new one comes last. A kill in between leaves a .bin without a .cue, which the next run
+    // replaces.
     HRESULT Commit(const std::string& cueSheet) {
         if (!m_bin.Sync() || !m_bin.Close())
             return IMAPI_E_FILEACCESS;
@@ -75,6 +78,10 @@ public:
         if (!cue.Open(m_cueTemp, platform::Access::ReadWrite, platform::Disposition::CreateAlways))
             return IMAPI_E_FILEACCESS;
         if (cue.Write(cueSheet.data(), cueSheet.size()) < 0 || !cue.Sync() || !cue.Close())
+            return IMAPI_E_FILEACCESS;
+        if (platform::PathExists(m_cuePath) && !platform::DeleteFile(m_cuePath))
+            return IMAPI_E_FILEACCESS;
+        if (!platform::SyncDirectory(platform::DirName(m_cuePath)))
             return IMAPI_E_FILEACCESS;
         if (!platform::RenameReplace(m_binTemp, m_binPath))
             return IMAPI_E_FILEACCESS;

@@ -18,6 +18,7 @@ constexpr size_t kWriteBufSize = size_t{256} * 1024;
 
 bool WriteAll(int fd, const uint8_t* data, size_t size, int64_t offset, int* error) {
     while (size > 0) {
+        faults::BeforeChange();
         const ssize_t n = ::pwrite(fd, data, size, offset);
         if (n < 0) {
             if (errno == EINTR)
@@ -72,6 +73,8 @@ bool File::Open(const std::string& path, Access access, Disposition disposition)
         flags |= O_CREAT | O_EXCL;
     else if (disposition == Disposition::CreateAlways)
         flags |= O_CREAT | O_TRUNC;
+    if (disposition != Disposition::OpenExisting)
+        faults::BeforeChange();
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0)
         return Fail(errno);
@@ -324,6 +327,7 @@ bool File::SetEndOfFile() {
     if (!FlushWrites())
         return false;
     DropReadBuffer();
+    faults::BeforeChange();
     if (::ftruncate(m_fd, m_pos) != 0)
         return Fail(errno);
     return true;

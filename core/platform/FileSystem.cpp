@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Faults.h"
 #include "platform/Text.h"
 
 #include <cerrno>
@@ -45,6 +46,30 @@ bool FatAttributes(const std::string& path, bool directory, uint32_t* attributes
     return ok;
 }
 
+// renameat2's flags, as the kernel defines them; called through syscall() so that a C library without
+// the wrapper still reaches them.
+constexpr unsigned kRenameNoReplace = 1u << 0;
+constexpr unsigned kRenameExchange = 1u << 1;
+
+int Renameat2(const std::string& from, const std::string& to, unsigned flags) {
+#ifdef SYS_renameat2
+    return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags));
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+bool FlagUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+void SyncFoldersOf(const std::string& a, const std::string& b) {
+    SyncDirectory(DirName(a));
+    if (DirName(b) != DirName(a))
+        SyncDirectory(DirName(b));
+}
+
 bool SetFatAttributes(const std::string& path, bool directory, uint32_t attributes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (directory ? O_DIRECTORY : 0));
     if (fd < 0)
@@ -83,6 +108,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
         return false;
     const bool directory = S_ISDIR(st.st_mode);
+    faults::BeforeChange();
     if (OnFatFileSystem(path) && SetFatAttributes(path, directory, attributes & ~FILE_ATTRIBUTE_DIRECTORY))
         return true;
     mode_t mode = st.st_mode & 07777;
@@ -97,12 +123,13 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | FNM_NOESCAPE) == 0;
 }
 
-std::vector<FindEntry> FindFiles(const std::string& folder, const std::string& pattern) {
-    std::vector<FindEntry> entries;
+namespace {
+
+bool ListMatching(const std::string& folder, const std::string& pattern, std::vector<FindEntry>* entries) {
     const std::string dir = folder.empty() ? std::string(".") : folder;
     DIR* d = ::opendir(dir.c_str());
     if (!d)
-        return entries;
+        return false;
     while (const dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
         if (name == "." || name == "..")
@@ -118,10 +145,24 @@ std::vector<FindEntry> FindFiles(const std::string& folder, const std::string& p
         struct stat st {};
         if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode))
             entry.size = static_cast<uint64_t>(st.st_size);
-        entries.push_back(std::move(entry));
+        entry.link = ::lstat(full.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        entries->push_back(std::move(entry));
     }
     ::closedir(d);
+    return true;
+}
+
+} // namespace
+
+std::vector<FindEntry> FindFiles(const std::string& folder, const std::string& pattern) {
+    std::vector<FindEntry> entries;
+    ListMatching(folder, pattern, &entries);
     return entries;
+}
+
+bool ListFolder(const std::string& folder, std::vector<FindEntry>* entries) {
+    entries->clear();
+    return ListMatching(folder, "*", entries);
 }
 
 bool PathExists(const std::string& path) {
@@ -140,15 +181,24 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool CreateDirectory(const std::string& path) {
-    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+    if (path.empty())
+        return false;
+    faults::BeforeChange();
+    return ::mkdir(path.c_str(), 0777) == 0;
 }
 
 bool RemoveDirectory(const std::string& path) {
-    return !path.empty() && ::rmdir(path.c_str()) == 0;
+    if (path.empty())
+        return false;
+    faults::BeforeChange();
+    return ::rmdir(path.c_str()) == 0;
 }
 
 bool DeleteFile(const std::string& path) {
-    return !path.empty() && !IsDirectory(path) && ::unlink(path.c_str()) == 0;
+    if (path.empty() || IsDirectory(path))
+        return false;
+    faults::BeforeChange();
+    return ::unlink(path.c_str()) == 0;
 }
 
 bool RemoveTree(const std::string& path) {
@@ -160,8 +210,10 @@ bool RemoveTree(const std::string& path) {
     // A link's target is never touched; a read-only entry is made writable so it can go.
     if (!S_ISLNK(st.st_mode))
         SetFileAttributes(path, 0);
-    if (!S_ISDIR(st.st_mode))
+    if (!S_ISDIR(st.st_mode)) {
+        faults::BeforeChange();
         return ::unlink(path.c_str()) == 0;
+    }
     if (DIR* d = ::opendir(path.c_str())) {
         std::vector<std::string> names;
         while (const dirent* e = ::readdir(d)) {
@@ -172,39 +224,50 @@ bool RemoveTree(const std::string& path) {
         for (const auto& name : names)
             RemoveTree(JoinPath(path, name));
     }
+    faults::BeforeChange();
     return ::rmdir(path.c_str()) == 0;
 }
 
 bool RenameReplace(const std::string& from, const std::string& to) {
-    if (from.empty() || to.empty() || ::rename(from.c_str(), to.c_str()) != 0)
+    if (from.empty() || to.empty())
         return false;
-    SyncDirectory(DirName(to));
+    faults::BeforeChange();
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return false;
+    SyncFoldersOf(from, to);
     return true;
 }
 
 bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty())
         return false;
-#ifdef SYS_renameat2
-    constexpr unsigned kNoReplace = 1; // RENAME_NOREPLACE
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kNoReplace) == 0) {
-        SyncDirectory(DirName(to));
-        return true;
+    faults::BeforeChange();
+    if (Renameat2(from, to, kRenameNoReplace) != 0) {
+        if (!FlagUnsupported(errno))
+            return false;
+        // Without the flag: a test, then a plain rename (which still refuses a folder that holds anything).
+        struct stat st {};
+        if (::lstat(to.c_str(), &st) == 0) {
+            errno = EEXIST;
+            return false;
+        }
+        if (errno != ENOENT || ::rename(from.c_str(), to.c_str()) != 0)
+            return false;
     }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return false;
-#endif
-    // A file system that cannot refuse by itself: look first. The moment between the look and the
-    // rename is covered by the locks of whoever else writes there.
-    struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    if (::rename(from.c_str(), to.c_str()) != 0)
-        return false;
-    SyncDirectory(DirName(to));
+    SyncFoldersOf(from, to);
     return true;
+}
+
+ExchangeResult ExchangeNames(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty())
+        return ExchangeResult::Failed;
+    if (faults::ExchangeRefused())
+        return ExchangeResult::Unsupported;
+    faults::BeforeChange();
+    if (Renameat2(a, b, kRenameExchange) != 0)
+        return FlagUnsupported(errno) ? ExchangeResult::Unsupported : ExchangeResult::Failed;
+    SyncFoldersOf(a, b);
+    return ExchangeResult::Exchanged;
 }
 
 bool SyncDirectory(const std::string& path) {

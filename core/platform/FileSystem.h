@@ -27,12 +27,16 @@ struct FindEntry {
     std::string name;
     uint32_t attributes = 0;
     uint64_t size = 0;
+    bool link = false; // a symbolic link: the attributes and size are its target's
 };
 
 // Entries of `folder` whose names match `pattern` (* and ?, case-insensitive like the card's file
 // system), without "." and "..", in directory order. Empty when the folder cannot be read.
 std::vector<FindEntry> FindFiles(const std::string& folder, const std::string& pattern);
 bool WildcardMatch(const std::string& pattern, const std::string& name);
+// Every entry of `folder` as FindFiles gives them; false when the folder cannot be read (which an
+// empty listing cannot tell apart from an empty folder).
+bool ListFolder(const std::string& folder, std::vector<FindEntry>* entries);
 
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
@@ -44,9 +48,16 @@ bool RemoveDirectory(const std::string& path);
 bool DeleteFile(const std::string& path);
 // Replaces `to` by `from` in one step (both in the same folder), then makes the rename durable.
 bool RenameReplace(const std::string& from, const std::string& to);
-// Gives `from` the name `to` (same folder or file system) only when nothing is there yet, then makes
-// the rename durable; false with errno EEXIST (or ENOTEMPTY) when `to` exists.
+// Renames `from` to `to` only while nothing is at `to`, then makes the rename durable.
 bool RenameNoReplace(const std::string& from, const std::string& to);
+enum class ExchangeResult {
+    Exchanged,
+    Unsupported, // the file system or the kernel cannot swap two names; nothing was changed
+    Failed,
+};
+// Swaps what the two names stand for in one step, so that neither name is ever missing, then makes
+// the swap durable.
+ExchangeResult ExchangeNames(const std::string& a, const std::string& b);
 // fsync of a folder, so that created, renamed or removed entries are on the medium.
 bool SyncDirectory(const std::string& path);
 // Removes a file, or a folder with everything in it, read-only entries included. Links are removed,

@@ -1,9 +1,12 @@
 #include "Cli.h"
 
+#include "card/RestoreState.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 
 #include "TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -50,7 +53,7 @@ TEST(CliBackup, BackupVerifyAndRestoreGiveTheSameBytesAndAttributes) {
     EXPECT_EQ(platform::FindFiles(empty, ".*").size(), 0u);
 }
 
-TEST(CliBackup, VerifyReportsAFlippedByteAndRestoreRefusesTheDamagedBackup) {
+TEST(CliBackup, VerifyReportsAFlippedByteAndRestoreLeavesOutTheDamagedSong) {
     TempDir dir;
     const std::string card = dir / "card", backup = dir / "backup";
     MakeCard(card);
@@ -65,8 +68,12 @@ TEST(CliBackup, VerifyReportsAFlippedByteAndRestoreRefusesTheDamagedBackup) {
 
     const std::string target = dir / "target";
     platform::CreateDirectory(target);
-    EXPECT_EQ(RunCli("restore " + Quote(backup) + " " + Quote(target)).status, 1);
-    EXPECT_TRUE(platform::FindFiles(target, "*").empty());
+    const CliRun r = RunCli("restore " + Quote(backup) + " " + Quote(target));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the backup of Song A does not match its manifest; not restored"),
+              std::string::npos);
+    EXPECT_EQ(platform::FindFiles(target, "*").size(), 1u) << "only the healthy song";
+    EXPECT_EQ(testsupport::ReadText(target + "/Locked/Locked.adl"), "x");
 }
 
 TEST(CliBackup, RestoreReplacesAnExistingSongOnlyWithYes) {
@@ -83,6 +90,33 @@ TEST(CliBackup, RestoreReplacesAnExistingSongOnlyWithYes) {
     const CliRun replaced = RunCli("restore " + Quote(backup) + " " + Quote(card) + " --yes");
     EXPECT_EQ(replaced.status, 0) << replaced.err;
     EXPECT_EQ(testsupport::ReadText(card + "/Song A/Song A.adl"), "<ADL>\r\n</ADL>\r\n");
+}
+
+TEST(CliBackup, SongsTellsOfAnInterruptedRestoreAndTheNextWriteFinishesIt) {
+    TempDir dir;
+    const std::string card = dir / "card", backup = dir / "backup";
+    MakeCard(card);
+    ASSERT_EQ(RunCli("backup " + Quote(card) + " " + Quote(backup)).status, 0);
+    // Killed between its two renames: the song moved aside, its checked copy beside it.
+    const std::string copy = card + "/" + platform::OwnNameFor("restore", "Song A");
+    ASSERT_TRUE(
+        platform::RenameReplace(card + "/Song A", card + "/" + platform::OwnNameFor("old", "Song A")));
+    std::filesystem::copy(backup + "/Song A", copy, std::filesystem::copy_options::recursive);
+    testsupport::WriteText(copy + "/" + card::RestoreMarkName("Song A"), "checked");
+
+    const CliRun listed = RunCli("songs " + Quote(card));
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(
+        listed.out.find("\nSong A: restore interrupted after its copy was checked; the next write to this "
+                        "card or a clean-up puts the copy in place\n"),
+        std::string::npos)
+        << listed.out;
+
+    const CliRun other = RunCli("restore " + Quote(backup) + " " + Quote(card) + " Locked --yes");
+    EXPECT_EQ(other.status, 0) << other.err;
+    EXPECT_EQ(testsupport::ReadText(card + "/Song A/Song A.adl"), "<ADL>\r\n</ADL>\r\n");
+    EXPECT_EQ(RunCli("songs " + Quote(card)).out.find("interrupted"), std::string::npos);
+    EXPECT_EQ(platform::FindFiles(card, ".pelmora-*").size(), 0u);
 }
 
 TEST(CliBackup, ASecondBackupIntoTheSameFolderKeepsTheFirstSong) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -84,6 +86,27 @@ int64_t SweepFaults(int64_t cap, const std::function<int64_t(int64_t n)>& step) 
     }
     ADD_FAILURE() << "the fault sweep reached its cap of " << cap << " runs before the job ran out of calls";
     return cap;
+}
+
+bool KilledAt(int64_t n, const std::function<void()>& job, platform::faults::Plan plan) {
+    std::fflush(nullptr); // nothing buffered here is written twice
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ADD_FAILURE() << "fork failed";
+        return false;
+    }
+    if (child == 0) {
+        plan.exitAtChange = n;
+        platform::faults::Arm(plan);
+        job();
+        ::_exit(0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    EXPECT_TRUE(code == 0 || code == platform::faults::kKilledExit) << "the job ended with status " << status;
+    return code == platform::faults::kKilledExit;
 }
 
 } // namespace testsupport

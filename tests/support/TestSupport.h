@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the test executables.
 
+#include "platform/Faults.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,5 +41,11 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 // before its fault (fewer calls than n), or at a fatal failure. Reaching `cap` runs first fails the
 // test: the runs beyond the cap would pass unchecked. Returns the number of runs the fault struck.
 int64_t SweepFaults(int64_t cap, const std::function<int64_t(int64_t n)>& step);
+
+// Runs `job` in a child process that ends just before its nth change to a file or a folder, as a kill
+// or a pulled card would (platform::faults::Plan::exitAtChange; `plan` gives the other fields). True
+// when the kill struck, false when the job ran to its end first. For a sweep of kills: SweepFaults with
+// a step that returns n when this is true and n - 1 when it is false.
+bool KilledAt(int64_t n, const std::function<void()>& job, platform::faults::Plan plan = {});
 
 } // namespace testsupport

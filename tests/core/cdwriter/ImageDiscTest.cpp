@@ -143,6 +143,35 @@ TEST_F(ImageDiscTest, CancelAndFailureLeaveNothingBehind) {
     EXPECT_TRUE(OutFiles().empty());
 }
 
+// Killed at any change while it replaces an image, a burn never leaves a .cue beside a .bin it does
+// not describe (a lone .bin may stay), and the next burn replaces whatever is left.
+TEST_F(ImageDiscTest, AKilledBurnNeverLeavesACueSheetOfAnotherImage) {
+    ASSERT_EQ(Burn().outcome, BurnOutcome::Burned);
+    const auto oldBin = testsupport::ReadBytes(backend.BinPath());
+    const std::string oldCue = testsupport::ReadText(backend.CuePath());
+    params.tracks.resize(1);
+    ASSERT_EQ(Burn().outcome, BurnOutcome::Burned);
+    const auto newBin = testsupport::ReadBytes(backend.BinPath());
+    const std::string newCue = testsupport::ReadText(backend.CuePath());
+
+    const int64_t kills = testsupport::SweepFaults(100, [&](int64_t n) {
+        testsupport::WriteBytes(backend.BinPath(), oldBin);
+        testsupport::WriteText(backend.CuePath(), oldCue);
+        const bool killed = testsupport::KilledAt(n, [&] { Burn(); });
+        SCOPED_TRACE("killed before change " + std::to_string(n));
+        if (platform::PathExists(backend.CuePath())) {
+            const std::string cue = testsupport::ReadText(backend.CuePath());
+            const auto bin = testsupport::ReadBytes(backend.BinPath());
+            EXPECT_TRUE((cue == oldCue && bin == oldBin) || (cue == newCue && bin == newBin));
+        }
+        EXPECT_EQ(Burn().outcome, BurnOutcome::Burned);
+        EXPECT_EQ(testsupport::ReadText(backend.CuePath()), newCue);
+        EXPECT_TRUE(testsupport::ReadBytes(backend.BinPath()) == newBin);
+        return killed ? n : n - 1;
+    });
+    EXPECT_GT(kills, 3);
+}
+
 TEST_F(ImageDiscTest, ANameTheCueSheetCannotHoldIsRefusedBeforeAnythingIsWritten) {
     struct Case {
         const char* name;

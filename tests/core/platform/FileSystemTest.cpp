@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Drives.h"
+#include "platform/Faults.h"
 #include "platform/Text.h"
 
 #include "TestSupport.h"
@@ -85,6 +86,37 @@ TEST(Folders, RenameReplaceSwapsContent) {
     EXPECT_TRUE(RenameReplace(dir / "new.tmp", dir / "song.adl"));
     EXPECT_EQ(testsupport::ReadText(dir / "song.adl"), "new");
     EXPECT_FALSE(PathExists(dir / "new.tmp"));
+}
+
+TEST(Folders, SwapAndNoReplaceRenamesNeverLoseAName) {
+    TempDir dir;
+    ASSERT_TRUE(CreateDirectory(dir / "song") && CreateDirectory(dir / "copy"));
+    testsupport::WriteText(dir / "song/a.adl", "old");
+    testsupport::WriteText(dir / "copy/a.adl", "new");
+
+    EXPECT_FALSE(RenameNoReplace(dir / "copy", dir / "song")) << "never over a song";
+    EXPECT_EQ(testsupport::ReadText(dir / "song/a.adl"), "old");
+    const ExchangeResult swapped = ExchangeNames(dir / "copy", dir / "song");
+    ASSERT_NE(swapped, ExchangeResult::Failed);
+    if (swapped == ExchangeResult::Exchanged) {
+        EXPECT_EQ(testsupport::ReadText(dir / "song/a.adl"), "new");
+        EXPECT_EQ(testsupport::ReadText(dir / "copy/a.adl"), "old");
+    }
+    {
+        faults::Plan plan;
+        plan.noExchange = true;
+        faults::ScopedPlan armed(plan);
+        EXPECT_EQ(ExchangeNames(dir / "copy", dir / "song"), ExchangeResult::Unsupported);
+    }
+    EXPECT_EQ(ExchangeNames(dir / "copy", dir / "missing"), ExchangeResult::Failed);
+    EXPECT_TRUE(RenameNoReplace(dir / "copy", dir / "moved"));
+    EXPECT_TRUE(IsDirectory(dir / "moved") && !PathExists(dir / "copy"));
+
+    // A folder that cannot be read is told apart from an empty one.
+    std::vector<FindEntry> entries;
+    EXPECT_FALSE(ListFolder(dir / "missing", &entries));
+    ASSERT_TRUE(CreateDirectory(dir / "empty"));
+    EXPECT_TRUE(ListFolder(dir / "empty", &entries) && entries.empty());
 }
 
 TEST(Paths, JoinExtensionAndNames) {
