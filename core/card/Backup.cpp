@@ -372,6 +372,8 @@ std::string LockForReading(CJobLock& lock, const BackupParams& params, const std
         return {};
     case CJobLock::Result::InUse:
         return SongInUseText(song);
+    case CJobLock::Result::CardInUse:
+        return CardInUseText(params.card);
     case CJobLock::Result::NoSong:
         break;
     case CJobLock::Result::Failed:
@@ -514,6 +516,8 @@ std::string ClaimSong(const RestoreParams& params, const std::string& song, CJob
             break;
         case CJobLock::Result::InUse:
             return SongInUseText(song);
+        case CJobLock::Result::CardInUse:
+            return CardInUseText(params.card);
         case CJobLock::Result::NoSong:
         case CJobLock::Result::Failed:
             return "cannot open the song folder " + target;
@@ -672,6 +676,7 @@ BackupResult RunRestore(const RestoreParams& params, platform::IMessageBox* box,
     case CJobLock::Result::Locked:
         break;
     case CJobLock::Result::InUse:
+    case CJobLock::Result::CardInUse:
         job.Problem(CardInUseText(params.card));
         return job.Finish(box);
     case CJobLock::Result::NoSong:

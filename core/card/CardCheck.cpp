@@ -27,7 +27,8 @@ bool NamedFiles(const std::string& card, const std::string& song, std::set<std::
 
 void CheckSong(const std::string& card, const std::string& song, std::vector<CardProblem>* problems) {
     CJobLock lock;
-    if (lock.LockSong(card, song, CJobLock::Use::Read) == CJobLock::Result::InUse) {
+    const CJobLock::Result locked = lock.LockSong(card, song, CJobLock::Use::Read);
+    if (locked == CJobLock::Result::InUse || locked == CJobLock::Result::CardInUse) {
         problems->push_back({CardProblemKind::SongInUse, song, {}, "in use by another program; not checked"});
         return;
     }

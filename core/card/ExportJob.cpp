@@ -2,6 +2,7 @@
 
 #include "adl/AdlFile.h"
 #include "card/JobLock.h"
+#include "card/Leftovers.h"
 #include "card/NewSong.h"
 #include "card/SongName.h"
 #include "card/TrackSource.h"
@@ -492,11 +493,16 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
     ExportResult result;
     if (progress)
         progress->SetPos(0);
-    // The song is this job's alone while it runs: no second writer, no reader half-way.
+    // The song is this job's alone while it runs: no second writer, no reader half-way. The card's
+    // leftovers are tidied first when no other job uses the card.
     CJobLock lock;
-    if (IsUsableSongName(params.song) &&
-        lock.LockSong(params.card, params.song, CJobLock::Use::Write) == CJobLock::Result::InUse)
-        return platform::StopJob(result, ExportOutcome::Refused, box, SongInUseText(params.song));
+    if (IsUsableSongName(params.song)) {
+        CJobLock::Result r = LockCardForWriting(lock, params.card);
+        if (r == CJobLock::Result::Locked)
+            r = lock.LockSong(params.card, params.song, CJobLock::Use::Write);
+        if (const std::string text = InUseText(r, params.card, params.song); !text.empty())
+            return platform::StopJob(result, ExportOutcome::Refused, box, text);
+    }
     const std::string problem = InputsProblem(params);
     if (!problem.empty())
         return platform::StopJob(result, ExportOutcome::Refused, box, problem);

@@ -126,8 +126,9 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
 
     // No writer changes the song while its tracks are read.
     CJobLock lock;
-    if (lock.LockSong(params.card, params.song, CJobLock::Use::Read) == CJobLock::Result::InUse)
-        return platform::StopJob(result, ImportOutcome::Refused, box, SongInUseText(params.song));
+    const CJobLock::Result locked = lock.LockSong(params.card, params.song, CJobLock::Use::Read);
+    if (const std::string text = InUseText(locked, params.card, params.song); !text.empty())
+        return platform::StopJob(result, ImportOutcome::Refused, box, text);
     const std::string adlPath = AdlPath(params.card, params.song);
     if (!platform::PathExists(adlPath)) {
         result.outcome = ImportOutcome::NoSong;

@@ -3,6 +3,9 @@
 #include "card/CardRules.h"
 #include "platform/Text.h"
 
+#include <chrono>
+#include <thread>
+
 namespace card {
 namespace {
 
@@ -23,21 +26,32 @@ CJobLock::Result ResultOf(platform::LockResult r) {
 // A song folder replaced while its lock was being taken is locked again, as it stands now; one that
 // keeps being replaced counts as in use.
 constexpr int kAttempts = 3;
+// A writer holds the card alone only while it tidies the card's leftovers: a job that finds it so waits
+// that long before it calls the card in use (then a clean-up of the user's holds it).
+constexpr int kCardWaits = 40;
+constexpr auto kCardWait = std::chrono::milliseconds(50);
 
 } // namespace
 
 CJobLock::Result CJobLock::LockCard(const std::string& card, bool exclusive) {
     Unlock();
-    const platform::LockResult r =
-        m_card.Lock(card, exclusive ? platform::LockMode::Exclusive : platform::LockMode::Shared);
+    const auto mode = exclusive ? platform::LockMode::Exclusive : platform::LockMode::Shared;
+    platform::LockResult r = m_card.Lock(card, mode);
+    for (int wait = 0; !exclusive && r == platform::LockResult::InUse && wait < kCardWaits; ++wait) {
+        std::this_thread::sleep_for(kCardWait);
+        r = m_card.Lock(card, mode);
+    }
     m_cardExclusive = exclusive && r == platform::LockResult::Locked;
-    return ResultOf(r);
+    return r == platform::LockResult::InUse ? Result::CardInUse : ResultOf(r);
 }
 
 CJobLock::Result CJobLock::LockSong(const std::string& card, const std::string& song, Use use) {
-    const Result cardResult = LockCard(card, false);
-    if (cardResult != Result::Locked)
-        return cardResult;
+    // A writer that has just tidied the card (LockCardForWriting) keeps the card's lock it holds.
+    if (!m_card.IsHeld() || m_song.IsHeld()) {
+        const Result cardResult = LockCard(card, false);
+        if (cardResult != Result::Locked)
+            return cardResult;
+    }
     const std::string path = SongFolderPath(card, song);
     const auto mode = use == Use::Write ? platform::LockMode::Exclusive : platform::LockMode::Shared;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -67,6 +81,14 @@ void CJobLock::Unlock() {
 
 std::string SongInUseText(const std::string& song) {
     return platform::Format("This song is in use by another program.\nsong name : %s", song.c_str());
+}
+
+std::string InUseText(CJobLock::Result result, const std::string& card, const std::string& song) {
+    if (result == CJobLock::Result::InUse)
+        return SongInUseText(song);
+    if (result == CJobLock::Result::CardInUse)
+        return CardInUseText(card);
+    return {};
 }
 
 std::string CardInUseText(const std::string& card) {

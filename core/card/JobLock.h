@@ -17,14 +17,16 @@ public:
     enum class Use { Read, Write };
     enum class Result {
         Locked,
-        InUse,  // another program holds the song (or the card, for a clean-up)
-        NoSong, // no song folder of that name, or no card folder at all
-        Failed, // the card's or the song's folder cannot be opened
+        InUse,     // another program holds the song
+        CardInUse, // another program holds the card: a clean-up, or jobs while a clean-up waits
+        NoSong,    // no song folder of that name, or no card folder at all
+        Failed,    // the card's or the song's folder cannot be opened
     };
 
-    // The card's lock shared, then the song's.
+    // The card's lock shared (or the one already held, when no song is), then the song's.
     Result LockSong(const std::string& card, const std::string& song, Use use);
-    // The card's lock alone: exclusive for a clean-up, shared for a job that makes a new song.
+    // The card's lock alone: exclusive for a clean-up (never waits), shared for a job that makes a new
+    // song (waits a moment while a writer tidies the card).
     Result LockCard(const std::string& card, bool exclusive);
     // From the card's exclusive lock to its shared one (after a clean-up, before the job's own work).
     void ShareCard();
@@ -41,5 +43,7 @@ private:
 // What the user is told when another program holds the song or the card.
 std::string SongInUseText(const std::string& song);
 std::string CardInUseText(const std::string& card);
+// The one of the two a lock's result calls for; empty for any other result.
+std::string InUseText(CJobLock::Result result, const std::string& card, const std::string& song);
 
 } // namespace card

@@ -184,7 +184,7 @@ CJobLock::Result LockCardForWriting(CJobLock& lock, const std::string& card, Tid
         lock.ShareCard();
         return r;
     }
-    if (r != CJobLock::Result::InUse)
+    if (r != CJobLock::Result::CardInUse)
         return r;
     return lock.LockCard(card, false);
 }

@@ -55,7 +55,7 @@ TidyResult TidyLeftovers(const std::string& card, const CJobLock& lock);
 
 // A writer job's start: tries the card's exclusive lock without waiting; with it, tidies the card's
 // leftovers and keeps the lock shared for the job's own work. When another job holds the card it skips
-// the tidy-up and takes the lock shared. InUse only while a clean-up holds the card. *tidied (when
+// the tidy-up and takes the lock shared. CardInUse only while a clean-up holds the card. *tidied (when
 // given) receives what was tidied, empty when the tidy-up was skipped.
 CJobLock::Result LockCardForWriting(CJobLock& lock, const std::string& card, TidyResult* tidied = nullptr);
 

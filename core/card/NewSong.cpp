@@ -2,6 +2,7 @@
 
 #include "adl/AdlFile.h"
 #include "card/JobLock.h"
+#include "card/Leftovers.h"
 #include "card/TrackSource.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -162,7 +163,7 @@ bool CreateNewSong(const std::string& songPath, const std::string& pcFolder,
     }
     // A clean-up of the card's leftovers must not take the song while it is being built.
     CJobLock lock;
-    if (lock.LockCard(card, false) == CJobLock::Result::InUse) {
+    if (LockCardForWriting(lock, card) == CJobLock::Result::CardInUse) {
         platform::Tell(box, CardInUseText(card));
         return false;
     }

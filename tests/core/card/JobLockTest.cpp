@@ -48,10 +48,10 @@ TEST_F(JobLockTest, WritersExcludeEveryoneReadersShare) {
 TEST_F(JobLockTest, ACleanUpWaitsForNoJobAndNoJobStartsDuringOne) {
     CJobLock job, cleanUp;
     ASSERT_EQ(job.LockSong(m_card.Path(), "song", Use::Read), Result::Locked);
-    EXPECT_EQ(cleanUp.LockCard(m_card.Path(), true), Result::InUse);
+    EXPECT_EQ(cleanUp.LockCard(m_card.Path(), true), Result::CardInUse);
     job.Unlock();
     ASSERT_EQ(cleanUp.LockCard(m_card.Path(), true), Result::Locked);
-    EXPECT_EQ(job.LockSong(m_card.Path(), "song", Use::Read), Result::InUse);
+    EXPECT_EQ(job.LockSong(m_card.Path(), "song", Use::Read), Result::CardInUse) << "after a moment's wait";
     cleanUp.ShareCard();
     EXPECT_EQ(job.LockSong(m_card.Path(), "song", Use::Write), Result::Locked) << "shared after the clean-up";
 }
