@@ -30,6 +30,20 @@ using namespace testsupport;
 
 namespace {
 
+std::string Replace(std::string text, const std::string& what, const std::string& with) {
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 // --- Fixtures: every audio file on a card is a marked file, so its samples tell whether it is whole ---
 
 struct MarkedTrack {
@@ -100,6 +114,75 @@ void MakeLeftovers(const std::string& root) {
     platform::CreateDirectory(root + "/card/.pelmora-new-1-1-Song Z");
     WriteText(root + "/card/.pelmora-new-1-1-Song Z/Song Z.adl", "<ADL>\r\n");
     WriteText(root + "/card/Song B/.pelmora-update-Song B.adl", "<ADL>\r\n");
+}
+
+// --- The shim counts what it must, and kills where it is told ---
+
+std::string Probe(const std::string& folder, const std::string& killAt) {
+    const std::string log = folder + "/calls.log";
+    std::string env = "PELMORA_CALL_LOG=" + Quote(log) + " LD_PRELOAD=" + Quote(PELMORA_KILL_SHIM);
+    if (!killAt.empty())
+        env += " PELMORA_KILL_AT=" + killAt;
+    RunCommand(env + " " + PELMORA_KILL_PROBE + " " + Quote(folder + "/work") + " >/dev/null 2>&1");
+    return Replace(ReadText(log), folder + "/work/", "");
+}
+
+TEST(KillShim, CountsEveryCallThatChangesAFileAndNothingElse) {
+    TempDir dir;
+    platform::CreateDirectory(dir / "work");
+    // An open for writing counts whatever it opens; a write counts only into a file.
+    EXPECT_EQ(Probe(dir.Path(), ""), "1 mkdir d\n"
+                                     "2 mkdir d2\n"
+                                     "3 open d/f wronly|creat|trunc\n"
+                                     "4 write d/f 3\n"
+                                     "5 pwrite d/f 3@8\n"
+                                     "6 writev d/f 3\n"
+                                     "7 fsync d/f\n"
+                                     "8 fdatasync d/f\n"
+                                     "9 sync_file_range d/f\n"
+                                     "10 truncate d/f 1\n"
+                                     "11 chmod d/f 0600\n"
+                                     "12 fat-attributes d/f\n"
+                                     "13 open /dev/null wronly\n"
+                                     "14 creat d/g\n"
+                                     "15 open d/h rdwr|creat\n"
+                                     "16 truncate d/g 0\n"
+                                     "17 chmod d/g 0644\n"
+                                     "18 rename d/g -> d/g2\n"
+                                     "19 rename d/g2 -> d/g3\n"
+                                     "20 rename d/g3 -> d/g4 noreplace\n"
+                                     "21 rename d/g4 -> d/g5 noreplace\n"
+                                     "22 unlink d/g5\n"
+                                     "23 unlink d/h\n"
+                                     "24 rmdir d2\n"
+                                     "25 open p64 wronly|creat\n"
+                                     "26 pwrite p64 3@0\n"
+                                     "27 creat c64\n"
+                                     "28 open p64 wronly\n"
+                                     "total 28\n");
+}
+
+TEST(KillShim, KillsRightBeforeOrRightAfterTheCall) {
+    const struct {
+        const char* at;
+        const char* line;  // the log's last line
+        const char* there; // where the file the renames move has got to
+    } cases[] = {
+        {"before:18", "kill before 18 rename d/g -> d/g2", "d/g"},
+        {"after:18", "kill after 18 rename d/g -> d/g2", "d/g2"},
+        {"before:19", "kill before 19 rename d/g2 -> d/g3", "d/g2"},
+        {"after:21", "kill after 21 rename d/g4 -> d/g5 noreplace", "d/g5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.at);
+        TempDir dir;
+        platform::CreateDirectory(dir / "work");
+        const auto lines = Lines(Probe(dir.Path(), c.at));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), c.line);
+        EXPECT_EQ(platform::FindFiles(dir / "work/d", "g*").size(), 1u);
+        EXPECT_TRUE(platform::PathExists(dir / ("work/" + std::string(c.there))));
+    }
 }
 
 // --- The checks see damage: each row breaks a card the way a kill might ---
@@ -246,20 +329,6 @@ bool Sweep() {
     return sweep && std::string(sweep) == "1";
 }
 
-std::string Replace(std::string text, const std::string& what, const std::string& with) {
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-    return text;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 // The calls to kill at: every one in a sweep, else the first and last three and every k-th between.
 std::vector<int64_t> Steps(int64_t total) {
     std::vector<int64_t> steps;
@@ -268,6 +337,20 @@ std::vector<int64_t> Steps(int64_t total) {
         if (Sweep() || n <= 3 || n > total - 3 || n % every == 0)
             steps.push_back(n);
     return steps;
+}
+
+// The variables that preload the shim, which then goes ahead of everything in the program (ahead of the
+// sanitizer runtime too, in an instrumented build).
+std::vector<std::pair<std::string, std::string>> Shim(const std::string& log,
+                                                      const std::string& killAt = {}) {
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    std::vector<std::pair<std::string, std::string>> environment = {
+        {"LD_PRELOAD", PELMORA_KILL_SHIM},
+        {"PELMORA_CALL_LOG", log},
+        {"ASAN_OPTIONS", std::string(sanitizer ? sanitizer : "") + ":verify_asan_link_order=0"}};
+    if (!killAt.empty())
+        environment.emplace_back("PELMORA_KILL_AT", killAt);
+    return environment;
 }
 
 class KillSweep : public ::testing::TestWithParam<Scenario> {
@@ -292,8 +375,7 @@ protected:
     bool CountCalls() {
         const std::string root = m_dir / "clean", log = m_dir / "clean.log";
         CopyTree(m_template, root);
-        const CliRun run =
-            RunCli(GetParam().command, {{"LD_PRELOAD", PELMORA_KILL_SHIM}, {"PELMORA_CALL_LOG", log}}, root);
+        const CliRun run = RunCli(GetParam().command, Shim(log), root);
         if (run.status != 0) {
             m_tally.note = platform::Format("the run without a kill fails (exit %d)", run.status);
             ADD_FAILURE() << GetParam().name << ": the run without a kill fails (exit " << run.status << ")\n"
@@ -353,11 +435,7 @@ protected:
         TempDir dir;
         const std::string root = dir / "f", log = dir / "calls.log";
         ASSERT_TRUE(CopyTree(m_template, root));
-        RunCli(GetParam().command,
-               {{"LD_PRELOAD", PELMORA_KILL_SHIM},
-                {"PELMORA_CALL_LOG", log},
-                {"PELMORA_KILL_AT", when + ":" + std::to_string(n)}},
-               root);
+        RunCli(GetParam().command, Shim(log, when + ":" + std::to_string(n)), root);
         std::string call;
         for (const auto& line : Lines(ReadText(log)))
             if (line.rfind("kill ", 0) == 0)
