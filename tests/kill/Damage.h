@@ -41,8 +41,9 @@ void CheckCard(const std::string& card, const testsupport::Tree& before, const C
 // The song holds an event for a file of each id.
 void CheckHolds(const std::string& card, const std::string& song, const std::vector<int>& ids, Findings* f);
 
-// Runs `verify` on the backup. A backup that verifies must hold every file and folder of `card` with
-// its bytes, and list every file in its manifest; `mustBeWhole` asks that of it even when it does not.
+// Runs `verify` on the backup. A backup that verifies must hold every file and folder of the songs of
+// `card` with its bytes, and list every file in its manifest; `mustBeWhole` asks that of it even when
+// it does not verify.
 void CheckBackup(const std::string& backup, const testsupport::Tree& card, bool mustBeWhole, Findings* f);
 
 // The image `name` in `folder`: a cue sheet never stands beside anything but the .bin it describes,
