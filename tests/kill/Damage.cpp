@@ -7,6 +7,7 @@
 #include "card/CardRules.h"
 #include "platform/OwnNames.h"
 #include "platform/Text.h"
+#include "wave/WaveFile.h"
 
 #include <algorithm>
 #include <sstream>
@@ -51,7 +52,8 @@ void CheckEventFile(const std::string& folder, const std::string& song, const ad
     const std::string name = e.m_sourceName;
     const std::string path = folder + "/" + name;
     const std::string event = platform::Format("event %04d names %s", e.m_entryNumber, name.c_str());
-    if (!testsupport::ReadBytes(path).size()) {
+    const std::vector<uint8_t> bytes = testsupport::ReadBytes(path);
+    if (bytes.empty()) {
         f->Song(song, event + ", which is missing or empty");
         return;
     }
@@ -60,6 +62,12 @@ void CheckEventFile(const std::string& folder, const std::string& song, const ad
         f->Song(song, event + ", which holds less audio than its header says");
         return;
     }
+    // This program's files end with their audio, and their RIFF size counts all of it.
+    const uint32_t riff = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | static_cast<uint32_t>(bytes[7]) << 24;
+    if (bytes.size() != wave::kAudioOffset + audio.size() * 2 || riff != bytes.size() - 8)
+        f->Song(song,
+                platform::Format("%s, whose %zu bytes do not match its header (RIFF size %u, %zu samples)",
+                                 event.c_str(), bytes.size(), riff, audio.size()));
     const int id = static_cast<uint16_t>(audio[0]) >> 12;
     const auto known = rules.marked.find(id);
     if (known == rules.marked.end()) {

@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 using killsweep::Findings;
@@ -187,7 +186,7 @@ TEST(KillShim, KillsRightBeforeOrRightAfterTheCall) {
 
 // --- The checks see damage: each row breaks a card the way a kill might ---
 
-void CutShort(const std::string& path, size_t size) {
+void Resize(const std::string& path, size_t size) {
     auto bytes = ReadBytes(path);
     bytes.resize(size);
     WriteBytes(path, bytes);
@@ -213,8 +212,11 @@ struct Damage {
 };
 
 const Damage kDamages[] = {
-    {"a file cut short", [](const std::string& c) { CutShort(c + "/Song A/zt50002.wav", 33000); },
+    {"a file cut short", [](const std::string& c) { Resize(c + "/Song A/zt50002.wav", 33000); },
      "Song A: event 0002 names zt50002.wav, which holds less audio than its header says"},
+    {"a file longer than its audio",
+     [](const std::string& c) { Resize(c + "/Song A/zt50002.wav", wave::kAudioOffset + 702); },
+     "Song A: event 0002 names zt50002.wav, whose 33470 bytes do not match its header"},
     {"a file gone", [](const std::string& c) { std::remove((c + "/Song A/zt50001.wav").c_str()); },
      "Song A: event 0001 names zt50001.wav, which is missing"},
     {"an ADL that does not parse",
@@ -371,7 +373,7 @@ protected:
             Tallies().push_back(m_tally);
     }
 
-    // The scenario once without a kill: how many calls it makes, what they are, and what it leaves.
+    // The scenario once without a kill: how many calls it makes, and what it leaves.
     bool CountCalls() {
         const std::string root = m_dir / "clean", log = m_dir / "clean.log";
         CopyTree(m_template, root);
@@ -399,7 +401,7 @@ protected:
         const std::string card = root + "/card";
         killsweep::CheckCard(card, cardBefore, rules, &f);
         switch (s.makes) {
-        case Makes::Tracks:
+        case Makes::Tracks: // into the one song the row names
             if (rerun)
                 killsweep::CheckHolds(card, *(s.touched.empty() ? s.added : s.touched).begin(), kExported,
                                       &f);
