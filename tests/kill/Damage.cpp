@@ -220,6 +220,13 @@ void CheckBackup(const std::string& backup, const Tree& card, bool mustBeWhole, 
         if (it == now.end() || it->second != bytes || !listed)
             missing.push_back(path);
     }
+    // A restore of the whole backup puts back the songs its attributes name, and no other.
+    const std::string attributes = testsupport::ReadText(backup + "/ATTRIBUTES");
+    for (const auto& song : songs)
+        if (attributes.find(" " + song + "\n") == std::string::npos)
+            f->Problem(
+                platform::Format("%s, but its ATTRIBUTES do not name %s: a restore of it leaves the song out",
+                                 verify.status == 0 ? "the backup verifies" : "the backup", song.c_str()));
     if (verify.status != 0)
         f->Problem("the backup does not verify: " + verify.err.substr(0, verify.err.find('\n')));
     if (!missing.empty())
