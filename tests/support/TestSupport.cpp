@@ -55,6 +55,26 @@ std::string ReadText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+Tree ReadTree(const std::string& folder) {
+    Tree tree;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string rel = std::filesystem::relative(it->path(), folder, ec).string();
+        if (it->is_directory(ec))
+            tree[rel + "/"];
+        else
+            tree[rel] = ReadBytes(it->path().string());
+    }
+    return tree;
+}
+
+bool CopyTree(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    std::filesystem::copy(from, to, std::filesystem::copy_options::recursive, ec);
+    return !ec;
+}
+
 std::string DataPath(const std::string& name) {
     return std::string(PELMORA_TEST_DATA) + "/" + name;
 }

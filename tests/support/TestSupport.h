@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool WriteText(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
+// Every file (its bytes) and folder (a name ending in "/", no bytes) under a folder, by relative path.
+using Tree = std::map<std::string, std::vector<uint8_t>>;
+Tree ReadTree(const std::string& folder);
+// Copies a folder with everything in it to `to`, which must not exist yet.
+bool CopyTree(const std::string& from, const std::string& to);
 // Path of a fixture in tests/data.
 std::string DataPath(const std::string& name);
 // True when the program is on PATH (tests that need an outside tool skip without it).
