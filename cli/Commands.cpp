@@ -124,6 +124,20 @@ const std::vector<Command>& AllCommands() {
          2,
          -1,
          RunRestore},
+        {"check",
+         "check CARD [SONG] [--clean] [--orphans] [--yes]",
+         "report what is wrong on a card; clean up this program's leftovers",
+         "Reports, for the card folder CARD (or its song SONG): songs whose ADL file cannot be read, events\n"
+         "that name missing files, audio files that no event names, and what this program left behind\n"
+         "(temporary files, write tests, half-made songs, interrupted restores). --clean removes this\n"
+         "program's own leftovers of the whole card and finishes or undoes interrupted restores (only while\n"
+         "no other program uses the card); with --orphans it also removes the audio files that no event\n"
+         "names, after listing them, and only with --yes (the recorder may keep files of its own). Exit\n"
+         "status 0 when nothing is left to report, 1 otherwise.",
+         {"--clean", "--orphans", "--yes"},
+         1,
+         2,
+         RunCheck},
     };
     return commands;
 }

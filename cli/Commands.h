@@ -40,6 +40,7 @@ int RunEject(const Args& args);
 int RunBackup(const Args& args);
 int RunVerify(const Args& args);
 int RunRestore(const Args& args);
+int RunCheck(const Args& args);
 
 // Prints "pelmora-cli: <text>" on stderr.
 void Complain(const std::string& text);

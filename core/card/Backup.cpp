@@ -382,6 +382,36 @@ std::string LockForReading(CJobLock& lock, const BackupParams& params, const std
     return "no song folder " + song + " on the card";
 }
 
+// The mark a backup keeps in its folder while it runs.
+std::string UnfinishedMarkPath(const std::string& dest) {
+    return JoinPath(dest, platform::OwnNameFor("unfinished", "backup"));
+}
+
+bool Mark(const std::string& path) {
+    File mark;
+    const bool made =
+        mark.Open(path, Access::ReadWrite, Disposition::CreateAlways) && mark.Sync() && mark.Close();
+    return made && platform::SyncDirectory(platform::DirName(path));
+}
+
+void Unmark(const std::string& path) {
+    if (platform::DeleteFile(path))
+        platform::SyncDirectory(platform::DirName(path));
+}
+
+// Recorded in both lists: the manifest's hashes and the attributes (the folder's own entry included).
+bool IsFullyRecorded(const std::string& song, const Manifest& hashes, const Manifest& attributes) {
+    return attributes.count(song) != 0 && std::any_of(hashes.begin(), hashes.end(), [&](const auto& entry) {
+               return SongOf(entry.first) == song;
+           });
+}
+
+// Takes the song out of both lists (in memory; the next Record writes them).
+void Forget(const std::string& song, Manifest* hashes, Manifest* attributes) {
+    for (Manifest* list : {hashes, attributes})
+        std::erase_if(*list, [&](const auto& entry) { return SongOf(entry.first) == song; });
+}
+
 // Records the song in the manifests; on failure the song's entries go again and the manifests are
 // written back as they were, so the backup never names what it does not hold.
 bool Record(const std::string& dest, const Manifest& songHashes, const Manifest& songAttributes,
@@ -401,12 +431,20 @@ bool Record(const std::string& dest, const Manifest& songHashes, const Manifest&
 
 // The song is copied under the read lock into a folder of this program's own name, and takes its
 // name in the backup only once whole; whatever fails, nothing of it is left in the backup folder.
-Step BackupSong(const BackupParams& params, const std::string& song, Manifest* hashes, Manifest* attributes,
-                CJobState& job) {
+Step BackupSong(const BackupParams& params, const std::string& song, bool resuming, Manifest* hashes,
+                Manifest* attributes, CJobState& job) {
     const std::string from = JoinPath(params.card, song), to = JoinPath(params.dest, song);
     if (!NameIsSafe(song) || platform::IsOwnName(song)) {
         job.Problem("no song folder " + song + " on the card");
         return Step::Failed;
+    }
+    if (resuming && platform::PathExists(to)) {
+        // A backup that was stopped short: what it recorded in both lists is whole; anything else of the
+        // song's is its half-done work, which is done again.
+        if (IsFullyRecorded(song, *hashes, *attributes))
+            return Step::Done;
+        Forget(song, hashes, attributes);
+        platform::RemoveTree(to);
     }
     if (platform::PathExists(to)) {
         job.Problem("the backup already holds " + song + "; use another backup folder");
@@ -629,13 +667,23 @@ BackupResult RunBackup(const BackupParams& params, platform::IMessageBox* box, p
     }
     Manifest hashes = ReadPairs(JoinPath(params.dest, kManifestName), true);
     Manifest attributes = ReadPairs(JoinPath(params.dest, kAttributesName), false);
+    // Until the run is over the backup says it is unfinished, so that one killed half-way never passes
+    // for whole; the next run into the folder takes up where it stopped.
+    const std::string unfinished = UnfinishedMarkPath(params.dest);
+    const bool resuming = platform::PathExists(unfinished);
+    if (!resuming && !Mark(unfinished)) {
+        job.Problem("cannot write to the backup folder " + params.dest);
+        return job.Finish(box);
+    }
     for (const auto& song : params.songs) {
-        if (BackupSong(params, song, &hashes, &attributes, job) == Step::Cancelled) {
+        if (BackupSong(params, song, resuming, &hashes, &attributes, job) == Step::Cancelled) {
+            Unmark(unfinished);
             if (made)
                 platform::RemoveDirectory(params.dest); // only while it is still empty
             return job.Cancel();
         }
     }
+    Unmark(unfinished);
     return job.Finish(box);
 }
 
@@ -643,6 +691,8 @@ BackupResult RunVerify(const VerifyParams& params, platform::IMessageBox* box, p
                        platform::IProgressBar* progress, const platform::CancelFlag* cancel,
                        platform::IMessageTarget*) {
     CJobState job(status, progress, cancel);
+    if (platform::PathExists(UnfinishedMarkPath(params.dest)))
+        job.Problem("the backup into " + params.dest + " was stopped before it finished; run it again");
     if (VerifyFiles(params.dest, ReadPairs(JoinPath(params.dest, kManifestName), true), job) ==
         Step::Cancelled)
         return job.Cancel();
@@ -695,11 +745,12 @@ BackupResult RunRestore(const RestoreParams& params, platform::IMessageBox* box,
 }
 
 std::vector<std::string> SongsInBackup(const std::string& dest) {
+    // Both lists: a backup stopped between writing them names a song in one only.
     std::vector<std::string> songs;
-    for (const auto& [rel, value] : ReadPairs(JoinPath(dest, kAttributesName), false)) {
-        const std::string song = SongOf(rel);
-        if (songs.empty() || songs.back() != song)
-            songs.push_back(song);
+    for (const bool hashFirst : {false, true}) {
+        const std::string list = JoinPath(dest, hashFirst ? kManifestName : kAttributesName);
+        for (const auto& [rel, value] : ReadPairs(list, hashFirst))
+            songs.push_back(SongOf(rel));
     }
     // "Song04-01" sorts between "Song04" and "Song04/...": the same song may come back later.
     std::sort(songs.begin(), songs.end());

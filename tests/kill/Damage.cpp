@@ -5,6 +5,7 @@
 
 #include "adl/AdlFile.h"
 #include "card/CardRules.h"
+#include "card/Leftovers.h"
 #include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "wave/WaveFile.h"
@@ -35,6 +36,11 @@ bool HasOwnPart(const std::string& path) {
         if (platform::IsOwnName(part))
             return true;
     return false;
+}
+
+Tree WithoutOwn(Tree tree) {
+    std::erase_if(tree, [](const auto& entry) { return HasOwnPart(entry.first); });
+    return tree;
 }
 
 bool IsAudioName(const std::string& name) {
@@ -129,8 +135,14 @@ void CheckListing(const std::string& card, const std::set<std::string>& before, 
     std::istringstream lines(run.out);
     std::string line;
     std::getline(lines, line); // the heading
+    // Below the table, a line for each interrupted restore says how it will be finished: expected.
+    std::set<std::string> restoreLines;
+    for (const auto& restore : card::FindInterruptedRestores(card))
+        restoreLines.insert(restore.text);
     size_t n = 0;
     while (std::getline(lines, line)) {
+        if (n >= songs.size() && restoreLines.count(line) != 0)
+            continue;
         const bool same = n < songs.size() && line.rfind(songs[n] + " ", 0) == 0;
         if (!same || line.find("no readable ADL") != std::string::npos)
             f->Problem("pelmora-cli songs shows: " + line);
@@ -177,11 +189,14 @@ void CheckCard(const std::string& card, const Tree& before, const CardRules& rul
     }
     for (const auto& song : SongFolders(now)) {
         CheckSong(card, song, now, rules, f);
-        const Tree was = Subtree(before, song + "/"), is = Subtree(now, song + "/");
+        // This program's own things in a song (a restore's mark, a copy on its way in) are counted as
+        // leftovers above; the song is what remains.
+        const Tree was = WithoutOwn(Subtree(before, song + "/")), is = WithoutOwn(Subtree(now, song + "/"));
         const bool mayChange = rules.touched.count(song) != 0 || rules.added.count(song) != 0;
         if (!mayChange && is != was)
             f->Song(song, "it was changed, though the command does not touch it");
-        if (mayChange && rules.cleanCard && is != was && is != Subtree(*rules.cleanCard, song + "/"))
+        if (mayChange && rules.cleanCard && is != was &&
+            is != WithoutOwn(Subtree(*rules.cleanCard, song + "/")))
             f->Song(song, "it is neither as it was nor as a whole run leaves it");
     }
     CheckListing(card, songsBefore, rules, f);

@@ -302,7 +302,7 @@ const Scenario kScenarios[] = {
 // The scenarios the current program fails (scripts/kill-sweep.sh lists every broken kill): the test
 // command skips them, the sweep runs them. Take a name off once its fault is fixed, so that the test
 // command holds the program to it. CheckClean waits for the clean-up command itself.
-const std::set<std::string> kKnownToFail = {"Backup", "RestoreAll", "RestoreOne", "CdImage", "CheckClean"};
+const std::set<std::string> kKnownToFail = {};
 
 void PrintTo(const Scenario& s, std::ostream* out) {
     *out << s.name;

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -348,6 +349,34 @@ TEST_F(BackupTest, RestoreGoesSongBySong) {
 
 // A backup reads a song under its read lock, and a song it fails to copy, for whatever reason, leaves
 // nothing in the backup folder that would refuse the next try.
+TEST_F(BackupTest, AStoppedBackupNeverPassesForWholeAndTheNextRunFinishesIt) {
+    // What a kill can leave: the first song recorded in both lists, the second copied into place but
+    // recorded in the manifest only, and the backup's mark that it is not finished.
+    ASSERT_EQ(Backup().outcome, BackupOutcome::Finished);
+    const std::string mark = platform::JoinPath(m_backup, platform::OwnNameFor("unfinished", "backup"));
+    ASSERT_TRUE(WriteText(mark, ""));
+    const std::string attributes = platform::JoinPath(m_backup, card::kAttributesName);
+    std::string kept;
+    std::istringstream lines(ReadText(attributes));
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("Song04-01") == std::string::npos)
+            kept += line + "\n";
+    ASSERT_TRUE(WriteText(attributes, kept));
+    ASSERT_TRUE(WriteText(platform::JoinPath(m_backup, "Song04-01/zt50001.wav"), "cut short"));
+
+    const card::BackupResult stopped = Verify();
+    EXPECT_EQ(stopped.outcome, BackupOutcome::Problems);
+    EXPECT_EQ(stopped.problems.front(),
+              "the backup into " + m_backup + " was stopped before it finished; run it again");
+    EXPECT_EQ(card::SongsInBackup(m_backup), (std::vector<std::string>{"Song04", "Song04-01"}));
+
+    const card::BackupResult resumed = Backup();
+    EXPECT_EQ(resumed.outcome, BackupOutcome::Finished);
+    EXPECT_FALSE(platform::PathExists(mark));
+    EXPECT_EQ(Verify().outcome, BackupOutcome::Finished);
+    EXPECT_EQ(Backup().outcome, BackupOutcome::Problems) << "a finished backup is never changed again";
+}
+
 TEST_F(BackupTest, AFailedBackupLeavesNothingThatBlocksItsRetry) {
     const std::string adl = m_card + "/Song04/Song04.adl";
     struct Case {
