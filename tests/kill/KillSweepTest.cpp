@@ -299,9 +299,8 @@ const Scenario kScenarios[] = {
     {"CheckClean", MakeLeftovers, "check card --clean", {"Song A", "Song B"}, {}, Makes::Clean},
 };
 
-// The scenarios the current program fails (scripts/kill-sweep.sh lists every broken kill): the test
-// command skips them, the sweep runs them. Take a name off once its fault is fixed, so that the test
-// command holds the program to it. CheckClean waits for the clean-up command itself.
+// Scenarios the program is known to fail (scripts/kill-sweep.sh lists every broken kill): the test
+// command skips them, the sweep runs them. Empty: the test command holds the program to every one.
 const std::set<std::string> kKnownToFail = {};
 
 void PrintTo(const Scenario& s, std::ostream* out) {
