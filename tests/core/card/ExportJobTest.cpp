@@ -1,4 +1,5 @@
 #include "card/ExportJob.h"
+#include "card/Backup.h"
 #include "card/JobLock.h"
 #include "card/NewSong.h"
 #include "card/SongName.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -519,6 +521,34 @@ TEST_F(ExportTest, TwoExportsAtOnceLoseNoEvent) {
         }
         events += a.files.size() + b.files.size();
         EXPECT_EQ(back.GetEventCount(), static_cast<int>(events));
+    }
+}
+
+TEST_F(ExportTest, ABackupDuringAnExportHoldsEveryFileItsAdlNames) {
+    // A backup started during an export says the song is in use and leaves nothing; one started after
+    // it copies the song as it stood under its lock: every event of its ADL names a file it holds.
+    PcTrack(1, 2000);
+    PcTrack(2, 3000);
+    NewSong();
+    for (int round = 0; round < 10; ++round) {
+        const std::string dest = m_pc / platform::Format("backup%d", round);
+        ScriptedMessageBox exportBox, backupBox;
+        std::thread writer([&] { card::RunExport(Params({1, 2}), &exportBox, nullptr, nullptr, nullptr); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 * round)); // from mid-export to after it
+        const card::BackupResult b =
+            card::RunBackup({Card(), dest, {"Song04"}}, &backupBox, nullptr, nullptr, nullptr);
+        writer.join();
+        if (b.outcome != card::BackupOutcome::Finished) {
+            ASSERT_EQ(b.problems.size(), 1u);
+            EXPECT_NE(b.problems[0].find(card::SongInUseText("Song04")), std::string::npos) << b.problems[0];
+            EXPECT_FALSE(platform::PathExists(dest + "/Song04"));
+            continue;
+        }
+        adl::CAdlFile back;
+        ASSERT_TRUE(back.Open(card::AdlPath(dest, "Song04"), true));
+        for (int i = 0; i < back.GetEventCount(); ++i)
+            EXPECT_TRUE(platform::PathExists(dest + "/Song04/" + back.GetEventSourceName(i)))
+                << back.GetEventSourceName(i);
     }
 }
 
