@@ -58,11 +58,21 @@ int TrackOfPcFileName(const std::string& fileName) {
     return 0;
 }
 
+std::vector<std::string> ListPcWaveFiles(const std::string& pcFolder) {
+    std::vector<std::string> names;
+    for (const auto& entry : platform::FindFiles(pcFolder, "*.wav")) {
+        if (!(entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.name);
+    }
+    // The file system's own order changes from folder to folder and from run to run.
+    std::sort(names.begin(), names.end(), platform::NaturalLess);
+    return names;
+}
+
 std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder) {
     std::array<bool, kTrackCount> tracks{};
-    for (const auto& entry : platform::FindFiles(pcFolder, "*.wav")) {
-        const int n = TrackOfPcFileName(entry.name);
-        if (n > 0 && !(entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY))
+    for (const std::string& name : ListPcWaveFiles(pcFolder)) {
+        if (const int n = TrackOfPcFileName(name); n > 0)
             tracks[static_cast<size_t>(n - 1)] = true;
     }
     return tracks;

@@ -29,6 +29,9 @@ std::string TrackFilePath(const std::string& pcFolder, int track);
 // The track a PC file stands for: 1..16 when the name before its last "." is exactly "tr%02d" or
 // "TR%02d" of that track (so Tr03.wav matches nothing), else 0.
 int TrackOfPcFileName(const std::string& fileName);
+// Names of the "*.wav" files of a PC folder (the extension in any case; folders left out), in the
+// natural order of platform::NaturalLess: tr2.wav before tr10.wav. Empty when the folder cannot be read.
+std::vector<std::string> ListPcWaveFiles(const std::string& pcFolder);
 // Tracks for which the PC folder's "*.wav" listing holds a matching file.
 std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder);
 
