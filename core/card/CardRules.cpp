@@ -114,6 +114,15 @@ std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl) {
     return inUse;
 }
 
+std::string SongMissingText(const std::string& card, const std::string& song) {
+    if (!platform::IsDirectory(card))
+        return platform::Format("The card cannot be found.\ncard : %s", card.c_str());
+    const std::string folder = SongFolderPath(card, song);
+    if (!platform::IsDirectory(folder))
+        return platform::Format("The song cannot be found on the card.\nfolder : %s", folder.c_str());
+    return {};
+}
+
 bool IsSongProtected(const std::string& card, const std::string& song) {
     return platform::GetFileAttributes(AdlPath(card, song)) == platform::FILE_ATTRIBUTE_READONLY;
 }

@@ -46,6 +46,10 @@ std::string BitDepthText(int bits);
 // Per track 1..16 (index 0..15): whether at least one sample of the track comes from an audio file.
 std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl);
 
+// What the user is told when the card's folder (a card pulled out) or the song's folder is not there;
+// empty when both are.
+std::string SongMissingText(const std::string& card, const std::string& song);
+
 // Protected only when the ADL file's attributes are exactly read-only.
 bool IsSongProtected(const std::string& card, const std::string& song);
 // Creates and removes a test folder under one of this program's own names.
