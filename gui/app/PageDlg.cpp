@@ -48,6 +48,10 @@ void CBasicPage::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
     m_pSongIndex = pSongIndex;
 }
 
+QWidget* CBasicPage::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
+    return control.id == res::IDC_DRIVE ? new CDriveCombo(parent) : nullptr;
+}
+
 void CBasicPage::ResetDrives() {
     if (auto* combo = res::Control<QComboBox>(this, res::IDC_DRIVE))
         combo->clear();

@@ -55,6 +55,9 @@ public:
     std::string GetCdDriveName() const override;
     const std::string& Folder() const { return m_folder; }
 
+protected:
+    QWidget* MakeControl(const res::ControlTemplate& control, QWidget* parent) override;
+
 private:
     int* m_pDriveIndex = nullptr;
     int* m_pSongIndex = nullptr;

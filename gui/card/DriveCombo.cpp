@@ -2,15 +2,32 @@
 
 #include "card/CardRules.h"
 
-#include <QComboBox>
+#include <QAbstractItemView>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 
 namespace gui {
+
+void CDriveCombo::showPopup() {
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 8);
+    QComboBox::showPopup();
+}
+
+void CDriveCombo::paintEvent(QPaintEvent* /*event*/) {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect text =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideLeft, text.width());
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
 
 void AddDriveEntry(QComboBox* combo, const std::string& drive) {
     const bool keepEmpty = combo->currentIndex() < 0;
     const QString text = QString::fromStdString(drive);
     combo->addItem(text);
-    // A card's folder is longer than the box; the whole path shows in the open list and the tip.
     combo->setItemData(combo->count() - 1, text, Qt::ToolTipRole);
     if (keepEmpty)
         combo->setCurrentIndex(-1);

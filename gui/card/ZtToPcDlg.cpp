@@ -19,6 +19,10 @@ namespace gui {
 
 CZtToPcDlg::CZtToPcDlg() : CPageDlg(res::IDD_ZT_TO_PC) {}
 
+QWidget* CZtToPcDlg::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
+    return control.id == res::IDC_DRIVE ? new CDriveCombo(parent) : nullptr;
+}
+
 bool CZtToPcDlg::OnInitDialog() {
     m_driveCombo = res::Control<QComboBox>(this, res::IDC_DRIVE);
     m_songCombo = res::Control<QComboBox>(this, res::IDC_SONG);

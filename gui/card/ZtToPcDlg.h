@@ -38,6 +38,7 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    QWidget* MakeControl(const res::ControlTemplate& control, QWidget* parent) override;
 
 private:
     void FillSongList();
