@@ -114,15 +114,6 @@ std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl) {
     return inUse;
 }
 
-std::array<bool, kTrackCount> GetSongTracksInUse(const std::string& card, const std::string& song) {
-    adl::CAdlFile adl;
-    if (!adl.Open(AdlPath(card, song), true))
-        return {};
-    std::array<bool, kTrackCount> inUse = GetTracksInUse(adl);
-    adl.Close();
-    return inUse;
-}
-
 std::string SongMissingText(const std::string& card, const std::string& song) {
     if (!platform::IsDirectory(card))
         return platform::Format("The card cannot be found.\ncard : %s", card.c_str());

@@ -45,9 +45,6 @@ std::string BitDepthText(int bits);
 
 // Per track 1..16 (index 0..15): whether at least one sample of the track comes from an audio file.
 std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl);
-// The same for a song on the card, read from its ADL file: none when the file is missing or cannot be
-// read (such a song offers no track to import).
-std::array<bool, kTrackCount> GetSongTracksInUse(const std::string& card, const std::string& song);
 
 // What the user is told when the card's folder (a card pulled out) or the song's folder is not there;
 // empty when both are.

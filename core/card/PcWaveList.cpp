@@ -4,8 +4,6 @@
 #include "platform/Text.h"
 #include "wave/WaveFile.h"
 
-#include <algorithm>
-
 namespace card {
 
 PcWaveRow DescribePcWaveFile(const std::string& pcFolder, const std::string& name) {
@@ -31,11 +29,7 @@ PcWaveRow DescribePcWaveFile(const std::string& pcFolder, const std::string& nam
 
 std::vector<PcWaveRow> ListPcWaveRows(const std::string& pcFolder) {
     std::vector<PcWaveRow> rows;
-    std::vector<std::string> names;
-    for (const auto& entry : platform::FindFiles(pcFolder, "*.wav"))
-        names.push_back(entry.name);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names)
+    for (const std::string& name : ListPcWaveFiles(pcFolder))
         rows.push_back(DescribePcWaveFile(pcFolder, name));
     return rows;
 }

@@ -21,7 +21,7 @@ struct PcWaveRow {
 // A row for one file of the folder; a value that cannot be read shows as 0.
 PcWaveRow DescribePcWaveFile(const std::string& pcFolder, const std::string& name);
 
-// The rows of the folder's "*.wav" files, sorted by name.
+// The rows of the folder's "*.wav" files, in the order of ListPcWaveFiles (tr2.wav before tr10.wav).
 std::vector<PcWaveRow> ListPcWaveRows(const std::string& pcFolder);
 
 // Tracks that the rows offer (a file named after the track).

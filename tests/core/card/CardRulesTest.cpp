@@ -1,4 +1,5 @@
 #include "card/CardRules.h"
+#include "card/SongSummary.h"
 
 #include "Song.h"
 #include "TestSupport.h"
@@ -126,7 +127,7 @@ TEST(CardRules, TracksInUseFollowTheTimeline) {
     expect[0] = expect[1] = expect[4] = expect[14] = true;
     EXPECT_EQ(expect, inUse);
     adl.Close();
-    EXPECT_EQ(expect, card::GetSongTracksInUse(card.Path(), "song"));
+    EXPECT_EQ(expect, card::ReadSongSummary(card.Path(), "song").tracksInUse);
 }
 
 TEST(CardRules, ADamagedSongOffersNoTrack) {
@@ -149,9 +150,11 @@ TEST(CardRules, ADamagedSongOffersNoTrack) {
         if (!c.text.empty()) {
             ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"), c.text));
         }
-        EXPECT_EQ(card::GetSongTracksInUse(card.Path(), "song"), (std::array<bool, 16>{}));
+        const card::SongSummary summary = card::ReadSongSummary(card.Path(), "song");
+        EXPECT_FALSE(summary.readable);
+        EXPECT_EQ(summary.tracksInUse, (std::array<bool, 16>{}));
     }
     ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"), good));
-    EXPECT_TRUE(card::GetSongTracksInUse(card.Path(), "song")[0]);
-    EXPECT_EQ(card::GetSongTracksInUse(card / "gone", "song"), (std::array<bool, 16>{}));
+    EXPECT_TRUE(card::ReadSongSummary(card.Path(), "song").tracksInUse[0]);
+    EXPECT_FALSE(card::ReadSongSummary(card / "gone", "song").readable);
 }

@@ -1,4 +1,5 @@
 #include "card/CardRules.h"
+#include "card/PcWaveList.h"
 #include "card/TrackSource.h"
 #include "platform/FileSystem.h"
 
@@ -41,6 +42,11 @@ TEST(PcTrackFiles, AFolderListsItsWaveFilesInNaturalOrder) {
         card::ListPcWaveFiles(dir.Path()),
         (std::vector<std::string>{"Mix 1.Wav", "take.WAV", "tr1.wav", "TR02.wav", "tr2.wav", "tr10.wav"}));
     EXPECT_TRUE(card::ListPcWaveFiles(dir / "missing").empty());
+    // The page's rows come in the same order.
+    std::vector<std::string> rows;
+    for (const card::PcWaveRow& row : card::ListPcWaveRows(dir.Path()))
+        rows.push_back(row.name);
+    EXPECT_EQ(rows, card::ListPcWaveFiles(dir.Path()));
     // Two files for one track: the export copies the first of the listing, on every run.
     ASSERT_TRUE(testsupport::WriteText(dir / "TR05.wav", ""));
     ASSERT_TRUE(testsupport::WriteText(dir / "TR05.WAV", ""));
