@@ -22,7 +22,7 @@ PcWaveRow DescribePcWaveFile(const std::string& pcFolder, const std::string& nam
     row.rate = platform::Format("%.2fkHz", rate / 1000.0);
     row.bits = platform::Format("%dbit", bits);
     row.channels = platform::Format("%d", channels);
-    row.size = platform::Format("%lluKB", static_cast<unsigned long long>(size / 1024 + 1));
+    row.size = platform::Format("%lluKB", static_cast<unsigned long long>(size) / 1024 + 1);
     row.track = TrackOfPcFileName(name);
     return row;
 }
