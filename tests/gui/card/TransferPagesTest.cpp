@@ -130,7 +130,7 @@ private slots:
     void cancelInTheSecondFileKeepsTheFirst();
 
     // Both pages
-    void aPulledCardIsToldAndNothingIsLost();
+    void aPulledCardOrAGonePcFolderIsToldAndNothingIsLost();
     void aSongInUseByAnotherProgramIsToldAndNothingIsLost();
     void songNamesAtTheLimitAndInUtf8();
     void enterAndEscNeverClosePages();
@@ -452,6 +452,15 @@ void TransferPagesTest::filesThatDoNotSuitTheSongAreRefused() {
                  (std::vector<std::string>{"Overwrite this song?\nsong name : Song01", c.message}));
         QCOMPARE(CardEvents(Card(), "Song01").size(), size_t(2));
     }
+    // Into a new song the files are checked before the question, so a refusal leaves no empty song.
+    PcTrack(2, 100, {1, 16, 48000});
+    SelectFolder(P("Desktop"));
+    SelectFolder(Pc());
+    ChooseSong(1, "---:(New Song)");
+    NewBox();
+    Click(1, res::IDC_EXPORT);
+    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Bit digit not matched!"});
+    QCOMPARE(card::ListSongs(Card()), std::vector<std::string>{"Song01"});
 }
 
 void TransferPagesTest::newSongIsProposedFromTheList() {
@@ -564,21 +573,42 @@ void TransferPagesTest::cancelInTheSecondFileKeepsTheFirst() {
 
 // --- Both pages ---------------------------------------------------------------------------------
 
-void TransferPagesTest::aPulledCardIsToldAndNothingIsLost() {
+void TransferPagesTest::aPulledCardOrAGonePcFolderIsToldAndNothingIsLost() {
     MakeSong("Song01");
     PcTrack(1, 1000, {1, 16, 48000});
     Open();
     SelectFolder(Pc());
     testsupport::RemoveTree(Card()); // pulled after the song was chosen
+    const std::string pulled = card::SongMissingText(Card(), "Song01");
     Click(0, res::IDC_IMPORT);
+    QCOMPARE(m_box->Texts(), std::vector<std::string>{pulled});
     QVERIFY(!platform::PathExists(card::TrackFilePath(Pc(), 2)));
+
+    QVERIFY(platform::CreateDirectory(Card()));
+    MakeSong("Song01");
+    m_main.reset();
+    Open();
     ShowTab(1);
     SelectFolder(Pc());
+    testsupport::RemoveTree(Card());
     NewBox();
     Click(1, res::IDC_EXPORT);
-    QCOMPARE(m_box->Texts().size(), size_t(1));
+    QCOMPARE(m_box->Texts(), std::vector<std::string>{pulled});
     QVERIFY(!platform::PathExists(Card()));
     QVERIFY(platform::PathExists(card::TrackFilePath(Pc(), 1)));
+
+    // The PC folder removed while it is selected: the import names the file it could not write.
+    QVERIFY(platform::CreateDirectory(Card()));
+    MakeSong("Song01");
+    m_main.reset();
+    Open();
+    SelectFolder(Pc());
+    testsupport::RemoveTree(Pc());
+    NewBox();
+    Click(0, res::IDC_IMPORT);
+    QCOMPARE(m_box->Texts(),
+             std::vector<std::string>{"Wave file write error !\nfile : " + card::TrackFilePath(Pc(), 1)});
+    QCOMPARE(CardEvents(Card(), "Song01").size(), size_t(2));
 }
 
 void TransferPagesTest::aSongInUseByAnotherProgramIsToldAndNothingIsLost() {
