@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libburn-dev libssl-dev
+    libburn-dev libssl-dev libsndfile1-dev libsoxr-dev
     sox libcdio-utils bchunk
     xvfb xauth xdotool
     clang libclang-rt-14-dev clang-format clang-tidy
