@@ -12,11 +12,13 @@
 #include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "platform/Writeback.h"
+#include "wave/Convert.h"
 #include "wave/Riff.h"
 #include "wave/TrackRenderer.h"
 #include "wave/WaveFile.h"
 
 #include <cstring>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -27,11 +29,15 @@ namespace {
 // Sync at the end of each file does not wait for all of it.
 class CCopyTarget : public platform::IMessageTarget {
 public:
-    CCopyTarget(platform::IMessageTarget* next, const std::string& dest) : m_next(next), m_writeback(dest) {}
+    CCopyTarget(platform::IMessageTarget* next, const std::vector<std::string>& dests) : m_next(next) {
+        for (const std::string& dest : dests)
+            m_writebacks.push_back(std::make_unique<platform::CWriteback>(dest));
+    }
     intptr_t Send(unsigned message, uintptr_t wParam, intptr_t lParam) override {
         if (message == wave::WM_TRANSFER_POS && wParam >= m_started + kWritebackStep) {
             m_started = wParam;
-            m_writeback.Start();
+            for (const auto& writeback : m_writebacks)
+                writeback->Start();
         }
         return m_next ? m_next->Send(message, wParam, lParam) : 0;
     }
@@ -40,7 +46,7 @@ public:
 private:
     static constexpr uintptr_t kWritebackStep = 2u << 20;
     platform::IMessageTarget* m_next;
-    platform::CWriteback m_writeback;
+    std::vector<std::unique_ptr<platform::CWriteback>> m_writebacks;
     uintptr_t m_started = 0;
 };
 
@@ -85,7 +91,7 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
     // Create leaves nothing behind when it fails, and never touches a file that is already there.
     if (!file.Create(dest, 2, 16, 44100))
         return CopyStatus::WriteFailed;
-    CCopyTarget copyTarget(target, dest);
+    CCopyTarget copyTarget(target, {dest});
     file.SetNotify(&copyTarget, 0);
     const int imported = file.ImportFile(source);
     CopyStatus status = CopyStatus::Copied;
@@ -111,6 +117,80 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
         status = CopyStatus::WriteFailed;
     if (status != CopyStatus::Copied)
         RemoveFromCard(dest);
+    return status;
+}
+
+// Samples that come out exact in 16 bits need no dither: an integer source of 16 bits or fewer, neither
+// mixed nor at another rate.
+bool NeedsDither(const TrackPlan& plan, uint32_t songRate) {
+    const bool mixed = plan.format.channels == 2 && plan.rightTrack == 0;
+    return plan.format.isFloat || plan.format.bits == 0 || plan.format.bits > 16 ||
+           plan.format.rate != songRate || mixed;
+}
+
+CopyStatus ConvertStatusOf(wave::ConvertStatus status) {
+    switch (status) {
+    case wave::ConvertStatus::Done:
+        return CopyStatus::Copied;
+    case wave::ConvertStatus::Cancelled:
+        return CopyStatus::Cancelled;
+    case wave::ConvertStatus::ReadFailed:
+        return CopyStatus::SourceFailed;
+    case wave::ConvertStatus::WriteFailed:
+        break;
+    }
+    return CopyStatus::WriteFailed;
+}
+
+// Converts the planned source into the new files `dests` (one, or two for a split), mono 16-bit at the
+// song's rate. As CopyTrack: anything but Copied leaves none of them; *failed is the file a write
+// failed on, *lengths the samples of each file.
+CopyStatus ConvertTrack(const TrackPlan& plan, uint32_t songRate, const std::vector<std::string>& dests,
+                        const platform::CancelFlag* cancel, platform::IMessageTarget* target,
+                        std::vector<uint32_t>* lengths, size_t* failed) {
+    wave::CPcAudioReader reader;
+    if (!reader.Open(plan.source))
+        return CopyStatus::SourceFailed;
+    std::vector<std::unique_ptr<wave::CWaveFile>> files;
+    std::vector<wave::CWaveFile*> outputs;
+    CopyStatus status = CopyStatus::Copied;
+    for (size_t i = 0; i < dests.size() && status == CopyStatus::Copied; ++i) {
+        files.push_back(std::make_unique<wave::CWaveFile>());
+        outputs.push_back(files.back().get());
+        if (!files.back()->Create(dests[i], 1, 16, songRate)) {
+            status = CopyStatus::WriteFailed;
+            *failed = i;
+        }
+    }
+    if (status == CopyStatus::Copied) {
+        CCopyTarget copyTarget(target, dests);
+        wave::ConvertSpec spec;
+        spec.rate = songRate;
+        spec.mix = plan.format.channels == 2 && plan.rightTrack == 0;
+        spec.dither = NeedsDither(plan, songRate);
+        spec.seed = static_cast<uint32_t>(plan.track);
+        status = ConvertStatusOf(wave::ConvertAudio(reader, spec, outputs, cancel, &copyTarget));
+        if (platform::IsCancelled(cancel))
+            status = CopyStatus::Cancelled;
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        wave::CWaveFile& file = *files[i];
+        const uint32_t size =
+            status == CopyStatus::Copied ? file.GetChunkSize(wave::CWaveFile::CHUNK_DATA) : 0;
+        if (status == CopyStatus::Copied && size == 0 && file.GetLastError() != 0) {
+            status = CopyStatus::WriteFailed;
+            *failed = i;
+        }
+        lengths->push_back(size / 2);
+        if (file.IsOpen() && !file.Close() && status == CopyStatus::Copied) {
+            status = CopyStatus::WriteFailed;
+            *failed = i;
+        }
+    }
+    if (status != CopyStatus::Copied) {
+        for (const std::string& dest : dests)
+            RemoveFromCard(dest);
+    }
     return status;
 }
 
@@ -153,8 +233,9 @@ CommitStatus CommitTrack(adl::CAdlFile& adl, const Commit& commit, uint8_t frame
     return status;
 }
 
-// Runs one commit at a time beside the copy of the next track, so that waiting for the card overlaps
-// with copying. Commits finish in track order; only this object touches the ADL while one runs.
+// Runs the commits of one track (two files for a stereo file split) beside the copy of the next track,
+// so that waiting for the card overlaps with copying. Commits finish in track order, and the files of
+// one track in their order; only this object touches the ADL while they run.
 class CCommitter {
 public:
     CCommitter(adl::CAdlFile& adl, uint8_t frameKind, uint8_t rateKind)
@@ -163,9 +244,11 @@ public:
     CCommitter(const CCommitter&) = delete;
     CCommitter& operator=(const CCommitter&) = delete;
 
-    // Call only after Finish has collected the previous commit.
-    void Start(Commit commit) {
-        m_commit = std::move(commit);
+    // Call only after Finish has collected the previous commits.
+    void Start(std::vector<Commit> commits) {
+        m_commits = std::move(commits);
+        m_done = 0;
+        m_status = CommitStatus::Done;
         m_pending = true;
         try {
             m_worker = std::thread([this] { Run(); });
@@ -173,34 +256,46 @@ public:
             Run(); // no thread to be had: commit here
         }
     }
-    // Waits for the commit in flight. False when it failed; *failed then holds it.
-    bool Finish(Commit* done = nullptr, CommitStatus* failed = nullptr) {
+    // Waits for the commits in flight; *done receives those in the song. False when one failed; *failed
+    // then holds it and its status.
+    bool Finish(std::vector<Commit>* done = nullptr, Commit* failed = nullptr,
+                CommitStatus* status = nullptr) {
         if (!m_pending)
             return true;
         m_pending = false;
         if (m_worker.joinable())
             m_worker.join();
         if (done)
-            *done = m_commit;
-        if (failed)
-            *failed = m_status;
+            done->assign(m_commits.begin(), m_commits.begin() + static_cast<std::ptrdiff_t>(m_done));
+        if (failed && m_done < m_commits.size())
+            *failed = m_commits[m_done];
+        if (status)
+            *status = m_status;
         return m_status == CommitStatus::Done;
     }
 
 private:
     void Run() {
-        try {
-            m_status = CommitTrack(m_adl, m_commit, m_frameKind, m_rateKind);
-        } catch (...) {
-            m_status = CommitStatus::AdlFailed; // out of memory: the ADL was not replaced
+        for (; m_done < m_commits.size(); ++m_done) {
+            try {
+                m_status = CommitTrack(m_adl, m_commits[m_done], m_frameKind, m_rateKind);
+            } catch (...) {
+                m_status = CommitStatus::AdlFailed; // out of memory: the ADL was not replaced
+            }
+            if (m_status != CommitStatus::Done)
+                break;
         }
+        // The files after a failed one would belong to nothing.
+        for (size_t i = m_done + 1; i < m_commits.size(); ++i)
+            RemoveFromCard(m_commits[i].part);
     }
 
     adl::CAdlFile& m_adl;
     uint8_t m_frameKind;
     uint8_t m_rateKind;
     std::thread m_worker;
-    Commit m_commit;
+    std::vector<Commit> m_commits;
+    size_t m_done = 0;
     CommitStatus m_status = CommitStatus::Done;
     bool m_pending = false;
 };
@@ -222,69 +317,33 @@ bool SizeHasWrapped(const std::string& path) {
 // The message for the first ticked file too large for a WAV file, or empty.
 std::string OversizedSource(const ExportParams& params) {
     for (int n = 1; n <= kTrackCount; ++n) {
-        const std::string path = PcTrackSourcePath(params.pcFolder, n);
+        const std::string path = ExportSourcePath(params, n);
         if (params.tracks[n - 1] && SizeHasWrapped(path))
             return platform::Format("The wave file is larger than 4 GB.\nfile : %s", path.c_str());
     }
     return {};
 }
 
-// Channels, bits and rate of a PC file; zeros where they cannot be read.
-void ReadPcFormat(const std::string& path, uint16_t* channels, uint16_t* bits, uint32_t* rate) {
-    *channels = *bits = 0;
-    *rate = 0;
-    wave::CWaveFile file;
-    if (!file.Open(path, 1))
-        return;
-    if (!file.GetFormat(channels, bits, rate))
-        *channels = *bits = 0, *rate = 0;
-    file.Close();
-}
-
-// The first problem of the ticked files for a song at `songRate`, or empty when they all suit it. A
-// new song has no rate yet: it takes that of the lowest-numbered ticked file, which must be one a song
-// can have.
-std::string FilesProblem(const ExportParams& params, bool newSong, uint32_t songRate) {
-    bool any = false;
-    for (int n = 1; n <= kTrackCount; ++n) {
-        if (!params.tracks[n - 1])
-            continue;
-        const std::string path = PcTrackSourcePath(params.pcFolder, n);
-        // Gone since the folder was listed (the folder itself, perhaps): named, not taken for a file of
-        // another format.
-        if (!platform::PathExists(path))
-            return WaveReadErrorText(path);
-        uint16_t channels = 0, bits = 0;
-        uint32_t rate = 0;
-        ReadPcFormat(path, &channels, &bits, &rate);
-        if (newSong && !any) {
-            if (rate == 0)
-                return "New song create error !";
-            if (adl::SampleRateCodeOfRate(rate) == adl::SampleRateCode::None)
-                return "Sampling Frequency not supported!";
-            songRate = rate;
-        }
-        any = true;
-        if (rate != songRate)
-            return "Sampling Frequency not matched!";
-        if (bits != 16)
-            return "Bit digit not matched!";
-        if (channels != 1)
-            return "Wave file not acceptable!";
-    }
-    return any ? std::string() : "Select tracks.";
-}
-
-// The message CheckTracks shows, or empty when the ticked files suit the song.
-std::string TracksProblem(const ExportParams& params) {
-    if (std::string oversized = OversizedSource(params); !oversized.empty())
-        return oversized;
+// The plan of the export into an existing song whose ADL file opens (as it is opened for the export),
+// or false.
+bool PlanIntoSong(const ExportParams& params, ExportPlan* plan) {
     adl::CAdlFile adl;
     if (!adl.Open(AdlPath(params.card, params.song), false))
-        return "Can not open ADL file!";
+        return false;
     const uint32_t songRate = adl::SampleRateOfCode(adl.GetSampleRateCode());
     adl.Close();
-    return FilesProblem(params, false, songRate);
+    *plan = PlanExport(params, false, songRate, params.conversion == Conversion::Convert);
+    return true;
+}
+
+// The message CheckTracks shows, or empty when the ticked files suit the song; *plan then says what
+// to do with each.
+std::string TracksProblem(const ExportParams& params, ExportPlan* plan) {
+    if (std::string oversized = OversizedSource(params); !oversized.empty())
+        return oversized;
+    if (!PlanIntoSong(params, plan))
+        return "Can not open ADL file!";
+    return plan->problem;
 }
 
 // The kinds new entries are written with: those of the song's destination start, or, when it has
@@ -305,8 +364,9 @@ bool IsUsableSongName(const std::string& song) {
     return !song.empty() && song != "." && song != ".." && song.find('/') == std::string::npos;
 }
 
-// The message that refuses the export before the song is opened, or empty when it may go on.
-std::string InputsProblem(const ExportParams& params) {
+// The message that refuses the export before the song is opened, or empty when it may go on; *plan
+// then says what to do with each ticked file.
+std::string InputsProblem(const ExportParams& params, ExportPlan* plan) {
     if (params.card.empty() || !IsUsableSongName(params.song))
         return "Can't export song !";
     // A card pulled out would count as one without free space.
@@ -318,23 +378,23 @@ std::string InputsProblem(const ExportParams& params) {
     if (std::string oversized = OversizedSource(params); !oversized.empty())
         return oversized;
     const uint64_t freeBytes = GetFreeSpace(params.card);
-    const uint64_t transfer = GetTransferSize(params.pcFolder, params.tracks);
+    const uint64_t transfer = GetTransferSize(params);
     if (freeBytes < transfer) {
         return platform::Format(
             "File too large!\r\n\r\nZT-5 : %llu(available capacity inside ZT-5)\r\nWAVE : "
             "%llu(Total file size to transfer)",
             static_cast<unsigned long long>(freeBytes), static_cast<unsigned long long>(transfer));
     }
-    return TracksProblem(params);
+    return TracksProblem(params, plan);
 }
 
 // The export into an opened song: each ticked track is copied to a new file on the card while the
 // committer enters the track copied before it in the song.
 class CExporter {
 public:
-    CExporter(const ExportParams& params, adl::CAdlFile& adl, uint8_t frameKind, uint8_t rateKind,
-              ExportResult& result)
-        : m_params(params), m_adl(adl), m_committer(adl, frameKind, rateKind), m_result(result),
+    CExporter(const ExportParams& params, const ExportPlan& plan, adl::CAdlFile& adl, uint8_t frameKind,
+              uint8_t rateKind, ExportResult& result)
+        : m_params(params), m_plan(plan), m_adl(adl), m_committer(adl, frameKind, rateKind), m_result(result),
           m_songFolder(SongFolderPath(params.card, params.song)) {}
 
     // What the job was handed; any of them may be null.
@@ -347,84 +407,124 @@ public:
     }
 
     void Run() {
-        for (int n = 1; n <= kTrackCount; ++n) {
-            if (m_params.tracks[n - 1] && !ExportTrack(n))
+        for (const TrackPlan& track : m_plan.tracks) {
+            if (!ExportTrack(track))
                 break;
         }
         Collect();
     }
 
 private:
-    // Copies track n and hands the copy to the committer; false when the export ends with this track.
-    bool ExportTrack(int n) {
+    // Copies (or converts) a track and hands the new files to the committer; false when the export ends
+    // with this track.
+    bool ExportTrack(const TrackPlan& track) {
         if (platform::IsCancelled(m_cancel)) {
             if (Collect())
                 m_result.outcome = ExportOutcome::Cancelled;
             return false;
         }
         if (m_status)
-            m_status->SetText(platform::Format("PC to ZT   Track%d", n));
-        const std::string source = PcTrackSourcePath(m_params.pcFolder, n);
-        const std::string name = NextName();
-        if (name.empty()) {
+            m_status->SetText(platform::Format("PC to ZT   Track%d", track.track));
+        std::vector<Commit> commits;
+        if (!NameFiles(track, &commits)) {
             if (Collect())
                 Stop("Can't create wave file more !");
             return false;
         }
-        const std::string dest = platform::JoinPath(m_songFolder, name);
-        const std::string part = platform::JoinPath(m_songFolder, platform::OwnNameFor("part", name));
-        // A copy left by an export that was stopped short is of no use; this song is held by this job.
-        platform::DeleteFile(part);
-        uint32_t dataSize = 0;
-        const CopyStatus copied = CopyTrack(source, part, m_cancel, m_target, &dataSize);
+        std::vector<std::string> parts;
+        for (const Commit& commit : commits) {
+            // A copy left by an export that was stopped short is of no use; this song is held by this job.
+            platform::DeleteFile(commit.part);
+            parts.push_back(commit.part);
+        }
+        std::vector<uint32_t> lengths;
+        size_t failed = 0;
+        const CopyStatus copied = Transfer(track, parts, &lengths, &failed);
         if (copied != CopyStatus::Copied) {
             // The track before this one still gets its event, unless that fails and is reported instead.
             if (Collect())
-                StopCopy(copied, source, dest);
+                StopCopy(copied, track.source, commits[failed].dest);
             return false;
         }
-        const uint32_t length = dataSize / 2;
-        if (length == 0) {
+        for (size_t i = 0; i < commits.size(); ++i)
+            commits[i].length = lengths[i];
+        return Hand(track.track, std::move(commits));
+    }
+
+    // The new files of a track: its own, and for a split the next track's; false when names run out.
+    bool NameFiles(const TrackPlan& track, std::vector<Commit>* commits) const {
+        std::set<std::string> taken = m_taken;
+        for (int n : {track.track, track.rightTrack}) {
+            if (n == 0)
+                continue;
+            const std::string name = NextName(taken, static_cast<int>(commits->size()));
+            if (name.empty())
+                return false;
+            taken.insert(name);
+            const std::string part = platform::JoinPath(m_songFolder, platform::OwnNameFor("part", name));
+            commits->push_back({n, name, platform::JoinPath(m_songFolder, name), part, 0});
+        }
+        return true;
+    }
+
+    CopyStatus Transfer(const TrackPlan& track, const std::vector<std::string>& parts,
+                        std::vector<uint32_t>* lengths, size_t* failed) {
+        if (track.convert)
+            return ConvertTrack(track, m_plan.songRate, parts, m_cancel, m_target, lengths, failed);
+        uint32_t dataSize = 0;
+        const CopyStatus copied = CopyTrack(track.source, parts[0], m_cancel, m_target, &dataSize);
+        lengths->push_back(dataSize / 2);
+        return copied;
+    }
+
+    // Hands the complete files of a track to the committer; false when the export ends here.
+    bool Hand(int track, std::vector<Commit> commits) {
+        if (commits[0].length == 0) {
             // Nothing to place on the track; a file no event names would only take room.
-            RemoveFromCard(part);
-            m_result.skipped.push_back(n);
+            for (const Commit& commit : commits)
+                RemoveFromCard(commit.part);
+            m_result.skipped.push_back(track);
             return true;
         }
         if (!Collect()) {
-            // The song stops before the track that failed: this file would belong to nothing.
-            RemoveFromCard(part);
+            // The song stops before the track that failed: these files would belong to nothing.
+            for (const Commit& commit : commits)
+                RemoveFromCard(commit.part);
             return false;
         }
-        m_taken.insert(name);
-        m_committer.Start({n, name, dest, part, length});
-        ++m_added;
+        for (const Commit& commit : commits)
+            m_taken.insert(commit.name);
+        m_added += static_cast<int>(commits.size());
+        m_committer.Start(std::move(commits));
         return true;
     }
 
     // The next free file name; empty when none is left, or when an event for it would be past the
-    // kMaxEvents entries the song's reader takes (it would never be seen).
-    std::string NextName() const {
-        if (m_adl.GetEventCount() + m_added >= adl::CAdlFile::kMaxEvents)
+    // kMaxEvents entries the song's reader takes (it would never be seen). `more` events of this track
+    // come before it.
+    std::string NextName(const std::set<std::string>& taken, int more) const {
+        if (m_adl.GetEventCount() + m_added + more >= adl::CAdlFile::kMaxEvents)
             return {};
-        return NextAudioFileName(m_songFolder, m_taken);
+        return NextAudioFileName(m_songFolder, taken);
     }
 
-    // Collects the commit in flight into the result; false (and the user told) when it failed.
+    // Collects the commits in flight into the result; false (and the user told) when one failed.
     bool Collect() {
-        Commit done;
+        std::vector<Commit> done;
+        Commit failedCommit;
         CommitStatus failed = CommitStatus::Done;
-        if (!m_committer.Finish(&done, &failed)) {
+        const bool ok = m_committer.Finish(&done, &failedCommit, &failed);
+        for (const Commit& commit : done) {
+            m_result.written.push_back(commit.track);
+            m_result.files.push_back(commit.name);
+        }
+        if (!ok) {
             Stop(failed == CommitStatus::SyncFailed
-                     ? WaveWriteErrorText(done.dest)
+                     ? WaveWriteErrorText(failedCommit.dest)
                      : platform::Format("ADL file write error !\nfile : %s",
                                         AdlPath(m_params.card, m_params.song).c_str()));
-            return false;
         }
-        if (done.track != 0) {
-            m_result.written.push_back(done.track);
-            m_result.files.push_back(done.name);
-        }
-        return true;
+        return ok;
     }
 
     void StopCopy(CopyStatus copied, const std::string& source, const std::string& dest) {
@@ -442,6 +542,7 @@ private:
     }
 
     const ExportParams& m_params;
+    const ExportPlan& m_plan;
     adl::CAdlFile& m_adl;
     CCommitter m_committer;
     ExportResult& m_result;
@@ -454,9 +555,64 @@ private:
     std::set<std::string> m_taken; // names promised to copies that are not in place yet
 };
 
+// The format check of the ticked files before the job, and what the user wants done with the files it
+// refuses; false when the export stops there (the user told why).
+bool CheckFormats(const ExportParams& params, bool newSong, uint32_t songRate, platform::IMessageBox* box,
+                  ExportDecision* decision) {
+    if (params.conversion == Conversion::Convert) {
+        decision->plan = PlanExport(params, newSong, songRate, true);
+        if (!decision->plan.problem.empty()) {
+            platform::Tell(box, decision->plan.problem);
+            return false;
+        }
+        decision->convert = true;
+        return true;
+    }
+    const ExportPlan asIs = PlanExport(params, newSong, songRate, false);
+    decision->plan = asIs;
+    if (asIs.problem.empty())
+        return true;
+    platform::Tell(box, asIs.problem);
+    if (!asIs.formatRefusal)
+        return false;
+    // Asked only when every refused file can be converted; otherwise the refusal stands as it is.
+    ExportPlan converted = PlanExport(params, newSong, songRate, true);
+    if (!converted.problem.empty())
+        return false;
+    decision->plan = std::move(converted);
+    if (params.conversion != Conversion::Ask || !platform::Ask(box, ConvertQuestion(decision->plan)))
+        return false;
+    decision->convert = true;
+    return true;
+}
+
+ExportCommand PrepareNewSong(const ExportParams& params, const std::string& songPath,
+                             platform::IMessageBox* box, ExportDecision* decision) {
+    // Files that would not go into the song are found before it is made: no empty song is left.
+    if (const std::string oversized = OversizedSource(params); !oversized.empty()) {
+        platform::Tell(box, oversized);
+        return ExportCommand::Stopped;
+    }
+    if (!CheckFormats(params, true, 0, box, decision))
+        return ExportCommand::Stopped;
+    if (!platform::Ask(
+            box, platform::Format("Create new song. Are you ok ?\nsong name : %s", params.song.c_str())))
+        return ExportCommand::Stopped;
+    // Converted files go into a song at the rate the plan chose for them.
+    const bool made = decision->convert
+                          ? CreateSong(songPath, adl::SampleRateCodeOfRate(decision->plan.songRate), box)
+                          : CreateNewSong(songPath, params.pcFolder, params.tracks, box);
+    return made ? ExportCommand::RunNewSong : ExportCommand::Stopped;
+}
+
 } // namespace
 
-ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* box) {
+ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* box,
+                            ExportDecision* decision) {
+    ExportDecision unused;
+    if (!decision)
+        decision = &unused;
+    *decision = {};
     // Without a card the song path would land in the file system's root.
     if (params.card.empty() || !IsUsableSongName(params.song)) {
         platform::Tell(box, "Can't export song !");
@@ -482,23 +638,14 @@ ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* b
         platform::Tell(box, "Can't export song !");
         return ExportCommand::Stopped;
     }
-    if (isNew) {
-        // Files that would not go into the song are found before it is made: no empty song is left.
-        std::string problem = OversizedSource(params);
-        if (problem.empty())
-            problem = FilesProblem(params, true, 0);
-        if (!problem.empty()) {
-            platform::Tell(box, problem);
-            return ExportCommand::Stopped;
-        }
-        if (!platform::Ask(
-                box, platform::Format("Create new song. Are you ok ?\nsong name : %s", params.song.c_str())))
-            return ExportCommand::Stopped;
-        if (!CreateNewSong(songPath, params.pcFolder, params.tracks, box))
-            return ExportCommand::Stopped;
-        return ExportCommand::RunNewSong;
-    }
+    if (isNew)
+        return PrepareNewSong(params, songPath, box, decision);
     if (!platform::Ask(box, platform::Format("Overwrite this song?\nsong name : %s", params.song.c_str())))
+        return ExportCommand::Stopped;
+    // A protected song, or one whose ADL file does not open, is refused by the job as it always was.
+    ExportPlan plan;
+    if (!IsSongProtected(params.card, params.song) && OversizedSource(params).empty() &&
+        PlanIntoSong(params, &plan) && !CheckFormats(params, false, plan.songRate, box, decision))
         return ExportCommand::Stopped;
     return ExportCommand::Run;
 }
@@ -525,8 +672,18 @@ uint64_t GetTransferSize(const std::string& pcFolder, const std::array<bool, kTr
     return total;
 }
 
+uint64_t GetTransferSize(const ExportParams& params) {
+    // Converted files count at their new size; a plan that refuses a file has its refusal told after
+    // the free space, so the sizes as they are do for it.
+    ExportPlan plan;
+    if (params.conversion == Conversion::Convert && PlanIntoSong(params, &plan) && plan.problem.empty())
+        return PlannedBytes(plan);
+    return GetTransferSize(params.pcFolder, params.tracks);
+}
+
 bool CheckTracks(const ExportParams& params, platform::IMessageBox* box) {
-    const std::string problem = TracksProblem(params);
+    ExportPlan plan;
+    const std::string problem = TracksProblem(params, &plan);
     if (!problem.empty())
         platform::Tell(box, problem);
     return problem.empty();
@@ -548,7 +705,8 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
         if (const std::string text = InUseText(r, params.card, params.song); !text.empty())
             return platform::StopJob(result, ExportOutcome::Refused, box, text);
     }
-    const std::string problem = InputsProblem(params);
+    ExportPlan plan;
+    const std::string problem = InputsProblem(params, &plan);
     if (!problem.empty())
         return platform::StopJob(result, ExportOutcome::Refused, box, problem);
 
@@ -568,7 +726,7 @@ ExportResult RunExport(const ExportParams& params, platform::IMessageBox* box, p
 
     CTransferBar bar(progress, CTransferBar::Follow::FileCopy);
     {
-        CExporter exporter(params, adl, frameKind, rateKind, result);
+        CExporter exporter(params, plan, adl, frameKind, rateKind, result);
         exporter.SetControls(box, status, page ? page : &bar, cancel);
         exporter.Run();
     }

@@ -1,13 +1,15 @@
 #pragma once
 // The export ("PC to ZT"): copies tr01.wav .. tr16.wav of a PC folder into a song on the card as new
-// audio files, each entered as a Cut in the song's event list. The page and the command line gather
-// the inputs, run the export command's checks, and run the job behind a progress dialog.
+// audio files, each entered as a Cut in the song's event list; where the user asked for it, files of
+// another format are converted into the song's on the way (ExportPlan.h). The page and the command
+// line gather the inputs, run the export command's checks, and run the job behind a progress dialog.
 //
 // A song is never lost on the way: every audio file is complete and on the card before the event
 // naming it is added, and the ADL file changes only by an atomic replace, so a failed write at any
 // point leaves a song that opens, with an event for every complete file and none for any other.
 
 #include "card/CardRules.h"
+#include "card/ExportPlan.h"
 #include "platform/Job.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageTarget.h"
@@ -20,13 +22,6 @@
 
 namespace card {
 
-struct ExportParams {
-    std::string card;                       // the card's root folder
-    std::string song;                       // the song's folder name
-    std::string pcFolder;                   // where tr01.wav .. tr16.wav are
-    std::array<bool, kTrackCount> tracks{}; // ticked tracks, TR1 first
-};
-
 // --- The export command, before the job runs ---
 
 enum class ExportCommand {
@@ -36,11 +31,23 @@ enum class ExportCommand {
     Stopped,      // refused or declined (any message shown); nothing written
 };
 
+// What the export command found about the files' formats.
+struct ExportDecision {
+    bool convert = false; // the job converts the files the format check refuses (run it with Convert)
+    // The last plan made: after a refusal that a conversion would take, that conversion (what the
+    // terminal names when --convert was not given).
+    ExportPlan plan;
+};
+
 // The checks and questions of the Export button: the card still there, new or existing song, the
-// 99-song limit, the write test, the question, and for a new song its creation. A new song is asked for
-// only when the ticked files pass the checks of CheckTracks at the rate of the lowest-numbered ticked
-// file (the rate the song is made with), so that no song is made that the export would then refuse.
-ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* box);
+// 99-song limit, the write test, the question, for a new song its creation, and the format check of
+// the ticked files (for a new song before its question, so that no song is made that the export would
+// then refuse; for an existing song after it). When the check refuses a file: with Refuse the user is
+// told why; with Ask the user is told, then asked whether to convert every refused file (when each can
+// be); with Convert they are converted without a word. A new song made for converted files takes
+// NewSongRateForConversion of its first file's rate.
+ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* box,
+                            ExportDecision* decision = nullptr);
 
 // --- Parts of the job, also used by the page ---
 
@@ -48,8 +55,11 @@ ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* b
 uint64_t GetFreeSpace(const std::string& card);
 // Bytes the export writes: per ticked track, the audio offset of our files plus the source's data size.
 uint64_t GetTransferSize(const std::string& pcFolder, const std::array<bool, kTrackCount>& tracks);
-// True when every ticked file is mono, 16-bit and at the song's rate; otherwise tells why (a ticked file
-// that is not there is named).
+// The same for the export of `params`: with Convert, a converted file counts at its converted size (two
+// files for a stereo file that is split).
+uint64_t GetTransferSize(const ExportParams& params);
+// True when every ticked file is mono, 16-bit and at the song's rate, or, with Convert, can be converted
+// into it; otherwise tells why (a ticked file that is not there is named).
 bool CheckTracks(const ExportParams& params, platform::IMessageBox* box);
 
 // --- The job ---
@@ -62,12 +72,14 @@ enum class ExportOutcome {
 };
 
 struct ExportResult : platform::JobResult<ExportOutcome> {
-    std::vector<int> written;       // tracks whose file and event are in the song
+    std::vector<int> written;       // tracks whose file and event are in the song (both of a split)
     std::vector<std::string> files; // their new file names, in the same order
     std::vector<int> skipped;       // ticked tracks with no audio: no file, no event
 };
 
-// Runs the whole export and returns when it is over. The copies, messages and questions happen on the
+// Runs the whole export and returns when it is over. A file is copied, or with Convert converted when the
+// format check refuses it; either way it is written in full under one of this program's own names and
+// takes its own name only when it is complete. The copies, messages and questions happen on the
 // calling thread; a helper thread puts each copied file on the card and adds its event while the next
 // track is copied. `page` receives the transfer messages; without one the job moves `progress` itself.
 // Every pointer may be null.

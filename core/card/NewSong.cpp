@@ -152,11 +152,17 @@ bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, adl::S
 
 bool CreateNewSong(const std::string& songPath, const std::string& pcFolder,
                    const std::array<bool, kTrackCount>& tracks, platform::IMessageBox* box) {
+    adl::SampleRateCode code = adl::SampleRateCode::None;
+    return NewSongRate(pcFolder, tracks, box, &code) && CreateSong(songPath, code, box);
+}
+
+bool CreateSong(const std::string& songPath, adl::SampleRateCode code, platform::IMessageBox* box) {
     const std::string song = platform::BaseName(songPath);
     const std::string card = platform::DirName(songPath);
-    adl::SampleRateCode code = adl::SampleRateCode::None;
-    if (!NewSongRate(pcFolder, tracks, box, &code))
+    if (code == adl::SampleRateCode::None) {
+        platform::Tell(box, "Sampling Frequency not supported!");
         return false;
+    }
     if (platform::PathExists(songPath)) {
         platform::Tell(box, "This song is protected !");
         return false;

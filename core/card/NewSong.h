@@ -22,5 +22,8 @@ bool WriteNewSongAdl(const std::string& adlPath, const std::string& song, adl::S
 // card then, except when the song folder already existed.
 bool CreateNewSong(const std::string& songPath, const std::string& pcFolder,
                    const std::array<bool, kTrackCount>& tracks, platform::IMessageBox* box);
+// Creates the song at songPath at a known rate (that of files converted into it). The same tells and
+// the same guarantees.
+bool CreateSong(const std::string& songPath, adl::SampleRateCode code, platform::IMessageBox* box);
 
 } // namespace card
