@@ -33,15 +33,16 @@ Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string
             args.error = "unknown option " + name;
             return args;
         }
-        if (name == "--tracks") {
+        if (name == "--tracks" || name == "--stereo") {
             if (eq == std::string::npos) {
                 if (i + 1 >= words.size()) {
-                    args.error = "--tracks needs a list such as 1,3,5-8";
+                    args.error = name == "--tracks" ? "--tracks needs a list such as 1,3,5-8"
+                                                    : "--stereo needs split or mix";
                     return args;
                 }
                 value = words[++i];
             }
-            args.tracks = value;
+            (name == "--tracks" ? args.tracks : args.stereo) = value;
         } else if (eq != std::string::npos) {
             args.error = name + " takes no value";
             return args;

@@ -11,11 +11,12 @@ struct Args {
     std::vector<std::string> positional;
     std::set<std::string> flags; // e.g. "--yes", "--ab", "--full", "--help"
     std::string tracks;          // value of --tracks
+    std::string stereo;          // value of --stereo
     std::string error;           // set when the arguments cannot be understood
     bool Has(const std::string& flag) const { return flags.count(flag) != 0; }
 };
 
-// `allowed` lists the flags the command knows; "--tracks" takes a value.
+// `allowed` lists the flags the command knows; "--tracks" and "--stereo" take a value.
 Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& allowed);
 
 // "1,3,5-8" -> {1,3,5,6,7,8}; false when the list is malformed or a number is outside 1..16.

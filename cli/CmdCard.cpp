@@ -10,6 +10,7 @@
 #include "card/ExportJob.h"
 #include "card/ImportJob.h"
 #include "card/Leftovers.h"
+#include "card/TrackSource.h"
 #include "platform/FileSystem.h"
 
 #include <cstdio>
@@ -51,7 +52,7 @@ int ApplyTrackOption(const Args& args, Tracks* tracks, const std::string& pcFold
         Complain("--tracks takes numbers 1 to 16 such as 1,3,5-8");
         return kExitUsage;
     }
-    const Tracks present = pcFolder.empty() ? Tracks{} : card::FindPcTrackFiles(pcFolder);
+    const Tracks present = pcFolder.empty() ? Tracks{} : card::FindPcTrackSources(pcFolder, true).tracks;
     tracks->fill(false);
     for (int t : listed) {
         if (!pcFolder.empty() && !present[static_cast<size_t>(t - 1)]) {
@@ -73,6 +74,35 @@ Tracks TracksInUse(const std::string& cardFolder, const std::string& song) {
         return all;
     }
     return card::GetTracksInUse(adl);
+}
+
+// --convert and --stereo into the export's parameters; false (the user told) when --stereo is wrong.
+bool ApplyConvertOptions(const Args& args, card::ExportParams* params) {
+    params->otherFileTypes = true;
+    params->conversion = args.Has("--convert") ? card::Conversion::Convert : card::Conversion::Refuse;
+    if (!args.Has("--stereo") || args.stereo == "split")
+        return true;
+    if (args.stereo == "mix") {
+        params->stereo = card::StereoUse::Mix;
+        return true;
+    }
+    Complain("--stereo takes split or mix");
+    return false;
+}
+
+// Names each file the export refused that --convert would have taken, and what it would become.
+void SuggestConvert(const card::ExportParams& params, const card::ExportDecision& decision) {
+    if (params.conversion == card::Conversion::Convert)
+        return;
+    for (const card::TrackPlan& track : decision.plan.tracks) {
+        if (!track.convert)
+            continue;
+        const std::string routing = card::RoutingText(track);
+        Complain(card::ConversionText(track) + "; the song holds " +
+                 card::SongFormatText(decision.plan.songRate) +
+                 ". With --convert it is converted while exporting" +
+                 (routing.empty() ? "" : " (" + routing + ")") + "; the file on the PC is not changed.");
+    }
 }
 
 bool CheckCard(const std::string& cardFolder) {
@@ -189,18 +219,27 @@ int RunExport(const Args& args) {
         Complain("no folder " + params.pcFolder);
         return kExitFailure;
     }
-    params.tracks = card::FindPcTrackFiles(params.pcFolder);
+    if (!ApplyConvertOptions(args, &params))
+        return kExitUsage;
+    const card::PcTrackSources sources = card::FindPcTrackSources(params.pcFolder, true);
+    params.tracks = sources.tracks;
     if (const int status = ApplyTrackOption(args, &params.tracks, params.pcFolder); status != kExitOk)
         return status;
+    for (const auto& [unused, used] : sources.unused) {
+        const int track = card::TrackOfPcFileName(platform::BaseName(used));
+        if (params.tracks[static_cast<size_t>(track - 1)])
+            Complain("warning: " + unused + " is left out; " + used + " is exported for TR" +
+                     std::to_string(track));
+    }
 
     TerminalMessageBox box(args.Has("--yes"));
-    switch (card::PrepareExport(params, &box)) {
+    card::ExportDecision decision;
+    switch (card::PrepareExport(params, &box, &decision)) {
     case card::ExportCommand::Run:
     case card::ExportCommand::RunNewSong:
         break;
     default:
-        if (box.Unanswered())
-            return kExitFailure;
+        SuggestConvert(params, decision);
         return kExitFailure;
     }
     TerminalProgress progress;

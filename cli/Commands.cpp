@@ -28,14 +28,20 @@ const std::vector<Command>& AllCommands() {
          3,
          RunImport},
         {"export",
-         "export PCDIR CARD SONG [--tracks LIST] [--yes]",
+         "export PCDIR CARD SONG [--tracks LIST] [--convert] [--stereo split|mix] [--yes]",
          "copy trNN.wav files into a song",
          "Copies PCDIR/tr01.wav .. tr16.wav (mono, 16 bits, the song's rate) into SONG on the card folder\n"
          "CARD as new audio files entered in the song's event list. A song that does not exist is created\n"
          "first (at the rate of the lowest-numbered track file). --tracks takes a list such as 1,3,5-8\n"
          "(default: every track file in PCDIR); --yes answers OK to the questions. Ctrl-C cancels; the file\n"
-         "being copied is removed and the song keeps every track finished before.",
-         {"--tracks", "--yes"},
+         "being copied is removed and the song keeps every track finished before.\n"
+         "--convert converts files of another format into the song's while exporting (the files in PCDIR\n"
+         "are not changed): any depth, 32-bit float, another rate, stereo, and trNN.flac, trNN.aif or\n"
+         "trNN.aiff where no trNN.wav is there. A new song made from a file at a rate a song cannot have\n"
+         "takes 44100 Hz (from 11025, 88200 or 176400 Hz) or 48000 Hz. --stereo split (the default) puts a\n"
+         "stereo file's right channel on the next track when that track is not chosen and has no file of\n"
+         "its own, and mixes both channels otherwise; --stereo mix always mixes (-3 dB each).",
+         {"--tracks", "--convert", "--stereo", "--yes"},
          3,
          3,
          RunExport},
