@@ -233,13 +233,19 @@ void CPcToZtDlg::OnExport() {
     m_params.song = m_songCombo->currentText().toStdString();
     m_params.pcFolder = m_folder;
     m_params.tracks = m_tracks.Ticked();
+    // Files the song does not take are refused with the usual message; the user is then asked whether
+    // to convert them.
+    m_params.conversion = card::Conversion::Ask;
     if (!m_params.card.empty() && !platform::PathExists(card::SongFolderPath(m_params.card, m_params.song))) {
         // A name not on the card: the proposals go, the typed name stays in the field.
         m_songs.RemovePending();
         MirrorSongs();
         m_songCombo->setEditText(QString::fromStdString(m_params.song));
     }
-    switch (card::PrepareExport(m_params, AppMessageBox())) {
+    card::ExportDecision decision;
+    const card::ExportCommand command = card::PrepareExport(m_params, AppMessageBox(), &decision);
+    m_params.conversion = decision.convert ? card::Conversion::Convert : card::Conversion::Refuse;
+    switch (command) {
     case card::ExportCommand::TooManySongs:
         m_songs.Select(0);
         MirrorSongs();

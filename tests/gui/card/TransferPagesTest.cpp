@@ -123,6 +123,7 @@ private slots:
     void theFileListShowsEveryWaveFileAndTicksItsTracks();
     void theFolderIsListedAfreshOnEachVisit();
     void filesThatDoNotSuitTheSongAreRefused();
+    void refusedFilesAreConvertedWhenTheUserAgrees();
     void newSongIsProposedFromTheList();
     void typedNamesFollowTheRules();
     void exportIntoAnExistingSongTakesTheNextFreeName();
@@ -430,26 +431,37 @@ void TransferPagesTest::theFolderIsListedAfreshOnEachVisit() {
 }
 
 void TransferPagesTest::filesThatDoNotSuitTheSongAreRefused() {
+    // After the refusal the user is asked whether to convert; Cancel leaves the refusal as it was.
     MakeSong("Song01"); // 48 kHz
     Open();
     ShowTab(1);
+    const std::string song = "; the song holds 16-bit, 48 kHz, mono. Convert it while exporting";
+    const std::string unchanged = "? The file on the PC is not changed.";
     const struct {
         testsupport::WavFormat format;
         std::string message;
+        std::string question;
     } cases[] = {
-        {{1, 16, 44100}, "Sampling Frequency not matched!"},
-        {{2, 16, 48000}, "Wave file not acceptable!"},
-        {{1, 8, 48000}, "Bit digit not matched!"},
-        {{1, 24, 48000}, "Bit digit not matched!"},
+        {{1, 16, 44100},
+         "Sampling Frequency not matched!",
+         "tr01.wav is 16-bit, 44.1 kHz, mono" + song + unchanged},
+        {{2, 16, 48000},
+         "Wave file not acceptable!",
+         "tr01.wav is 16-bit, 48 kHz, stereo" + song + " (left to TR1, right to TR2)" + unchanged},
+        {{1, 8, 48000}, "Bit digit not matched!", "tr01.wav is 8-bit, 48 kHz, mono" + song + unchanged},
+        {{1, 24, 48000}, "Bit digit not matched!", "tr01.wav is 24-bit, 48 kHz, mono" + song + unchanged},
     };
     for (const auto& c : cases) {
         PcTrack(1, 100, c.format);
         SelectFolder(P("Desktop"));
         SelectFolder(Pc());
         NewBox();
+        m_box->QueueAnswer(MbResult::Ok);
+        m_box->QueueAnswer(MbResult::Cancel);
         Click(1, res::IDC_EXPORT);
-        QCOMPARE(m_box->Texts(),
-                 (std::vector<std::string>{"Overwrite this song?\nsong name : Song01", c.message}));
+        QCOMPARE(m_box->Texts(), (std::vector<std::string>{"Overwrite this song?\nsong name : Song01",
+                                                           c.message, c.question}));
+        QCOMPARE(m_box->Messages()[2].buttons, platform::MbButtons::OkCancel);
         QCOMPARE(CardEvents(Card(), "Song01").size(), size_t(2));
     }
     // Into a new song the files are checked before the question, so a refusal leaves no empty song.
@@ -458,9 +470,51 @@ void TransferPagesTest::filesThatDoNotSuitTheSongAreRefused() {
     SelectFolder(Pc());
     ChooseSong(1, "---:(New Song)");
     NewBox();
+    m_box->QueueAnswer(MbResult::Cancel);
     Click(1, res::IDC_EXPORT);
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Bit digit not matched!"});
+    QCOMPARE(m_box->Texts(), (std::vector<std::string>{"Bit digit not matched!", cases[3].question}));
     QCOMPARE(card::ListSongs(Card()), std::vector<std::string>{"Song01"});
+}
+
+void TransferPagesTest::refusedFilesAreConvertedWhenTheUserAgrees() {
+    // A 24-bit 44.1 kHz stereo file into a 48 kHz song: split while the next track is free, mixed once
+    // that track has a file of its own. The file on the PC stays as it was.
+    MakeSong("Song01");
+    PcTrack(2, 4410, {2, 24, 44100});
+    const std::vector<uint8_t> source = testsupport::ReadBytes(card::TrackFilePath(Pc(), 2));
+    Open();
+    ShowTab(1);
+    SelectFolder(Pc());
+    Click(1, res::IDC_EXPORT);
+    QCOMPARE(m_box->Texts(),
+             (std::vector<std::string>{
+                 "Overwrite this song?\nsong name : Song01", "Sampling Frequency not matched!",
+                 "tr02.wav is 24-bit, 44.1 kHz, stereo; the song holds 16-bit, 48 kHz, mono. "
+                 "Convert it while exporting (left to TR2, right to TR3)? The file on the PC "
+                 "is not changed."}));
+    QCOMPARE(PcPage()->LastResult().written, (std::vector<int>{2, 3}));
+    QCOMPARE(CardEvents(Card(), "Song01"),
+             (std::vector<std::string>{"zt50001.wav on 1", "zt50002.wav on 2", "zt50003.wav on 2",
+                                       "zt50004.wav on 3"}));
+    for (const char* name : {"zt50003.wav", "zt50004.wav"})
+        QCOMPARE(testsupport::CardAudio(card::AudioFilePath(Card(), "Song01", name)).size(), size_t(4800));
+    QCOMPARE(testsupport::ReadBytes(card::TrackFilePath(Pc(), 2)), source);
+
+    PcTrack(3, 480, {1, 16, 48000});
+    SelectFolder(P("Desktop"));
+    SelectFolder(Pc());
+    NewBox();
+    Click(1, res::IDC_EXPORT);
+    QCOMPARE(m_box->Texts().at(2),
+             std::string("tr02.wav is 24-bit, 44.1 kHz, stereo; the song holds 16-bit, 48 kHz, "
+                         "mono. Convert it while exporting (left and right mixed on TR2)? The "
+                         "file on the PC is not changed."));
+    QCOMPARE(PcPage()->LastResult().written, (std::vector<int>{2, 3}));
+    QCOMPARE(CardEvents(Card(), "Song01").back(), std::string("zt50006.wav on 3"));
+    QCOMPARE(testsupport::CardAudio(card::AudioFilePath(Card(), "Song01", "zt50005.wav")).size(),
+             size_t(4800));
+    QCOMPARE(testsupport::CardAudio(card::AudioFilePath(Card(), "Song01", "zt50006.wav")),
+             testsupport::Marks(3, 480));
 }
 
 void TransferPagesTest::newSongIsProposedFromTheList() {
