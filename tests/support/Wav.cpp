@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 #include "wave/WaveFile.h"
 
+#include <sndfile.h>
+
 namespace testsupport {
 namespace {
 
@@ -133,6 +135,36 @@ std::vector<int16_t> CardAudio(const std::string& path) {
     for (size_t i = wave::kAudioOffset; i + 1 < wave::kAudioOffset + size; i += 2)
         s.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
     return s;
+}
+
+bool WriteSoundFile(const std::string& path, const std::vector<double>& samples, int channels, int rate,
+                    int sfFormat) {
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    info.format = sfFormat;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    // Full-scale values are written as the largest sample, never wrapped.
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
+    const bool written = sf_writef_double(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && written;
+}
+
+std::vector<double> ReadSoundFile(const std::string& path, int* channels) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return {};
+    std::vector<double> samples(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
+    const sf_count_t got = sf_readf_double(file, samples.data(), info.frames);
+    sf_close(file);
+    samples.resize(static_cast<size_t>(got) * static_cast<size_t>(info.channels));
+    if (channels)
+        *channels = info.channels;
+    return samples;
 }
 
 } // namespace testsupport

@@ -61,4 +61,11 @@ bool WriteCardWav(const std::string& path, int id, uint32_t samples,
 // the file is shorter than its header says.
 std::vector<int16_t> CardAudio(const std::string& path);
 
+// A file written by libsndfile itself, as other programs write them: `samples` (channels interleaved,
+// full scale +-1.0) in the container and encoding `sfFormat` (SF_FORMAT_WAV | SF_FORMAT_PCM_24, ...).
+bool WriteSoundFile(const std::string& path, const std::vector<double>& samples, int channels, int rate,
+                    int sfFormat);
+// What libsndfile reads from a file (channels interleaved, full scale +-1.0); empty when it reads none.
+std::vector<double> ReadSoundFile(const std::string& path, int* channels = nullptr);
+
 } // namespace testsupport
