@@ -4,6 +4,9 @@
 #include "wave/WaveFile.h"
 
 #include "TestSupport.h"
+#include "Wav.h"
+
+#include <sndfile.h>
 
 #include <gtest/gtest.h>
 
@@ -118,6 +121,53 @@ TEST_F(CliJobs, FailuresPrintTheProgramsTextsAndExitWithOne) {
 
     EXPECT_EQ(RunCli("export " + Quote(pc48) + " " + Quote(card) + " 'Demo 48k' --tracks 5 --yes").status, 1);
     EXPECT_EQ(RunCli("songs " + Quote(dir / "no-card")).status, 1);
+}
+
+TEST_F(CliJobs, ExportConvertsOtherFormatsOnlyWhenAsked) {
+    // Into the 48 kHz demo song: a 24-bit 44.1 kHz stereo WAV, a FLAC and an AIFF file, and a WAV that
+    // goes before the FLAC file of the same track.
+    const std::string pc = dir / "pc";
+    ASSERT_TRUE(platform::CreateDirectory(pc));
+    const std::vector<double> half(4800, 0.5);
+    ASSERT_TRUE(WriteSoundFile(pc + "/tr06.wav", std::vector<double>(8820, 0.25), 2, 44100,
+                               SF_FORMAT_WAV | SF_FORMAT_PCM_24));
+    ASSERT_TRUE(WriteSoundFile(pc + "/tr09.flac", half, 1, 48000, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    ASSERT_TRUE(WriteSoundFile(pc + "/TR10.aiff", half, 1, 96000, SF_FORMAT_AIFF | SF_FORMAT_PCM_24));
+    ASSERT_TRUE(WritePcWav(pc + "/tr11.wav", 11, 480, {1, 16, 48000}));
+    ASSERT_TRUE(WriteSoundFile(pc + "/tr11.flac", half, 1, 48000, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    const std::string adl = testsupport::ReadText(card + "/Demo 48k/Demo 48k.adl");
+    const std::string into = "export " + Quote(pc) + " " + Quote(card) + " 'Demo 48k' --yes";
+
+    const CliRun refused = RunCli(into);
+    EXPECT_EQ(refused.status, 1);
+    const std::string song =
+        "; the song holds 16-bit, 48 kHz, mono. With --convert it is converted while exporting";
+    const std::string unchanged = "; the file on the PC is not changed.\n";
+    for (const std::string& line : {std::string("Sampling Frequency not matched!\n"),
+                                    "pelmora-cli: tr06.wav is 24-bit, 44.1 kHz, stereo" + song +
+                                        " (left to TR6, right to TR7)" + unchanged,
+                                    "pelmora-cli: tr09.flac is 16-bit, 48 kHz, mono" + song + unchanged,
+                                    "pelmora-cli: TR10.aiff is 24-bit, 96 kHz, mono" + song + unchanged,
+                                    "pelmora-cli: warning: " + pc + "/tr11.flac is left out; " + pc +
+                                        "/tr11.wav is exported for TR11\n"})
+        EXPECT_NE(refused.err.find(line), std::string::npos) << line << refused.err;
+    EXPECT_EQ(testsupport::ReadText(card + "/Demo 48k/Demo 48k.adl"), adl);
+
+    EXPECT_EQ(RunCli(into + " --convert --stereo sideways").status, 2);
+    const CliRun mixed = RunCli(into + " --convert --stereo mix --tracks 6");
+    ASSERT_EQ(mixed.status, 0) << mixed.err;
+    EXPECT_NE(mixed.out.find("TR6 -> "), std::string::npos);
+    EXPECT_EQ(mixed.out.find("TR7 -> "), std::string::npos);
+    const CliRun converted = RunCli(into + " --convert");
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    for (const char* track : {"TR6 -> ", "TR7 -> ", "TR9 -> ", "TR10 -> ", "TR11 -> "})
+        EXPECT_NE(converted.out.find(track), std::string::npos) << track << converted.out;
+    // Back from the song: the FLAC file as it was, the 96 kHz file at half its length.
+    const std::string back = dir / "back";
+    ASSERT_EQ(RunCli("import " + Quote(card) + " 'Demo 48k' " + Quote(back) + " --tracks 9-11").status, 0);
+    EXPECT_EQ(AudioOf(back + "/tr09.wav").size(), 9600u);
+    EXPECT_EQ(AudioOf(back + "/tr10.wav").size(), 4800u);
+    EXPECT_EQ(AudioOf(back + "/tr11.wav"), AudioOf(pc + "/tr11.wav"));
 }
 
 TEST_F(CliJobs, CdImageOfTheMixdownAndRefusalOfMonoFiles) {
