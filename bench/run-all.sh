@@ -28,6 +28,7 @@ run render "$bin/pelmora_bench_render" 3 3 "$scratch"
 run render_io "$bin/pelmora_bench_render_io" 3 5 "$scratch"
 run stage "$bin/pelmora_bench_stage" 3 "$scratch"
 run soxpeer "$bin/pelmora_bench_soxpeer" 3 5 "$scratch"
+run convert "$bin/pelmora_bench_convert" 3 3 "$scratch"
 
 python3 - "$log" <<'PY'
 import json, re, sys, os
@@ -61,6 +62,7 @@ rows.append(("render, 5000 entries, processor", "48 entries", grab("render_io", 
 rows.append(("stage + image a 74-min disc", "cp", grab("stage", r"cp\s+:.*ratio ([\d.]+)x"), "<= 1.3"))
 rows.append(("stage + image a 74-min disc", "cp + sync", grab("stage", r"cp \+ sync\s+:.*ratio ([\d.]+)x"), ""))
 rows.append(("render one track", "sox pipeline", grab("soxpeer", r"=\s*([\d.]+)x sox"), ""))
+rows.append(("convert 16 x 3 min to 48 kHz", "sox", grab("convert", r"=\s*([\d.]+)x sox"), "<= 1.0"))
 print()
 print(f"{'benchmark':36} {'baseline':18} {'ratio':>7}  target")
 for name, base, ratio, target in rows:
