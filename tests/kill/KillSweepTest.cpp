@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 using killsweep::Findings;
 using killsweep::Subtree;
@@ -84,6 +85,17 @@ void MakeCard(const std::string& root) {
     // Things of the user's that are no songs, and no leftovers of this program either.
     WriteText(root + "/card/notes.txt", "take 3 was the one");
     platform::CreateDirectory(root + "/card/.mine");
+}
+
+// The exported files again, two of them stereo 16-bit files at the song's rate: converted by a split
+// into two tracks each, which keeps every sample, so each track's file is a marked file too.
+void MakeConvertCard(const std::string& root) {
+    MakeCard(root);
+    platform::CreateDirectory(root + "/pcs");
+    for (const auto& [name, id, channels] :
+         {std::tuple{"tr01.wav", 6, 2}, {"tr03.wav", 7, 1}, {"tr05.wav", 8, 2}})
+        ASSERT_TRUE(WritePcWav(root + "/pcs/" + name, id, MarkedLengths()[id],
+                               {static_cast<uint16_t>(channels), 16, 44100}));
 }
 
 // The card backed up, then Song A changed, so that a restore replaces something.
@@ -292,6 +304,12 @@ struct Scenario {
 const Scenario kScenarios[] = {
     {"ExportIntoSong", MakeCard, "export pc card 'Song A' --yes", {"Song A"}, {}, Makes::Tracks},
     {"ExportNewSong", MakeCard, "export pc card 'Song C' --yes", {}, {"Song C"}, Makes::Tracks},
+    {"ExportConverted",
+     MakeConvertCard,
+     "export pcs card 'Song A' --yes --convert",
+     {"Song A"},
+     {},
+     Makes::Tracks},
     {"Backup", MakeCard, "backup card out/backup", {}, {}, Makes::Backup},
     {"RestoreAll", MakeBackedUp, "restore out/backup card --yes", {"Song A", "Song B"}, {}, Makes::Songs},
     {"RestoreOne", MakeBackedUpLessB, "restore out/backup card 'Song B' --yes", {}, {"Song B"}, Makes::Songs},
