@@ -5,6 +5,22 @@
 #include <sstream>
 
 namespace cli {
+namespace {
+
+// Where the value of an option that takes one goes; null for the others.
+std::string* ValueOf(Args& args, const std::string& option) {
+    if (option == "--tracks")
+        return &args.tracks;
+    if (option == "--stereo")
+        return &args.stereo;
+    return nullptr;
+}
+
+std::string MissingValueText(const std::string& option) {
+    return option == "--tracks" ? "--tracks needs a list such as 1,3,5-8" : option + " needs split or mix";
+}
+
+} // namespace
 
 Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& allowed) {
     Args args;
@@ -33,16 +49,15 @@ Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string
             args.error = "unknown option " + name;
             return args;
         }
-        if (name == "--tracks" || name == "--stereo") {
+        if (std::string* field = ValueOf(args, name)) {
             if (eq == std::string::npos) {
                 if (i + 1 >= words.size()) {
-                    args.error = name == "--tracks" ? "--tracks needs a list such as 1,3,5-8"
-                                                    : "--stereo needs split or mix";
+                    args.error = MissingValueText(name);
                     return args;
                 }
                 value = words[++i];
             }
-            (name == "--tracks" ? args.tracks : args.stereo) = value;
+            *field = value;
         } else if (eq != std::string::npos) {
             args.error = name + " takes no value";
             return args;

@@ -12,6 +12,7 @@
 #include "card/Leftovers.h"
 #include "card/TrackSource.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 #include <cstdio>
 #include <string>
@@ -228,8 +229,8 @@ int RunExport(const Args& args) {
     for (const auto& [unused, used] : sources.unused) {
         const int track = card::TrackOfPcFileName(platform::BaseName(used));
         if (params.tracks[static_cast<size_t>(track - 1)])
-            Complain("warning: " + unused + " is left out; " + used + " is exported for TR" +
-                     std::to_string(track));
+            Complain(platform::Format("warning: %s is left out; %s is exported for TR%d", unused.c_str(),
+                                      used.c_str(), track));
     }
 
     TerminalMessageBox box(args.Has("--yes"));
