@@ -122,10 +122,8 @@ CopyStatus CopyTrack(const std::string& source, const std::string& dest, const p
 
 // Samples that come out exact in 16 bits need no dither: an integer source of 16 bits or fewer, neither
 // mixed nor at another rate.
-bool NeedsDither(const TrackPlan& plan, uint32_t songRate) {
-    const bool mixed = plan.format.channels == 2 && plan.rightTrack == 0;
-    return plan.format.isFloat || plan.format.bits == 0 || plan.format.bits > 16 ||
-           plan.format.rate != songRate || mixed;
+bool NeedsDither(const wave::PcAudioFormat& format, bool mixed, uint32_t songRate) {
+    return format.isFloat || format.bits == 0 || format.bits > 16 || format.rate != songRate || mixed;
 }
 
 CopyStatus ConvertStatusOf(wave::ConvertStatus status) {
@@ -164,10 +162,12 @@ CopyStatus ConvertTrack(const TrackPlan& plan, uint32_t songRate, const std::vec
     }
     if (status == CopyStatus::Copied) {
         CCopyTarget copyTarget(target, dests);
+        // The file as it is now; one that no longer has the channels it was planned with is refused
+        // by the conversion.
         wave::ConvertSpec spec;
         spec.rate = songRate;
-        spec.mix = plan.format.channels == 2 && plan.rightTrack == 0;
-        spec.dither = NeedsDither(plan, songRate);
+        spec.mix = reader.Format().channels == 2 && plan.rightTrack == 0;
+        spec.dither = NeedsDither(reader.Format(), spec.mix, songRate);
         spec.seed = static_cast<uint32_t>(plan.track);
         status = ConvertStatusOf(wave::ConvertAudio(reader, spec, outputs, cancel, &copyTarget));
         if (platform::IsCancelled(cancel))
