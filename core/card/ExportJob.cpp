@@ -169,7 +169,7 @@ CopyStatus ConvertTrack(const TrackPlan& plan, uint32_t songRate, const std::vec
         spec.mix = reader.Format().channels == 2 && plan.rightTrack == 0;
         spec.dither = NeedsDither(reader.Format(), spec.mix, songRate);
         spec.seed = static_cast<uint32_t>(plan.track);
-        status = ConvertStatusOf(wave::ConvertAudio(reader, spec, outputs, cancel, &copyTarget));
+        status = ConvertStatusOf(wave::ConvertAudio(reader, spec, outputs, cancel, &copyTarget, failed));
         if (platform::IsCancelled(cancel))
             status = CopyStatus::Cancelled;
     }

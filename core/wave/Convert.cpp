@@ -72,8 +72,10 @@ public:
             else
                 QuantizeExact(block + ch, channels, m_samples.data(), frames);
             if (!m_outputs[ch]->WriteData(m_samples.data(), static_cast<uint32_t>(frames * 2),
-                                          static_cast<uint32_t>(m_written * 2)))
+                                          static_cast<uint32_t>(m_written * 2))) {
+                m_failed = ch;
                 return ConvertStatus::WriteFailed;
+            }
         }
         m_written += frames;
         if (platform::IsCancelled(m_cancel))
@@ -94,6 +96,7 @@ public:
     }
 
     uint64_t Bytes() const { return m_frames * 2 * m_outputs.size(); }
+    size_t Failed() const { return m_failed; }
 
 private:
     const std::vector<CWaveFile*>& m_outputs;
@@ -104,6 +107,7 @@ private:
     std::vector<CTpdfDither> m_dithers;
     std::vector<int16_t> m_samples;
     uint64_t m_written = 0;
+    size_t m_failed = 0;
 };
 
 // Runs `frames` frames (none: the end of the input) through the rate changer into the sink.
@@ -167,7 +171,7 @@ void QuantizeExact(const float* in, size_t stride, int16_t* out, size_t n) {
 
 ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
                            const std::vector<CWaveFile*>& outputs, const platform::CancelFlag* cancel,
-                           platform::IMessageTarget* notify) {
+                           platform::IMessageTarget* notify, size_t* failedOutput) {
     const PcAudioFormat format = source.Format();
     const size_t inChannels = format.channels;
     const bool mix = spec.mix && inChannels == 2;
@@ -179,6 +183,11 @@ ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
     if (frames > (0xFFFFFFFFull - kAudioOffset) / 2)
         return ConvertStatus::WriteFailed;
     CSink sink(spec, outputs, frames, cancel, notify);
+    const auto done = [&](ConvertStatus status) {
+        if (status == ConvertStatus::WriteFailed && failedOutput)
+            *failedOutput = sink.Failed();
+        return status;
+    };
     platform::Deliver(notify, false, WM_TRANSFER_RANGE, static_cast<uintptr_t>(sink.Bytes()), 0);
 
     const bool resample = format.rate != spec.rate;
@@ -203,14 +212,14 @@ ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
         const ConvertStatus status =
             resample ? Resample(rate, in.data(), n, channels, out, sink) : sink.Put(in.data(), n);
         if (status != ConvertStatus::Done)
-            return status;
+            return done(status);
         if (got == 0)
             break;
     }
     // Fewer frames than the file's length promised: it was cut short, or changed while it was read.
     if (read != format.frames)
         return ConvertStatus::ReadFailed;
-    return sink.Finish();
+    return done(sink.Finish());
 }
 
 } // namespace wave

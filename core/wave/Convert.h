@@ -52,9 +52,10 @@ enum class ConvertStatus { Done, Cancelled, ReadFailed, WriteFailed };
 // notify target of its own: one output per source channel, or one for a mono source or a mix. Every
 // output gets ConvertedFrames of the source's frames. Sends WM_TRANSFER_RANGE with the bytes all
 // outputs will hold, then after every block WM_TRANSFER_POS and WM_TRANSFER_TOTAL with the bytes
-// written so far. Reads the cancel flag before every block.
+// written so far. Reads the cancel flag before every block. After WriteFailed, *failedOutput (when
+// given) is the output a write failed on.
 ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
                            const std::vector<CWaveFile*>& outputs, const platform::CancelFlag* cancel,
-                           platform::IMessageTarget* notify);
+                           platform::IMessageTarget* notify, size_t* failedOutput = nullptr);
 
 } // namespace wave
