@@ -169,33 +169,14 @@ void QuantizeExact(const float* in, size_t stride, int16_t* out, size_t n) {
         out[i] = static_cast<int16_t>(std::lrint(Clip16(in[i * stride] * kFullScale)));
 }
 
-ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
-                           const std::vector<CWaveFile*>& outputs, const platform::CancelFlag* cancel,
-                           platform::IMessageTarget* notify, size_t* failedOutput) {
-    const PcAudioFormat format = source.Format();
-    const size_t inChannels = format.channels;
-    const bool mix = spec.mix && inChannels == 2;
-    const size_t channels = mix ? 1 : inChannels;
-    // The source is not the one the outputs were made for (it changed since it was looked at).
-    if (!source.IsOpen() || channels != outputs.size() || format.rate == 0 || spec.rate == 0)
-        return ConvertStatus::ReadFailed;
-    const uint64_t frames = ConvertedFrames(format.frames, format.rate, spec.rate);
-    if (frames > (0xFFFFFFFFull - kAudioOffset) / 2)
-        return ConvertStatus::WriteFailed;
-    CSink sink(spec, outputs, frames, cancel, notify);
-    const auto done = [&](ConvertStatus status) {
-        if (status == ConvertStatus::WriteFailed && failedOutput)
-            *failedOutput = sink.Failed();
-        return status;
-    };
-    platform::Deliver(notify, false, WM_TRANSFER_RANGE, static_cast<uintptr_t>(sink.Bytes()), 0);
+namespace {
 
-    const bool resample = format.rate != spec.rate;
-    CRateChanger rate;
-    if (resample && !rate.Open(format.rate, spec.rate, static_cast<unsigned>(channels)))
-        return ConvertStatus::ReadFailed;
+// Reads the whole source block by block into the sink, mixed and changed in rate on the way.
+ConvertStatus Pump(CPcAudioReader& source, bool mix, size_t channels, CRateChanger* rate, CSink& sink,
+                   const platform::CancelFlag* cancel) {
+    const size_t inChannels = source.Format().channels;
     std::vector<float> in(static_cast<size_t>(kBlockFrames) * inChannels);
-    std::vector<float> out(resample ? static_cast<size_t>(kBlockFrames) * channels : 0);
+    std::vector<float> out(rate ? static_cast<size_t>(kBlockFrames) * channels : 0);
     uint64_t read = 0;
     for (;;) {
         if (platform::IsCancelled(cancel))
@@ -210,16 +191,40 @@ ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
                 in[i] = (in[2 * i] + in[2 * i + 1]) * kMixGain;
         }
         const ConvertStatus status =
-            resample ? Resample(rate, in.data(), n, channels, out, sink) : sink.Put(in.data(), n);
+            rate ? Resample(*rate, in.data(), n, channels, out, sink) : sink.Put(in.data(), n);
         if (status != ConvertStatus::Done)
-            return done(status);
+            return status;
         if (got == 0)
             break;
     }
     // Fewer frames than the file's length promised: it was cut short, or changed while it was read.
-    if (read != format.frames)
+    return read == source.Format().frames ? sink.Finish() : ConvertStatus::ReadFailed;
+}
+
+} // namespace
+
+ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
+                           const std::vector<CWaveFile*>& outputs, const platform::CancelFlag* cancel,
+                           platform::IMessageTarget* notify, size_t* failedOutput) {
+    const PcAudioFormat format = source.Format();
+    const bool mix = spec.mix && format.channels == 2;
+    const size_t channels = mix ? 1 : format.channels;
+    // The source is not the one the outputs were made for (it changed since it was looked at).
+    if (!source.IsOpen() || channels != outputs.size() || format.rate == 0 || spec.rate == 0)
         return ConvertStatus::ReadFailed;
-    return done(sink.Finish());
+    const uint64_t frames = ConvertedFrames(format.frames, format.rate, spec.rate);
+    if (frames > (0xFFFFFFFFull - kAudioOffset) / 2)
+        return ConvertStatus::WriteFailed;
+    CSink sink(spec, outputs, frames, cancel, notify);
+    platform::Deliver(notify, false, WM_TRANSFER_RANGE, static_cast<uintptr_t>(sink.Bytes()), 0);
+    CRateChanger rate;
+    const bool resample = format.rate != spec.rate;
+    if (resample && !rate.Open(format.rate, spec.rate, static_cast<unsigned>(channels)))
+        return ConvertStatus::ReadFailed;
+    const ConvertStatus status = Pump(source, mix, channels, resample ? &rate : nullptr, sink, cancel);
+    if (status == ConvertStatus::WriteFailed && failedOutput)
+        *failedOutput = sink.Failed();
+    return status;
 }
 
 } // namespace wave
