@@ -14,4 +14,4 @@ add_executable(pelmora-cli
     ${CMAKE_CURRENT_LIST_DIR}/CmdDisc.cpp
 )
 target_link_libraries(pelmora-cli PRIVATE pelmora_core pelmora_version)
-install(TARGETS pelmora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pelmora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
