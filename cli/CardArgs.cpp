@@ -1,6 +1,7 @@
 #include "CardArgs.h"
 
 #include "Commands.h"
+#include "Table.h"
 
 #include "platform/FileSystem.h"
 #include "platform/OwnNames.h"
@@ -101,7 +102,7 @@ std::string NoSongText(const std::string& song, const std::string& where,
     for (size_t i = 0; i < near.size(); ++i) {
         if (i > 0)
             text += i + 1 == near.size() ? " or " : ", ";
-        text += "\"" + near[i] + "\"";
+        text += "\"" + Printable(near[i]) + "\""; // names off the card reach the terminal
     }
     return text + "?";
 }
