@@ -1,5 +1,6 @@
 // The pelmora program: the Qt application around CTransferApp.
 
+#include "PelmoraVersion.h"
 #include "app/MainDlg.h"
 #include "app/ProgressDlg.h"
 #include "app/TransferApp.h"
@@ -91,7 +92,7 @@ bool ReadOptions(const QApplication& app) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
-    QApplication::setApplicationVersion(QStringLiteral("2.12"));
+    QApplication::setApplicationVersion(QStringLiteral(PELMORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("pelmora"));
     QApplication::setWindowIcon(res::AppIcon());
     if (!ReadOptions(app))
