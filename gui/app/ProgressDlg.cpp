@@ -44,11 +44,7 @@ void CProgressDlg::ProgressBar::SetRange(int64_t low, int64_t high) {
 }
 
 void CProgressDlg::ProgressBar::SetPos(int64_t pos) {
-    CUiQueue::Report report;
-    report.receiver = this;
-    report.slot = kPos;
-    report.a = pos;
-    CUiQueue::Put(report, CUiQueue::Kind::Value);
+    CUiQueue::PutValue(this, kPos, pos, 0, m_posCell);
 }
 
 void CProgressDlg::ProgressBar::Reset() {

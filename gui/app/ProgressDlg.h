@@ -65,6 +65,7 @@ private:
         enum : unsigned { kRange, kPos };
         void Take(const CUiQueue::Report& report) override;
         QProgressBar* m_bar = nullptr;
+        CUiQueue::Cell m_posCell;
         // UI thread only: how the last range maps onto the widget.
         int64_t m_low = 0;
         int m_shift = 0;

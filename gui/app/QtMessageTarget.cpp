@@ -46,6 +46,13 @@ void CQtMessageTarget::Post(unsigned message, uintptr_t wParam, intptr_t lParam)
 void CQtMessageTarget::Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice) {
     if (!m_handler)
         return;
+    if (notice == platform::Notice::Value) {
+        if (CUiQueue::Cell* cell = CUiQueue::Cell::Find(m_cells.data(), int(m_cells.size()), message)) {
+            CUiQueue::PutValue(this, message, static_cast<int64_t>(wParam), static_cast<int64_t>(lParam),
+                               *cell);
+            return;
+        }
+    }
     CUiQueue::Put(Make(message, wParam, lParam),
                   notice == platform::Notice::Value ? CUiQueue::Kind::Value : CUiQueue::Kind::Ordered);
 }

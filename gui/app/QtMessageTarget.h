@@ -17,6 +17,7 @@
 #include "platform/MessageTarget.h"
 
 #include <QObject>
+#include <array>
 #include <functional>
 
 namespace gui {
@@ -40,6 +41,8 @@ private:
     CUiQueue::Report Make(unsigned message, uintptr_t wParam, intptr_t lParam);
 
     Handler m_handler;
+    // The first value messages notified keep their latest value here while it waits.
+    std::array<CUiQueue::Cell, 4> m_cells;
 };
 
 } // namespace gui

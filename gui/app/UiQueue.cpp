@@ -9,25 +9,32 @@
 #include <mutex>
 
 namespace gui {
-namespace {
 
-// The UI thread takes the queue at most this often: a frame is as fast as anyone can see a bar move,
-// and a worker that reports every few microseconds must not wake the UI thread each time.
-constexpr std::chrono::milliseconds kPace{16};
+// A queued report; a value kept in a cell is read from it when the report leaves the open stretch.
+struct CUiQueue::Entry {
+    Report report;
+    Cell* cell = nullptr;
+};
 
-struct Shared {
+struct CUiQueue::Shared {
     std::mutex mutex;
-    std::deque<CUiQueue::Report> reports;
-    // Reports before this index are closed to merging: an ordered report follows them.
+    std::deque<Entry> entries;
+    // Entries before this index are closed to merging: an ordered report follows them.
     size_t open = 0;
     // A hand-over is on its way to the UI thread (posted, or waiting for its pace).
     bool scheduled = false;
 };
 
-Shared& State() {
+CUiQueue::Shared& CUiQueue::State() {
     static Shared shared;
     return shared;
 }
+
+namespace {
+
+// The UI thread takes the queue at most this often: a frame is as fast as anyone can see a bar move,
+// and a worker that reports every few microseconds must not wake the UI thread each time.
+constexpr std::chrono::milliseconds kPace{16};
 
 // UI thread only.
 int g_depth = 0;
@@ -49,35 +56,85 @@ void OnArrived() {
                            QCoreApplication::instance(), [] { RunScheduled(); });
 }
 
-// Adds a report; true when the UI thread has to be woken for it.
-bool Add(const CUiQueue::Report& report, CUiQueue::Kind kind) {
-    Shared& q = State();
-    std::lock_guard lock(q.mutex);
-    if (kind == CUiQueue::Kind::Value) {
-        for (size_t i = q.reports.size(); i > q.open; --i) {
-            CUiQueue::Report& queued = q.reports[i - 1];
-            if (queued.receiver != report.receiver || queued.slot != report.slot)
-                continue;
-            if (queued.b != report.b)
-                break;
-            queued.a = report.a;
-            queued.text = report.text;
-            return false;
-        }
-    }
-    q.reports.push_back(report);
-    if (kind == CUiQueue::Kind::Ordered)
-        q.open = q.reports.size();
-    const bool wake = !q.scheduled;
-    q.scheduled = true;
-    return wake;
-}
-
 } // namespace
+
+CUiQueue::Cell* CUiQueue::Cell::Find(Cell* cells, int count, unsigned slot) {
+    const uint64_t key = uint64_t(slot) + 1;
+    for (int i = 0; i < count; ++i) {
+        uint64_t held = cells[i].m_key.load(std::memory_order_acquire);
+        if (held == 0 && cells[i].m_key.compare_exchange_strong(held, key))
+            return &cells[i];
+        if (held == key)
+            return &cells[i];
+    }
+    return nullptr;
+}
 
 bool CUiQueue::OnUiThread() {
     const QCoreApplication* app = QCoreApplication::instance();
-    return !app || QThread::currentThread() == app->thread();
+    if (!app)
+        return true;
+    // Asked for every value a worker reports: the answer is kept per thread.
+    thread_local const QCoreApplication* knownApp = nullptr;
+    thread_local bool onUi = false;
+    if (knownApp != app) {
+        knownApp = app;
+        onUi = QThread::currentThread() == app->thread();
+    }
+    return onUi;
+}
+
+// Fixes the value of a report whose cell it no longer reads (the cell may take a later report's value).
+// Under the queue's lock. The ticket moves before the value is read: a worker that stored its value
+// and still finds the ticket unmoved knows its value is the one read here, or a later one is.
+void CUiQueue::Seal(Entry& entry) {
+    if (!entry.cell)
+        return;
+    entry.cell->m_ticket.fetch_add(1);
+    entry.report.a = entry.cell->m_value.load();
+    entry.cell = nullptr;
+}
+
+// Adds a report; true when the UI thread has to be woken for it.
+bool CUiQueue::Add(const Report& report, Kind kind, Cell* cell) {
+    Shared& q = State();
+    std::lock_guard lock(q.mutex);
+    if (kind == Kind::Value && cell) {
+        // A queued cell's report is always in the open stretch: an ordered report seals the ones before it.
+        if ((cell->m_ticket.load() & 1) != 0) {
+            if (cell->m_b.load() == report.b) {
+                cell->m_value.store(report.a);
+                return false;
+            }
+            for (size_t i = q.open; i < q.entries.size(); ++i)
+                if (q.entries[i].cell == cell)
+                    Seal(q.entries[i]);
+        }
+        cell->m_b.store(report.b);
+        cell->m_value.store(report.a);
+        q.entries.push_back({report, cell});
+        cell->m_ticket.fetch_add(1);
+    } else if (kind == Kind::Value) {
+        for (size_t i = q.entries.size(); i > q.open; --i) {
+            Entry& queued = q.entries[i - 1];
+            if (queued.report.receiver != report.receiver || queued.report.slot != report.slot)
+                continue;
+            if (queued.report.b != report.b)
+                break;
+            queued.report.a = report.a;
+            queued.report.text = report.text;
+            return false;
+        }
+        q.entries.push_back({report, nullptr});
+    } else {
+        for (size_t i = q.open; i < q.entries.size(); ++i)
+            Seal(q.entries[i]);
+        q.entries.push_back({report, nullptr});
+        q.open = q.entries.size();
+    }
+    const bool wake = !q.scheduled;
+    q.scheduled = true;
+    return wake;
 }
 
 void CUiQueue::Put(const Report& report, Kind kind) {
@@ -89,8 +146,34 @@ void CUiQueue::Put(const Report& report, Kind kind) {
     Queue(report, kind);
 }
 
+void CUiQueue::PutValue(IReceiver* receiver, unsigned slot, int64_t a, int64_t b, Cell& cell) {
+    const bool onUi = OnUiThread();
+    if (!onUi) {
+        // The value waiting in the cell is replaced, unless the UI thread (or an ordered report) took
+        // the cell meanwhile: then it goes into the queue anew.
+        const uint64_t ticket = cell.m_ticket.load(std::memory_order_acquire);
+        if ((ticket & 1) != 0 && cell.m_b.load(std::memory_order_relaxed) == b) {
+            cell.m_value.store(a);
+            if (cell.m_ticket.load() == ticket)
+                return;
+        }
+    }
+    Report report;
+    report.receiver = receiver;
+    report.slot = slot;
+    report.a = a;
+    report.b = b;
+    if (onUi) {
+        Deliver();
+        receiver->Take(report);
+    } else if (Add(report, Kind::Value, &cell) && QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { OnArrived(); }, Qt::QueuedConnection);
+    }
+}
+
 void CUiQueue::Queue(const Report& report, Kind kind) {
-    if (Add(report, kind) && QCoreApplication::instance())
+    if (Add(report, kind, nullptr) && QCoreApplication::instance())
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [] { OnArrived(); }, Qt::QueuedConnection);
 }
@@ -104,13 +187,14 @@ void CUiQueue::Deliver() {
         Report report;
         {
             std::lock_guard lock(q.mutex);
-            if (q.reports.empty()) {
+            if (q.entries.empty()) {
                 // A report made from now on wakes the UI thread again.
                 q.scheduled = false;
                 break;
             }
-            report = std::move(q.reports.front());
-            q.reports.pop_front();
+            Seal(q.entries.front());
+            report = std::move(q.entries.front().report);
+            q.entries.pop_front();
             if (q.open > 0)
                 --q.open;
         }
@@ -123,17 +207,18 @@ void CUiQueue::Forget(const IReceiver* receiver) {
     Shared& q = State();
     std::lock_guard lock(q.mutex);
     size_t kept = 0, open = q.open;
-    for (size_t i = 0; i < q.reports.size(); ++i) {
-        if (q.reports[i].receiver == receiver) {
+    for (size_t i = 0; i < q.entries.size(); ++i) {
+        if (q.entries[i].report.receiver == receiver) {
+            Seal(q.entries[i]);
             if (i < q.open)
                 --open;
             continue;
         }
         if (kept != i)
-            q.reports[kept] = std::move(q.reports[i]);
+            q.entries[kept] = std::move(q.entries[i]);
         ++kept;
     }
-    q.reports.resize(kept);
+    q.entries.resize(kept);
     q.open = open;
 }
 

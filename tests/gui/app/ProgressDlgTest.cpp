@@ -7,6 +7,7 @@
 #include "NoWindowLeft.h"
 #include "app/QtMessageBox.h"
 #include "app/QtMessageTarget.h"
+#include "app/UiQueue.h"
 #include "app/UiThread.h"
 #include "platform/Text.h"
 #include "res/DialogBuilder.h"
@@ -21,6 +22,7 @@
 #include <QStringList>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -338,19 +340,20 @@ void ProgressDlgTest::messageTargetRunsTheHandlerOnTheUiThread() {
 
 void ProgressDlgTest::progressNeverWaitsAndKeepsItsOrder_data() {
     QTest::addColumn<QString>("route");
-    QTest::addColumn<bool>("uiBusy");
+    QTest::addColumn<QString>("ui");
     // The three ways a job's progress reaches the bar: the job moves the dialog's bar itself; the export
     // page takes WM_TRANSFER_RANGE/POS; the import page takes WM_TRANSFER_TOTAL while the renderer sets
-    // the range on the dialog's bar. Once with the UI thread busy all along, once taking as it goes.
-    for (const char* route : {"bar", "export page", "import page"}) {
-        QTest::addRow("%s, UI busy", route) << QString(route) << true;
-        QTest::addRow("%s, UI free", route) << QString(route) << false;
-    }
+    // the range on the dialog's bar. The UI thread is busy all along, takes the values at its own pace,
+    // or takes them all the time (racing the worker for every value).
+    for (const char* route : {"bar", "export page", "import page"})
+        for (const char* ui : {"busy", "free", "eager"})
+            QTest::addRow("%s, UI %s", route, ui) << QString(route) << QString(ui);
 }
 
 void ProgressDlgTest::progressNeverWaitsAndKeepsItsOrder() {
     QFETCH(QString, route);
-    QFETCH(bool, uiBusy);
+    QFETCH(QString, ui);
+    const bool uiBusy = ui == "busy";
     constexpr unsigned kQuery = platform::WM_USER + 300; // asks what the bar shows
     constexpr int kFiles = 5;
     // File k counts to 16 m + k through 16 i + k: every position names its file (value % 16).
@@ -415,7 +418,13 @@ void ProgressDlgTest::progressNeverWaitsAndKeepsItsOrder() {
             answers.push_back(page.Send(kQuery, 0, 0));
     });
     dialog.SetJob(&job);
+    QTimer eager;
+    if (ui == "eager") {
+        QObject::connect(&eager, &QTimer::timeout, [] { gui::CUiQueue::Deliver(); });
+        eager.start(0);
+    }
     dialog.DoModal();
+    eager.stop();
 
     if (uiBusy)
         QVERIFY2(sentWhileBusy, "the worker waited for the UI thread");
@@ -423,8 +432,8 @@ void ProgressDlgTest::progressNeverWaitsAndKeepsItsOrder() {
     QCOMPARE(answers, uiBusy ? std::vector<intptr_t>{finals.back()}
                              : std::vector<intptr_t>(finals.begin(), finals.end()));
     QCOMPARE(Label(&dialog, res::IDC_STATUS_TEXT)->text(), QString("Track%1").arg(kFiles));
-    // Every value shown belongs to the range shown, and every range ends on its exact last value.
-    // (Before the job's first range: the dialog's own 0..1 at 0.)
+    // Every value shown belongs to the range shown and is past the one before, and every range ends on
+    // its exact last value. (Before the job's first range: the dialog's own 0..1 at 0.)
     std::vector<int> ranges, lastOfRange;
     size_t values = 0;
     for (const auto& [high, value] : shown) {
@@ -432,6 +441,9 @@ void ProgressDlgTest::progressNeverWaitsAndKeepsItsOrder() {
             continue;
         ++values;
         QVERIFY2(value % 16 == high % 16, qPrintable(QString("%1 under range %2").arg(value).arg(high)));
+        const bool sameRange = !ranges.empty() && ranges.back() == high;
+        QVERIFY2(!sameRange || value > lastOfRange.back(),
+                 qPrintable(QString("%1 after %2").arg(value).arg(sameRange ? lastOfRange.back() : -1)));
         if (ranges.empty() || ranges.back() != high) {
             ranges.push_back(high);
             lastOfRange.push_back(value);
