@@ -95,37 +95,49 @@ void CUiQueue::Seal(Entry& entry) {
     entry.cell = nullptr;
 }
 
+// Under the queue's lock: puts the value into the report the open stretch holds for the same receiver,
+// slot and b; false when there is none.
+bool CUiQueue::Merge(Shared& q, const Report& report, Cell* cell) {
+    if (cell) {
+        // A queued cell's report is always in the open stretch: an ordered report seals the ones before it.
+        if ((cell->m_ticket.load() & 1) == 0)
+            return false;
+        if (cell->m_b.load() == report.b) {
+            cell->m_value.store(report.a);
+            return true;
+        }
+        for (size_t i = q.open; i < q.entries.size(); ++i)
+            if (q.entries[i].cell == cell)
+                Seal(q.entries[i]);
+        return false;
+    }
+    for (size_t i = q.entries.size(); i > q.open; --i) {
+        Entry& queued = q.entries[i - 1];
+        if (queued.report.receiver != report.receiver || queued.report.slot != report.slot)
+            continue;
+        if (queued.report.b != report.b)
+            return false;
+        queued.report.a = report.a;
+        queued.report.text = report.text;
+        return true;
+    }
+    return false;
+}
+
 // Adds a report; true when the UI thread has to be woken for it.
 bool CUiQueue::Add(const Report& report, Kind kind, Cell* cell) {
     Shared& q = State();
     std::lock_guard lock(q.mutex);
-    if (kind == Kind::Value && cell) {
-        // A queued cell's report is always in the open stretch: an ordered report seals the ones before it.
-        if ((cell->m_ticket.load() & 1) != 0) {
-            if (cell->m_b.load() == report.b) {
-                cell->m_value.store(report.a);
-                return false;
-            }
-            for (size_t i = q.open; i < q.entries.size(); ++i)
-                if (q.entries[i].cell == cell)
-                    Seal(q.entries[i]);
-        }
-        cell->m_b.store(report.b);
-        cell->m_value.store(report.a);
-        q.entries.push_back({report, cell});
-        cell->m_ticket.fetch_add(1);
-    } else if (kind == Kind::Value) {
-        for (size_t i = q.entries.size(); i > q.open; --i) {
-            Entry& queued = q.entries[i - 1];
-            if (queued.report.receiver != report.receiver || queued.report.slot != report.slot)
-                continue;
-            if (queued.report.b != report.b)
-                break;
-            queued.report.a = report.a;
-            queued.report.text = report.text;
+    if (kind == Kind::Value) {
+        if (Merge(q, report, cell))
             return false;
+        if (cell) {
+            cell->m_b.store(report.b);
+            cell->m_value.store(report.a);
         }
-        q.entries.push_back({report, nullptr});
+        q.entries.push_back({report, cell});
+        if (cell)
+            cell->m_ticket.fetch_add(1);
     } else {
         for (size_t i = q.open; i < q.entries.size(); ++i)
             Seal(q.entries[i]);
@@ -179,7 +191,7 @@ void CUiQueue::Queue(const Report& report, Kind kind) {
 }
 
 void CUiQueue::Deliver() {
-    if (g_depth > 0 || !OnUiThread())
+    if (!OnUiThread() || g_depth > 0)
         return;
     ++g_depth;
     Shared& q = State();

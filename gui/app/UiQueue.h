@@ -71,6 +71,7 @@ private:
     struct Entry;
     struct Shared;
     static Shared& State();
+    static bool Merge(Shared& q, const Report& report, Cell* cell);
     static bool Add(const Report& report, Kind kind, Cell* cell);
     static void Seal(Entry& entry);
 };
