@@ -16,6 +16,7 @@
 #include "wave/WaveFile.h"
 
 #include <QApplication>
+#include <QEventLoop>
 
 #include <unistd.h>
 
@@ -126,16 +127,16 @@ double NanosecondsPerValue() {
     long calls = 0;
     gui::CQtMessageTarget page([&](unsigned, uintptr_t, intptr_t) -> intptr_t { return ++calls; });
     double seconds = 0;
-    std::atomic<bool> done{false};
+    QEventLoop loop;
     std::thread worker([&] {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 1; i <= kValues; ++i)
             page.Notify(wave::WM_TRANSFER_POS, static_cast<uintptr_t>(i), 0, platform::Notice::Value);
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        done = true;
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    loop.exec();
     worker.join();
     return seconds * 1e9 / kValues;
 }
