@@ -56,6 +56,19 @@ void CProgressDlg::ProgressBar::Reset() {
 }
 
 void CProgressDlg::ProgressBar::Take(const CUiQueue::Report& report) {
+    // QProgressBar repaints at once for a visible change; a hand-over may bring several. The bar is
+    // drawn once, with the latest, when the UI thread has taken them all.
+    if (!m_holdingPaint) {
+        m_holdingPaint = true;
+        m_bar->setUpdatesEnabled(false);
+        QMetaObject::invokeMethod(
+            m_bar,
+            [this] {
+                m_holdingPaint = false;
+                m_bar->setUpdatesEnabled(true);
+            },
+            Qt::QueuedConnection);
+    }
     if (report.slot == kPos) {
         const uint64_t offset = report.a > m_low ? uint64_t(report.a) - uint64_t(m_low) : 0;
         m_bar->setValue(static_cast<int>(std::min<uint64_t>(offset >> m_shift, uint64_t(m_top))));

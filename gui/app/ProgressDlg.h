@@ -66,6 +66,7 @@ private:
         void Take(const CUiQueue::Report& report) override;
         QProgressBar* m_bar = nullptr;
         CUiQueue::Cell m_posCell;
+        bool m_holdingPaint = false; // UI thread
         // UI thread only: how the last range maps onto the widget.
         int64_t m_low = 0;
         int m_shift = 0;
