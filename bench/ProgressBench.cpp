@@ -18,6 +18,9 @@
 #include <QApplication>
 #include <QEventLoop>
 
+#include <pthread.h>
+#include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,6 +68,22 @@ bool MakePcFiles(const std::string& folder) {
     return true;
 }
 
+// Processor time of the whole process (every thread, the UI thread's included).
+double ProcessorSeconds() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Processor time the UI thread spent: its clock is taken at start-up.
+clockid_t g_uiClock;
+double UiSeconds() {
+    timespec t{};
+    ::clock_gettime(g_uiClock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
 // Times the job it wraps and hands the page the job's bar, as the import page keeps it.
 class CTimedJob : public platform::CProgressJob {
 public:
@@ -72,21 +91,30 @@ public:
     void RunJob(platform::ITextLine* progressText, platform::ITextLine* statusText,
                 platform::IProgressBar* bar, platform::CancelFlag* cancel) override {
         m_bar = bar;
+        const double cpu = ProcessorSeconds(), ui = UiSeconds();
         const auto start = std::chrono::steady_clock::now();
         m_job.RunJob(progressText, statusText, bar, cancel);
         m_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        m_cpu = ProcessorSeconds() - cpu;
+        m_ui = UiSeconds() - ui;
     }
+    double Ui() const { return m_ui; }
     double Seconds() const { return m_seconds; }
+    double Cpu() const { return m_cpu; }
     platform::IProgressBar* Bar() const { return m_bar; }
 
 private:
     platform::CProgressJob& m_job;
     std::atomic<platform::IProgressBar*> m_bar{nullptr};
     double m_seconds = 0;
+    double m_cpu = 0;
+    double m_ui = 0;
 };
 
 struct Run {
     double seconds = 0;
+    double cpu = 0;     // processor time of the process meanwhile
+    double ui = 0;      // of the UI thread alone
     bool whole = false; // all 16 tracks done
     long calls = 0;     // page handler runs, to show how far the values were merged
 };
@@ -107,6 +135,8 @@ template <class Job, class Params, class Handle> Run WithWindow(const Params& pa
     dialog.SetJob(&timedJob);
     dialog.DoModal();
     run.seconds = timedJob.Seconds();
+    run.cpu = timedJob.Cpu();
+    run.ui = timedJob.Ui();
     run.whole = job.Result().written.size() == 16;
     return run;
 }
@@ -117,7 +147,7 @@ template <class Job, class Params> Run WithoutWindow(const Params& params) {
     CTimedJob timed(job);
     platform::CancelFlag cancel{0};
     std::thread([&] { timed.RunJob(nullptr, nullptr, nullptr, &cancel); }).join();
-    return {timed.Seconds(), job.Result().written.size() == 16, 0};
+    return {timed.Seconds(), timed.Cpu(), timed.Ui(), job.Result().written.size() == 16, 0};
 }
 
 // What one notified value costs the worker: a million positions through a page target while the UI
@@ -159,6 +189,7 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ::pthread_getcpuclockid(::pthread_self(), &g_uiClock);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string base = argc > 2 ? argv[2] : (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
     std::string pattern = base + "/pelmora-progress-bench-XXXXXX";
@@ -207,23 +238,30 @@ int main(int argc, char** argv) {
     };
 
     // Each round runs both ways of each job, the order swapped every round.
-    std::vector<double> importAlone, importShown, exportAlone, exportShown;
-    long importCalls = 0, exportCalls = 0;
+    struct Series {
+        std::vector<double> wall, cpu, ui;
+        long calls = 0;
+        void Add(const Run& run) {
+            wall.push_back(run.seconds);
+            cpu.push_back(run.cpu);
+            ui.push_back(run.ui);
+            calls = run.calls;
+        }
+    };
+    Series importAlone, importShown, exportAlone, exportShown;
     auto runImport = [&](bool shown) {
         clearOut();
         const Run run = shown ? WithWindow<card::CImportJob>(importParams, importPage)
                               : WithoutWindow<card::CImportJob>(importParams);
         Check(run.whole, shown ? "import behind the dialog" : "import");
-        (shown ? importShown : importAlone).push_back(run.seconds);
-        importCalls = shown ? run.calls : importCalls;
+        (shown ? importShown : importAlone).Add(run);
     };
     auto runExport = [&](bool shown) {
         newSong("Bench");
         const Run run = shown ? WithWindow<card::CExportJob>(exportParams, exportPage)
                               : WithoutWindow<card::CExportJob>(exportParams);
         Check(run.whole, shown ? "export behind the dialog" : "export");
-        (shown ? exportShown : exportAlone).push_back(run.seconds);
-        exportCalls = shown ? run.calls : exportCalls;
+        (shown ? exportShown : exportAlone).Add(run);
     };
     for (int round = 0; round < rounds; ++round) {
         const bool windowFirst = round % 2 != 0;
@@ -232,20 +270,27 @@ int main(int argc, char** argv) {
         runExport(windowFirst);
         runExport(!windowFirst);
         std::printf("round %d: import %.3f / %.3f s, export %.3f / %.3f s (window / no window)\n", round + 1,
-                    importShown.back(), importAlone.back(), exportShown.back(), exportAlone.back());
+                    importShown.wall.back(), importAlone.wall.back(), exportShown.wall.back(),
+                    exportAlone.wall.back());
     }
 
-    const double ia = Median(importAlone), is = Median(importShown), ea = Median(exportAlone),
-                 es = Median(exportShown);
     std::printf("16 tracks x 3 min, mono 16-bit 44.1 kHz, %.1f MB each way; medians of %d rounds\n",
                 16.0 * kSamples * 2 / 1e6, rounds);
-    std::printf("import, no window:   %.3f s\n", ia);
-    std::printf("import, window:      %.3f s  (page handler ran %ld times)\n", is, importCalls);
-    std::printf("export, no window:   %.3f s\n", ea);
-    std::printf("export, window:      %.3f s  (page handler ran %ld times)\n", es, exportCalls);
+    std::printf("                     time     processor\n");
+    std::printf("import, no window:   %.3f s  %.3f s\n", Median(importAlone.wall), Median(importAlone.cpu));
+    std::printf("import, window:      %.3f s  %.3f s  (page handler ran %ld times)\n",
+                Median(importShown.wall), Median(importShown.cpu), importShown.calls);
+    std::printf("export, no window:   %.3f s  %.3f s\n", Median(exportAlone.wall), Median(exportAlone.cpu));
+    std::printf("export, window:      %.3f s  %.3f s  (page handler ran %ld times)\n",
+                Median(exportShown.wall), Median(exportShown.cpu), exportShown.calls);
+    std::printf("UI thread busy during a job behind the dialog: import %.1f ms, export %.1f ms\n",
+                Median(importShown.ui) * 1e3, Median(exportShown.ui) * 1e3);
     std::printf("one notified value costs the worker %.1f ns\n", NanosecondsPerValue());
-    std::printf("import window / no window: = %.3fx\n", is / ia);
-    std::printf("export window / no window: = %.3fx\n", es / ea);
+    std::printf("processor time, import window / no window: %.3fx, export: %.3fx\n",
+                Median(importShown.cpu) / Median(importAlone.cpu),
+                Median(exportShown.cpu) / Median(exportAlone.cpu));
+    std::printf("import window / no window: = %.3fx\n", Median(importShown.wall) / Median(importAlone.wall));
+    std::printf("export window / no window: = %.3fx\n", Median(exportShown.wall) / Median(exportAlone.wall));
     std::system(("rm -rf '" + root + "'").c_str());
     return 0;
 }
