@@ -4,7 +4,7 @@
 // what showing progress costs the work. The job's own time is measured (from RunJob to its return):
 // the dialog's fixed start-up delay is not part of it.
 //
-// Usage: pelmora_bench_progress [rounds=5] [folder=/dev/shm, else /tmp]
+// Usage: pelmora_bench_progress [rounds=15] [folder=/dev/shm, else /tmp]
 
 #include "app/ProgressDlg.h"
 #include "app/QtMessageTarget.h"
@@ -76,6 +76,13 @@ double ProcessorSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// How often the calling thread gave up the processor of its own accord (waited for something).
+long Waits() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
+
 // Processor time the UI thread spent: its clock is taken at start-up.
 clockid_t g_uiClock;
 double UiSeconds() {
@@ -92,12 +99,15 @@ public:
                 platform::IProgressBar* bar, platform::CancelFlag* cancel) override {
         m_bar = bar;
         const double cpu = ProcessorSeconds(), ui = UiSeconds();
+        const long waits = Waits();
         const auto start = std::chrono::steady_clock::now();
         m_job.RunJob(progressText, statusText, bar, cancel);
         m_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         m_cpu = ProcessorSeconds() - cpu;
         m_ui = UiSeconds() - ui;
+        m_waits = Waits() - waits;
     }
+    long Waits() const { return m_waits; }
     double Ui() const { return m_ui; }
     double Seconds() const { return m_seconds; }
     double Cpu() const { return m_cpu; }
@@ -109,12 +119,14 @@ private:
     double m_seconds = 0;
     double m_cpu = 0;
     double m_ui = 0;
+    long m_waits = 0;
 };
 
 struct Run {
     double seconds = 0;
     double cpu = 0;     // processor time of the process meanwhile
     double ui = 0;      // of the UI thread alone
+    long waits = 0;     // times the job's thread waited
     bool whole = false; // all 16 tracks done
     long calls = 0;     // page handler runs, to show how far the values were merged
 };
@@ -137,6 +149,7 @@ template <class Job, class Params, class Handle> Run WithWindow(const Params& pa
     run.seconds = timedJob.Seconds();
     run.cpu = timedJob.Cpu();
     run.ui = timedJob.Ui();
+    run.waits = timedJob.Waits();
     run.whole = job.Result().written.size() == 16;
     return run;
 }
@@ -147,7 +160,7 @@ template <class Job, class Params> Run WithoutWindow(const Params& params) {
     CTimedJob timed(job);
     platform::CancelFlag cancel{0};
     std::thread([&] { timed.RunJob(nullptr, nullptr, nullptr, &cancel); }).join();
-    return {timed.Seconds(), timed.Cpu(), timed.Ui(), job.Result().written.size() == 16, 0};
+    return {timed.Seconds(), timed.Cpu(), timed.Ui(), timed.Waits(), job.Result().written.size() == 16, 0};
 }
 
 // What one notified value costs the worker: a million positions through a page target while the UI
@@ -190,7 +203,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::pthread_getcpuclockid(::pthread_self(), &g_uiClock);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     const std::string base = argc > 2 ? argv[2] : (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
     std::string pattern = base + "/pelmora-progress-bench-XXXXXX";
     if (!::mkdtemp(pattern.data()))
@@ -239,12 +252,13 @@ int main(int argc, char** argv) {
 
     // Each round runs both ways of each job, the order swapped every round.
     struct Series {
-        std::vector<double> wall, cpu, ui;
+        std::vector<double> wall, cpu, ui, waits;
         long calls = 0;
         void Add(const Run& run) {
             wall.push_back(run.seconds);
             cpu.push_back(run.cpu);
             ui.push_back(run.ui);
+            waits.push_back(double(run.waits));
             calls = run.calls;
         }
     };
@@ -285,6 +299,10 @@ int main(int argc, char** argv) {
                 Median(exportShown.wall), Median(exportShown.cpu), exportShown.calls);
     std::printf("UI thread busy during a job behind the dialog: import %.1f ms, export %.1f ms\n",
                 Median(importShown.ui) * 1e3, Median(exportShown.ui) * 1e3);
+    std::printf(
+        "times the job's thread waited: import %.0f / %.0f, export %.0f / %.0f (window / no window)\n",
+        Median(importShown.waits), Median(importAlone.waits), Median(exportShown.waits),
+        Median(exportAlone.waits));
     std::printf("one notified value costs the worker %.1f ns\n", NanosecondsPerValue());
     std::printf("processor time, import window / no window: %.3fx, export: %.3fx\n",
                 Median(importShown.cpu) / Median(importAlone.cpu),

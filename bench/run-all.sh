@@ -29,7 +29,7 @@ run render_io "$bin/pelmora_bench_render_io" 3 5 "$scratch"
 run stage "$bin/pelmora_bench_stage" 3 "$scratch"
 run soxpeer "$bin/pelmora_bench_soxpeer" 3 5 "$scratch"
 # In memory (/dev/shm when there is one): what it measures is the cost of the window, not of the disk.
-run progress "$bin/pelmora_bench_progress" 7
+run progress "$bin/pelmora_bench_progress" 15
 
 python3 - "$log" <<'PY'
 import json, re, sys, os
