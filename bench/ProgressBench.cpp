@@ -77,7 +77,7 @@ double ProcessorSeconds() {
 }
 
 // How often the calling thread gave up the processor of its own accord (waited for something).
-long Waits() {
+long VoluntarySwitches() {
     struct rusage usage {};
     ::getrusage(RUSAGE_THREAD, &usage);
     return usage.ru_nvcsw;
@@ -99,13 +99,13 @@ public:
                 platform::IProgressBar* bar, platform::CancelFlag* cancel) override {
         m_bar = bar;
         const double cpu = ProcessorSeconds(), ui = UiSeconds();
-        const long waits = Waits();
+        const long waits = VoluntarySwitches();
         const auto start = std::chrono::steady_clock::now();
         m_job.RunJob(progressText, statusText, bar, cancel);
         m_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         m_cpu = ProcessorSeconds() - cpu;
         m_ui = UiSeconds() - ui;
-        m_waits = Waits() - waits;
+        m_waits = VoluntarySwitches() - waits;
     }
     long Waits() const { return m_waits; }
     double Ui() const { return m_ui; }
