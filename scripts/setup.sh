@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libburn-dev libssl-dev
     sox libcdio-utils bchunk
-    xvfb xauth
+    xvfb xauth xdotool
     clang libclang-rt-14-dev clang-format clang-tidy
 )
 

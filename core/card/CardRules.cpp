@@ -58,11 +58,21 @@ int TrackOfPcFileName(const std::string& fileName) {
     return 0;
 }
 
+std::vector<std::string> ListPcWaveFiles(const std::string& pcFolder) {
+    std::vector<std::string> names;
+    for (const auto& entry : platform::FindFiles(pcFolder, "*.wav")) {
+        if (!(entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.name);
+    }
+    // The file system's own order changes from folder to folder and from run to run.
+    std::sort(names.begin(), names.end(), platform::NaturalLess);
+    return names;
+}
+
 std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder) {
     std::array<bool, kTrackCount> tracks{};
-    for (const auto& entry : platform::FindFiles(pcFolder, "*.wav")) {
-        const int n = TrackOfPcFileName(entry.name);
-        if (n > 0 && !(entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY))
+    for (const std::string& name : ListPcWaveFiles(pcFolder)) {
+        if (const int n = TrackOfPcFileName(name); n > 0)
             tracks[static_cast<size_t>(n - 1)] = true;
     }
     return tracks;
@@ -102,6 +112,15 @@ std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl) {
                                        [](const wave::TimelineRun& run) { return run.entry >= 0; });
     }
     return inUse;
+}
+
+std::string SongMissingText(const std::string& card, const std::string& song) {
+    if (!platform::IsDirectory(card))
+        return platform::Format("The card cannot be found.\ncard : %s", card.c_str());
+    const std::string folder = SongFolderPath(card, song);
+    if (!platform::IsDirectory(folder))
+        return platform::Format("The song cannot be found on the card.\nfolder : %s", folder.c_str());
+    return {};
 }
 
 bool IsSongProtected(const std::string& card, const std::string& song) {

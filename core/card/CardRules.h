@@ -29,6 +29,9 @@ std::string TrackFilePath(const std::string& pcFolder, int track);
 // The track a PC file stands for: 1..16 when the name before its last "." is exactly "tr%02d" or
 // "TR%02d" of that track (so Tr03.wav matches nothing), else 0.
 int TrackOfPcFileName(const std::string& fileName);
+// Names of the "*.wav" files of a PC folder (the extension in any case; folders left out), in the
+// natural order of platform::NaturalLess: tr2.wav before tr10.wav. Empty when the folder cannot be read.
+std::vector<std::string> ListPcWaveFiles(const std::string& pcFolder);
 // Tracks for which the PC folder's "*.wav" listing holds a matching file.
 std::array<bool, kTrackCount> FindPcTrackFiles(const std::string& pcFolder);
 
@@ -42,6 +45,10 @@ std::string BitDepthText(int bits);
 
 // Per track 1..16 (index 0..15): whether at least one sample of the track comes from an audio file.
 std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl);
+
+// What the user is told when the card's folder (a card pulled out) or the song's folder is not there;
+// empty when both are.
+std::string SongMissingText(const std::string& card, const std::string& song);
 
 // Protected only when the ADL file's attributes are exactly read-only.
 bool IsSongProtected(const std::string& card, const std::string& song);

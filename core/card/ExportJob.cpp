@@ -238,6 +238,52 @@ std::string OversizedSource(const ExportParams& params) {
     return {};
 }
 
+// Channels, bits and rate of a PC file; zeros where they cannot be read.
+void ReadPcFormat(const std::string& path, uint16_t* channels, uint16_t* bits, uint32_t* rate) {
+    *channels = *bits = 0;
+    *rate = 0;
+    wave::CWaveFile file;
+    if (!file.Open(path, 1))
+        return;
+    if (!file.GetFormat(channels, bits, rate))
+        *channels = *bits = 0, *rate = 0;
+    file.Close();
+}
+
+// The first problem of the ticked files for a song at `songRate`, or empty when they all suit it. A
+// new song has no rate yet: it takes that of the lowest-numbered ticked file, which must be one a song
+// can have.
+std::string FilesProblem(const ExportParams& params, bool newSong, uint32_t songRate) {
+    bool any = false;
+    for (int n = 1; n <= kTrackCount; ++n) {
+        if (!params.tracks[n - 1])
+            continue;
+        const std::string path = PcTrackSourcePath(params.pcFolder, n);
+        // Gone since the folder was listed (the folder itself, perhaps): named, not taken for a file of
+        // another format.
+        if (!platform::PathExists(path))
+            return WaveReadErrorText(path);
+        uint16_t channels = 0, bits = 0;
+        uint32_t rate = 0;
+        ReadPcFormat(path, &channels, &bits, &rate);
+        if (newSong && !any) {
+            if (rate == 0)
+                return "New song create error !";
+            if (adl::SampleRateCodeOfRate(rate) == adl::SampleRateCode::None)
+                return "Sampling Frequency not supported!";
+            songRate = rate;
+        }
+        any = true;
+        if (rate != songRate)
+            return "Sampling Frequency not matched!";
+        if (bits != 16)
+            return "Bit digit not matched!";
+        if (channels != 1)
+            return "Wave file not acceptable!";
+    }
+    return any ? std::string() : "Select tracks.";
+}
+
 // The message CheckTracks shows, or empty when the ticked files suit the song.
 std::string TracksProblem(const ExportParams& params) {
     if (std::string oversized = OversizedSource(params); !oversized.empty())
@@ -247,27 +293,7 @@ std::string TracksProblem(const ExportParams& params) {
         return "Can not open ADL file!";
     const uint32_t songRate = adl::SampleRateOfCode(adl.GetSampleRateCode());
     adl.Close();
-    bool any = false;
-    for (int n = 1; n <= kTrackCount; ++n) {
-        if (!params.tracks[n - 1])
-            continue;
-        any = true;
-        wave::CWaveFile file;
-        uint16_t channels = 0, bits = 0;
-        uint32_t rate = 0;
-        if (file.Open(PcTrackSourcePath(params.pcFolder, n), 1)) {
-            if (!file.GetFormat(&channels, &bits, &rate))
-                channels = bits = 0, rate = 0;
-            file.Close();
-        }
-        if (rate != songRate)
-            return "Sampling Frequency not matched!";
-        if (bits != 16)
-            return "Bit digit not matched!";
-        if (channels != 1)
-            return "Wave file not acceptable!";
-    }
-    return any ? std::string() : "Select tracks.";
+    return FilesProblem(params, false, songRate);
 }
 
 // The kinds new entries are written with: those of the song's destination start, or, when it has
@@ -292,6 +318,9 @@ bool IsUsableSongName(const std::string& song) {
 std::string InputsProblem(const ExportParams& params) {
     if (params.card.empty() || !IsUsableSongName(params.song))
         return "Can't export song !";
+    // A card pulled out would count as one without free space.
+    if (std::string missing = SongMissingText(params.card, params.song); !missing.empty())
+        return missing;
     if (IsSongProtected(params.card, params.song))
         return "This song is Protected.";
     // Before the free space is counted: the size such a file gives is not what a copy would write.
@@ -415,7 +444,10 @@ private:
     }
 
     void Stop(const std::string& text) {
-        m_result = platform::StopJob(m_result, ExportOutcome::Failed, m_box, text);
+        // A write that failed because the card was pulled out says so.
+        const std::string missing = SongMissingText(m_params.card, m_params.song);
+        m_result =
+            platform::StopJob(m_result, ExportOutcome::Failed, m_box, missing.empty() ? text : missing);
     }
 
     const ExportParams& m_params;
@@ -439,6 +471,11 @@ ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* b
         platform::Tell(box, "Can't export song !");
         return ExportCommand::Stopped;
     }
+    // Without its folder the card would only fail the write test.
+    if (!platform::IsDirectory(params.card)) {
+        platform::Tell(box, SongMissingText(params.card, params.song));
+        return ExportCommand::Stopped;
+    }
     const std::string songPath = SongFolderPath(params.card, params.song);
     const bool isNew = !platform::PathExists(songPath);
     // Names found on the card are taken as they are; a new song gets only a name the recorder can show.
@@ -455,6 +492,14 @@ ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* b
         return ExportCommand::Stopped;
     }
     if (isNew) {
+        // Files that would not go into the song are found before it is made: no empty song is left.
+        std::string problem = OversizedSource(params);
+        if (problem.empty())
+            problem = FilesProblem(params, true, 0);
+        if (!problem.empty()) {
+            platform::Tell(box, problem);
+            return ExportCommand::Stopped;
+        }
         if (!platform::Ask(
                 box, platform::Format("Create new song. Are you ok ?\nsong name : %s", params.song.c_str())))
             return ExportCommand::Stopped;

@@ -36,8 +36,10 @@ enum class ExportCommand {
     Stopped,      // refused or declined (any message shown); nothing written
 };
 
-// The checks and questions of the Export button: new or existing song, the 99-song limit, the write
-// test, the question, and for a new song its creation.
+// The checks and questions of the Export button: the card still there, new or existing song, the
+// 99-song limit, the write test, the question, and for a new song its creation. A new song is asked for
+// only when the ticked files pass the checks of CheckTracks at the rate of the lowest-numbered ticked
+// file (the rate the song is made with), so that no song is made that the export would then refuse.
 ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* box);
 
 // --- Parts of the job, also used by the page ---
@@ -46,14 +48,15 @@ ExportCommand PrepareExport(const ExportParams& params, platform::IMessageBox* b
 uint64_t GetFreeSpace(const std::string& card);
 // Bytes the export writes: per ticked track, the audio offset of our files plus the source's data size.
 uint64_t GetTransferSize(const std::string& pcFolder, const std::array<bool, kTrackCount>& tracks);
-// True when every ticked file is mono, 16-bit and at the song's rate; otherwise tells why.
+// True when every ticked file is mono, 16-bit and at the song's rate; otherwise tells why (a ticked file
+// that is not there is named).
 bool CheckTracks(const ExportParams& params, platform::IMessageBox* box);
 
 // --- The job ---
 
 enum class ExportOutcome {
     Finished,  // every ticked track was handled (exported, or empty and skipped)
-    Refused,   // the inputs do not allow an export (message shown, nothing written)
+    Refused,   // the inputs (or a card or song gone) do not allow it (message shown, nothing written)
     Failed,    // a write failed (message shown); earlier tracks keep their files and events
     Cancelled, // the file being written was deleted; later tracks were not copied
 };

@@ -2,7 +2,9 @@
 
 #include "card/JobLock.h"
 #include "card/TrackTransfer.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "wave/TrackRenderer.h"
 #include "wave/WaveFile.h"
@@ -46,28 +48,65 @@ private:
             return StopCancelled();
         if (m_status)
             m_status->SetText(platform::Format("ZT to PC   Track%d", track));
-        wave::RenderRequest request = m_song;
-        request.track = track;
-        request.outputPath = TrackFilePath(m_params.pcFolder, track);
-        if (!MayWrite(request.outputPath)) {
+        const std::string output = TrackFilePath(m_params.pcFolder, track);
+        const bool replacing = platform::PathExists(output);
+        if (replacing &&
+            !platform::Ask(
+                m_box, platform::Format("Overwrite wave file.\nAre you ok?\nfile : %s", output.c_str()))) {
             m_result.skipped.push_back(track);
             return true;
         }
-        if (!Report(track, wave::RenderTrack(request)))
+        wave::RenderRequest request = m_song;
+        request.track = track;
+        wave::RenderResult rendered = RenderBeside(request, output, replacing);
+        if (rendered.status == wave::RenderStatus::WriteFailed)
+            rendered.path = output; // the user knows the file by its own name
+        if (!Report(track, rendered))
             return false;
         return !platform::IsCancelled(m_song.cancel) || StopCancelled();
     }
 
-    // True when the track's file may be written: there is none, or the user agreed to replace it
-    // (the old one is removed then).
-    bool MayWrite(const std::string& output) {
-        if (!platform::PathExists(output))
-            return true;
-        if (!platform::Ask(m_box,
-                           platform::Format("Overwrite wave file.\nAre you ok?\nfile : %s", output.c_str())))
+    // Renders the track into a folder of this program's own beside `output` (no "*.wav" listing of the
+    // PC folder shows it), and puts the file in the place of `output` only when it is complete: a file
+    // the user had stays until then, and after a cancel or a failure. Where there was none, a failed
+    // track keeps what was written of it, as the user is told.
+    static wave::RenderResult RenderBeside(wave::RenderRequest& request, const std::string& output,
+                                           bool replacing) {
+        const std::string folder =
+            platform::JoinPath(platform::DirName(output), platform::NewOwnName("import"));
+        const bool made = platform::CreateDirectory(folder);
+        // Without its folder the file cannot be made: a track with audio fails to be written, while one
+        // with nothing to render is skipped as before.
+        request.outputPath = platform::JoinPath(folder, platform::BaseName(output));
+        wave::RenderResult rendered = wave::RenderTrack(request);
+        const bool complete = rendered.status == wave::RenderStatus::Complete;
+        const bool part = rendered.status == wave::RenderStatus::WriteFailed ||
+                          rendered.status == wave::RenderStatus::SourceFailed;
+        if (!made) {
+            // Nothing rendered here may stay: the name may be that of a folder an earlier run left.
+            if (complete || part)
+                platform::DeleteFile(request.outputPath);
+            if (complete)
+                rendered.status = wave::RenderStatus::WriteFailed;
+            return rendered;
+        }
+        if (complete && !PutInPlace(request.outputPath, output))
+            rendered.status = wave::RenderStatus::WriteFailed;
+        else if (part && !replacing)
+            platform::RenameNoReplace(request.outputPath, output);
+        platform::RemoveTree(folder);
+        return rendered;
+    }
+
+    // Replaces (or makes) `output` by the complete rendering, which is on the disk first, so that no
+    // crash can leave the name holding less than a whole file.
+    static bool PutInPlace(const std::string& rendering, const std::string& output) {
+        platform::File file;
+        if (!file.Open(rendering, platform::Access::Read, platform::Disposition::OpenExisting) ||
+            !file.Sync())
             return false;
-        platform::DeleteFile(output);
-        return true;
+        file.Close();
+        return platform::RenameReplace(rendering, output);
     }
 
     // Enters a rendered track in the result; false when how it went ends the import.
@@ -89,6 +128,9 @@ private:
         case wave::RenderStatus::WriteFailed:
             return Stop(ImportOutcome::Failed, WaveWriteErrorText(rendered.path));
         case wave::RenderStatus::SourceFailed:
+            // The song's files are read while the import runs: the card may have been pulled out.
+            if (std::string missing = SongMissingText(m_params.card, m_params.song); !missing.empty())
+                return Stop(ImportOutcome::Failed, missing);
             return Stop(ImportOutcome::Failed, WaveReadErrorText(rendered.path));
         case wave::RenderStatus::UnknownRate:
             return Stop(ImportOutcome::Refused, "Sampling Frequency not supported!");
@@ -131,6 +173,9 @@ ImportResult RunImport(const ImportParams& params, platform::IMessageBox* box, p
         return platform::StopJob(result, ImportOutcome::Refused, box, text);
     const std::string adlPath = AdlPath(params.card, params.song);
     if (!platform::PathExists(adlPath)) {
+        // A card pulled out, or a song removed, since the song was chosen.
+        if (std::string missing = SongMissingText(params.card, params.song); !missing.empty())
+            return platform::StopJob(result, ImportOutcome::Failed, box, missing);
         result.outcome = ImportOutcome::NoSong;
         return result;
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The import ("ZT to PC"): renders the ticked tracks of a song on the card into tr01.wav .. tr16.wav
-// in a PC folder, asking before it replaces a file. The page and the command line gather the inputs
-// and run it as a progress job.
+// in a PC folder, asking before it replaces a file. A track's file is replaced only by a complete
+// rendering: a cancelled or failed track leaves the file that was there. The page and the command line
+// gather the inputs and run it as a progress job.
 
 #include "card/CardRules.h"
 #include "platform/Job.h"
@@ -27,10 +28,10 @@ struct ImportParams {
 
 enum class ImportOutcome {
     Finished,  // every ticked track was handled (written, skipped or empty)
-    NoSong,    // the ADL file is gone: nothing done, nothing shown
+    NoSong,    // the song folder has no ADL file: nothing done, nothing shown
     Refused,   // the inputs do not allow an import (message shown, nothing written)
-    Failed,    // a read or write failed (message shown); the import stopped there
-    Cancelled, // the track being written was deleted; later tracks were not rendered
+    Failed,    // a read or write failed, or the card or song is gone (message shown); it stopped there
+    Cancelled, // the track being written was removed; later tracks were not rendered
 };
 
 struct ImportResult : platform::JobResult<ImportOutcome> {

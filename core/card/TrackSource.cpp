@@ -10,10 +10,10 @@ std::string PcTrackSourcePath(const std::string& pcFolder, int track) {
     if (platform::IsRegularFile(plain))
         return plain;
     // The page ticks a track for TR02.wav as well; on a case-sensitive disk tr02.wav does not find it.
-    for (const auto& entry : platform::FindFiles(pcFolder, "*.wav")) {
-        if (TrackOfPcFileName(entry.name) == track &&
-            !(entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY))
-            return platform::JoinPath(pcFolder, entry.name);
+    // Of several (TR02.wav, TR02.WAV), the first in the listing's order, the same on every run.
+    for (const std::string& name : ListPcWaveFiles(pcFolder)) {
+        if (TrackOfPcFileName(name) == track)
+            return platform::JoinPath(pcFolder, name);
     }
     return plain;
 }

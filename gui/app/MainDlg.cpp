@@ -3,7 +3,9 @@
 #include "app/AboutDlg.h"
 #include "app/DirectoryTree.h"
 #include "app/QtMessageBox.h"
+#include "card/PcToZtDlg.h"
 #include "card/RecorderDrives.h"
+#include "card/ZtToPcDlg.h"
 #include "platform/FileSystem.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
@@ -16,12 +18,18 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace gui {
 
 std::unique_ptr<CPageDlg> CreateDefaultPage(int templateId) {
-    return std::make_unique<CBasicPage>(templateId);
+    switch (templateId) {
+    case res::IDD_ZT_TO_PC:
+        return std::make_unique<CZtToPcDlg>();
+    case res::IDD_PC_TO_ZT:
+        return std::make_unique<CPcToZtDlg>();
+    default:
+        return std::make_unique<CBasicPage>(templateId);
+    }
 }
 
 void RunDefaultDriveMedium(const std::string& /*driveName*/) {
@@ -143,9 +151,8 @@ bool CMainDlg::OnInitDialog() {
 
 void CMainDlg::FindRecorderDrives() {
     m_page1->ResetDrives();
-    std::vector<std::string> drives = card::FindRecorderDrives();
-    // Listed in drive order, whether found on the machine or named as card folders.
-    std::sort(drives.begin(), drives.end());
+    // The machine's removable drives in order, then the card folders named on the command line.
+    const std::vector<std::string> drives = card::FindRecorderDrives();
     for (const std::string& drive : drives) {
         m_page1->AddDrive(drive);
         m_page2->AddDrive(drive);

@@ -1,5 +1,6 @@
 #include "app/PageDlg.h"
 
+#include "card/DriveCombo.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 
@@ -16,7 +17,9 @@ bool CPageDlg::Create(QWidget* parent) {
     if (m_created)
         return true;
     setParent(parent);
-    if (!res::BuildDialog(m_templateId, this))
+    if (!res::BuildDialog(m_templateId, this, [this](const res::ControlTemplate& c, QWidget* owner) {
+            return MakeControl(c, owner);
+        }))
         return false;
     m_created = true;
     return OnInitDialog();
@@ -45,6 +48,10 @@ void CBasicPage::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
     m_pSongIndex = pSongIndex;
 }
 
+QWidget* CBasicPage::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
+    return control.id == res::IDC_DRIVE ? new CDriveCombo(parent) : nullptr;
+}
+
 void CBasicPage::ResetDrives() {
     if (auto* combo = res::Control<QComboBox>(this, res::IDC_DRIVE))
         combo->clear();
@@ -52,7 +59,7 @@ void CBasicPage::ResetDrives() {
 
 void CBasicPage::AddDrive(const std::string& drive) {
     if (auto* combo = res::Control<QComboBox>(this, res::IDC_DRIVE))
-        res::AddString(combo, QString::fromStdString(drive));
+        AddDriveEntry(combo, drive);
 }
 
 int CBasicPage::SelectDrive(int index) {

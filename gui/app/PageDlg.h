@@ -2,6 +2,8 @@
 // A tab page of the main window: a child dialog built from its template, plus the operations the main
 // window calls on every page. The main window talks to its pages only through this interface.
 
+#include "res/Templates.h"
+
 #include <QWidget>
 #include <string>
 
@@ -27,6 +29,10 @@ public:
 
 protected:
     virtual bool OnInitDialog() { return true; }
+    // A control of the page's own class for a template entry; null makes the standard one.
+    virtual QWidget* MakeControl(const res::ControlTemplate& /*control*/, QWidget* /*parent*/) {
+        return nullptr;
+    }
     // Enter and Esc end here: passed on, the main window would take them as its OK or Cancel and close.
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -48,6 +54,9 @@ public:
     void SetFolder(const std::string& path) override;
     std::string GetCdDriveName() const override;
     const std::string& Folder() const { return m_folder; }
+
+protected:
+    QWidget* MakeControl(const res::ControlTemplate& control, QWidget* parent) override;
 
 private:
     int* m_pDriveIndex = nullptr;

@@ -3,15 +3,22 @@
 #include "app/MainDlg.h"
 #include "app/ProgressDlg.h"
 #include "app/TransferApp.h"
+#include "card/RecorderDrives.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QTabWidget>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -53,13 +60,42 @@ void ScheduleScreenshotView(const QString& view) {
     timer->start(200);
 }
 
+// Reads the program's own options (Qt has taken its own out by now). False, with the reason on
+// standard error, when a card folder named on the command line is not there.
+bool ReadOptions(const QApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Moves audio between this computer and the recorder's card."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(
+        {QStringLiteral("card"),
+         QStringLiteral("List <folder> (a copy of a card) as a recorder drive for this run; repeatable."),
+         QStringLiteral("folder")});
+    parser.process(app);
+    std::vector<std::string> cards;
+    for (const QString& folder : parser.values(QStringLiteral("card"))) {
+        const QFileInfo info(folder);
+        if (!info.isDir()) {
+            std::fprintf(stderr, "pelmora: --card %s: no such folder\n", qPrintable(folder));
+            return false;
+        }
+        cards.push_back(QDir::cleanPath(info.absoluteFilePath()).toStdString());
+    }
+    card::SetExtraCardFolders(cards);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
+    QApplication::setApplicationVersion(QStringLiteral("2.12"));
     QApplication::setDesktopFileName(QStringLiteral("pelmora"));
     QApplication::setWindowIcon(res::AppIcon());
+    if (!ReadOptions(app))
+        return 2;
 
     const QString view = qEnvironmentVariable("PELMORA_SCREENSHOT_VIEW");
     if (!view.isEmpty())

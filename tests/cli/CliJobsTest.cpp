@@ -108,6 +108,14 @@ TEST_F(CliJobs, FailuresPrintTheProgramsTextsAndExitWithOne) {
     EXPECT_EQ(mismatch.status, 1);
     EXPECT_NE(mismatch.err.find("Sampling Frequency not matched!"), std::string::npos);
 
+    // Into a new song: refused before the song is asked for, and none is made.
+    ASSERT_EQ(RunCli("import " + Quote(card) + " 'Demo 44k' " + Quote(pc48) + " --tracks 1").status, 0);
+    const CliRun mixed = RunCli("export " + Quote(pc48) + " " + Quote(card) + " Mixed --yes");
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find("Sampling Frequency not matched!"), std::string::npos);
+    EXPECT_EQ(mixed.err.find("Create new song"), std::string::npos) << mixed.err;
+    EXPECT_FALSE(platform::PathExists(card + "/Mixed"));
+
     EXPECT_EQ(RunCli("export " + Quote(pc48) + " " + Quote(card) + " 'Demo 48k' --tracks 5 --yes").status, 1);
     EXPECT_EQ(RunCli("songs " + Quote(dir / "no-card")).status, 1);
 }

@@ -1,4 +1,5 @@
 #include "card/CardRules.h"
+#include "card/SongSummary.h"
 
 #include "Song.h"
 #include "TestSupport.h"
@@ -125,4 +126,35 @@ TEST(CardRules, TracksInUseFollowTheTimeline) {
     std::array<bool, 16> expect{};
     expect[0] = expect[1] = expect[4] = expect[14] = true;
     EXPECT_EQ(expect, inUse);
+    adl.Close();
+    EXPECT_EQ(expect, card::ReadSongSummary(card.Path(), "song").tracksInUse);
+}
+
+TEST(CardRules, ADamagedSongOffersNoTrack) {
+    TempDir card;
+    ASSERT_TRUE(platform::CreateDirectory(card / "song"));
+    const std::string good = AdlText(SampleRateCode::Hz48000, {{1, kCut, "a.wav", 1, 0, 0, 100}});
+    const struct {
+        const char* what;
+        std::string text; // empty: no ADL file
+    } cases[] = {
+        {"no ADL file", ""},
+        {"cut short", good.substr(0, good.find("\t<EVENT_LIST>") + 20)},
+        {"binary junk", std::string("\x01\xFF\x00\x7F<ADL", 9)},
+        {"a bad time code",
+         good.substr(0, good.rfind("/0100")) + "garbage" + good.substr(good.rfind("/0100") + 5)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::DeleteFile(card::AdlPath(card.Path(), "song"));
+        if (!c.text.empty()) {
+            ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"), c.text));
+        }
+        const card::SongSummary summary = card::ReadSongSummary(card.Path(), "song");
+        EXPECT_FALSE(summary.readable);
+        EXPECT_EQ(summary.tracksInUse, (std::array<bool, 16>{}));
+    }
+    ASSERT_TRUE(testsupport::WriteText(card::AdlPath(card.Path(), "song"), good));
+    EXPECT_TRUE(card::ReadSongSummary(card.Path(), "song").tracksInUse[0]);
+    EXPECT_FALSE(card::ReadSongSummary(card / "gone", "song").readable);
 }

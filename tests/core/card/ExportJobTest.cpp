@@ -19,7 +19,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -53,6 +55,9 @@ std::string Golden(const std::string& name) {
 std::string WithEvents(std::string song, const std::string& lines) {
     return song.insert(song.find("\t</EVENT_LIST>"), lines);
 }
+
+void ExpectSongIsWhole(const std::string& songFolder, const std::string& adlPath, const card::ExportResult& r,
+                       const std::map<int, uint32_t>& lengths);
 
 class ExportTest : public ::testing::Test {
 protected:
@@ -262,6 +267,159 @@ TEST_F(ExportTest, CommandRefusals) {
                                         "Can't export song !", "Can't export song !"}));
 }
 
+TEST_F(ExportTest, NewSongFilesAreCheckedBeforeTheQuestion) {
+    // The new song's rate is that of the lowest-numbered ticked file; a refusal asks nothing and makes
+    // nothing on the card.
+    PcTrack(1, 10);
+    PcTrack(2, 10, {.rate = 48000});
+    PcTrack(3, 10, {.rate = 48000});
+    PcTrack(4, 10, {.channels = 2, .rate = 48000});
+    PcTrack(5, 10, {.bits = 24});
+    PcTrack(6, 10, {.rate = 32000});
+    card::ExportParams gone = Params({1});
+    gone.pcFolder = m_pc / "gone";
+    const struct {
+        const char* what;
+        card::ExportParams params;
+        std::string message;
+    } cases[] = {
+        {"no track ticked", Params({}), "Select tracks."},
+        {"a second file at another rate", Params({1, 2}), "Sampling Frequency not matched!"},
+        {"the rate of the lowest ticked file", Params({2, 3, 4}), "Wave file not acceptable!"},
+        {"24 bits", Params({5}), "Bit digit not matched!"},
+        {"a rate no song can have", Params({6}), "Sampling Frequency not supported!"},
+        {"a ticked file gone", Params({1, 7}), "Can not read wave file!\nfile : " + m_pc / "tr07.wav"},
+        {"the PC folder gone", gone, "Can not read wave file!\nfile : " + m_pc / "gone/tr01.wav"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedMessageBox box;
+        EXPECT_EQ(card::PrepareExport(c.params, &box), ExportCommand::Stopped);
+        EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
+        EXPECT_TRUE(platform::FindFiles(Card(), "*").empty());
+    }
+    ScriptedMessageBox box;
+    ASSERT_EQ(card::PrepareExport(Params({2, 3}), &box), ExportCommand::RunNewSong);
+    EXPECT_EQ(Run(Params({2, 3})).outcome, ExportOutcome::Finished);
+    EXPECT_NE(ReadText(Adl()).find("(SEQ_SAMPLE_RATE)\tS48000"), std::string::npos);
+}
+
+TEST_F(ExportTest, ACardOrFolderGoneIsNamed) {
+    // The song was chosen, then the card was pulled out, the song or the PC folder removed: the user is
+    // told which, nothing is written, and what is on the card stays whole.
+    const std::string sel = m_pc / "sel";
+    const auto prepare = [&] {
+        testsupport::RemoveTree(Card());
+        testsupport::RemoveTree(sel);
+        ASSERT_TRUE(platform::CreateDirectory(Card()));
+        ASSERT_TRUE(platform::CreateDirectory(sel));
+        for (int n = 1; n <= 2; ++n)
+            ASSERT_TRUE(WritePcWav(platform::JoinPath(sel, platform::Format("tr%02d.wav", n)), n, 3000));
+        ScriptedMessageBox quiet;
+        ASSERT_TRUE(card::CreateNewSong(SongFolder(), sel, Params({1}).tracks, &quiet));
+    };
+    const std::string cardGone = "The card cannot be found.\ncard : " + Card();
+    const std::string songGone = "The song cannot be found on the card.\nfolder : " + SongFolder();
+    const struct {
+        const char* what;
+        std::function<void()> before;  // after the song was chosen
+        std::function<void()> inTrack; // while track `track` is copied
+        int track;
+        ExportOutcome outcome;
+        std::string message;
+        std::vector<int> written;
+    } cases[] = {
+        {"card pulled out",
+         [&] { testsupport::RemoveTree(Card()); },
+         {},
+         0,
+         ExportOutcome::Refused,
+         cardGone,
+         {}},
+        {"song removed",
+         [&] { testsupport::RemoveTree(SongFolder()); },
+         {},
+         0,
+         ExportOutcome::Refused,
+         songGone,
+         {}},
+        {"PC folder removed",
+         [&] { testsupport::RemoveTree(sel); },
+         {},
+         0,
+         ExportOutcome::Refused,
+         "Can not read wave file!\nfile : " + sel + "/tr01.wav",
+         {}},
+        {"card pulled out in the copy",
+         {},
+         [&] { testsupport::RemoveTree(Card()); },
+         1,
+         ExportOutcome::Failed,
+         cardGone,
+         {}},
+        {"PC folder removed in the copy",
+         {},
+         [&] { testsupport::RemoveTree(sel); },
+         1,
+         ExportOutcome::Failed,
+         "Can not read wave file!\nfile : " + sel + "/tr02.wav",
+         {1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        prepare();
+        card::ExportParams p = Params({1, 2});
+        p.pcFolder = sel;
+        ScriptedMessageBox box;
+        ASSERT_EQ(card::PrepareExport(p, &box), ExportCommand::Run);
+        if (c.before)
+            c.before();
+        if (c.inTrack)
+            m_page.ActOn(wave::WM_TRANSFER_POS, 1, c.inTrack,
+                         [&] { return m_lines.Last() == platform::Format("PC to ZT   Track%d", c.track); });
+        const card::ExportResult r = card::RunExport(p, &box, &m_lines, nullptr, nullptr, &m_page);
+        m_page.onMessage = {};
+        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_EQ(box.Texts(),
+                  (std::vector<std::string>{"Overwrite this song?\nsong name : Song04", c.message}));
+        EXPECT_EQ(r.written, c.written);
+        if (platform::IsDirectory(SongFolder()))
+            ExpectSongIsWhole(SongFolder(), Adl(), r, {{1, 3000}, {2, 3000}});
+    }
+    // Asked again with the card gone: no new song is offered in its place.
+    testsupport::RemoveTree(Card());
+    ScriptedMessageBox box;
+    EXPECT_EQ(card::PrepareExport(Params({1}), &box), ExportCommand::Stopped);
+    EXPECT_EQ(box.Texts(), std::vector<std::string>{cardGone});
+    EXPECT_FALSE(platform::PathExists(Card()));
+}
+
+TEST_F(ExportTest, ANewSongNamedWithSixteenBytesOfUtf8) {
+    PcTrack(1, 700);
+    for (const std::string name : {"S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng1",
+                                   "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(name.size(), card::kMaxSongNameLength);
+        ScriptedMessageBox box;
+        ASSERT_EQ(card::PrepareExport(Params({1}, name), &box), ExportCommand::RunNewSong);
+        const card::ExportResult r = card::RunExport(Params({1}, name), &box, nullptr, nullptr, nullptr);
+        EXPECT_EQ(r.outcome, ExportOutcome::Finished);
+        EXPECT_EQ(box.Texts(),
+                  std::vector<std::string>{"Create new song. Are you ok ?\nsong name : " + name});
+        EXPECT_NE(ReadText(Adl(name)).find("\"A:\\" + name + "\""), std::string::npos);
+        EXPECT_EQ(CardAudio(Audio(1, name)), Marks(1, 700));
+    }
+    EXPECT_EQ(card::ListSongs(Card()).size(), 2u);
+    // One byte more is refused whole, never cut inside a character.
+    const std::string longer = "S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng\xC3\xA4";
+    ScriptedMessageBox box;
+    EXPECT_EQ(card::PrepareExport(Params({1}, longer), &box), ExportCommand::Stopped);
+    EXPECT_EQ(box.Texts(),
+              std::vector<std::string>{"The song name is longer than 16 characters.\nsong name : " + longer});
+    EXPECT_EQ(card::ListSongs(Card()).size(), 2u);
+}
+
 // --- The job's checks ------------------------------------------------------------------------
 
 TEST_F(ExportTest, TrackChecks) {
@@ -307,7 +465,8 @@ TEST_F(ExportTest, JobRefusals) {
     ASSERT_TRUE(platform::SetFileAttributes(Adl(), 0));
     EXPECT_EQ(Run(Params({1}, "Gone")).outcome, ExportOutcome::Refused);
     EXPECT_EQ(m_box.Texts(), (std::vector<std::string>{"Can't export song !", "This song is Protected.",
-                                                       "Can not open ADL file!"}));
+                                                       "The song cannot be found on the card.\nfolder : " +
+                                                           SongFolder("Gone")}));
     EXPECT_FALSE(platform::PathExists(Audio(1)));
 }
 
@@ -331,11 +490,17 @@ TEST_F(ExportTest, FileTooLargeShowsBothNumbersInFull) {
         ASSERT_TRUE(testsupport::WriteBytes(path, header));
         ASSERT_EQ(::truncate(path.c_str(), 44 + claimed), 0);
     }
-    card::ExportParams p = Params({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
-    p.card = small;
     const uint64_t transfer = 16ull * (32768ull + claimed);
     if (!platform::IsDirectory(small) || card::GetFreeSpace(small) >= transfer)
         GTEST_SKIP() << "needs a file system with less than " << transfer << " bytes free";
+    // A card there holding the song.
+    std::string smallCard = std::string(small) + "/pelmora-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(smallCard.data()), nullptr);
+    const std::unique_ptr<const std::string, void (*)(const std::string*)> removeLater(
+        &smallCard, [](const std::string* path) { testsupport::RemoveTree(*path); });
+    ASSERT_TRUE(platform::CreateDirectory(smallCard + "/Song04"));
+    card::ExportParams p = Params({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    p.card = smallCard;
     const card::ExportResult r = card::RunExport(p, &m_box, nullptr, nullptr, nullptr);
     EXPECT_EQ(r.outcome, ExportOutcome::Refused);
     ASSERT_EQ(m_box.Texts().size(), 1u);
@@ -390,7 +555,8 @@ TEST_F(ExportTest, TrackFilesNamedInCapitals) {
     EXPECT_EQ(CardAudio(Audio(1)), Marks(2, 300));
     EXPECT_EQ(card::GetTransferSize(Pc(), Params({2, 3}).tracks), 32768u + 600u);
     EXPECT_EQ(Run(Params({3})).outcome, ExportOutcome::Refused);
-    EXPECT_EQ(m_box.Texts(), std::vector<std::string>{"Sampling Frequency not matched!"});
+    EXPECT_EQ(m_box.Texts(),
+              std::vector<std::string>{"Can not read wave file!\nfile : " + m_pc / "tr03.wav"});
 }
 
 TEST_F(ExportTest, AllFileNamesTaken) {

@@ -30,6 +30,7 @@ class ImportTest : public ::testing::Test {
 public:
     void SetUp() override { Reset(); }
     void Reset() {
+        platform::CreateDirectory(m_card.Path());
         platform::CreateDirectory(m_card / "song");
         platform::CreateDirectory(m_pc / "out");
         for (int id = 1; id <= 3; ++id) {
@@ -60,6 +61,31 @@ public:
         return p;
     }
     std::string Track(int n) const { return card::TrackFilePath(m_pc / "out", n); }
+    // A file of the user's that only a complete rendering may replace.
+    void UsersFile(int n) {
+        ASSERT_TRUE(testsupport::WriteText(Track(n), "the user's take " + std::to_string(n)));
+    }
+    bool IsUsersFile(int n) const {
+        return testsupport::ReadText(Track(n)) == "the user's take " + std::to_string(n);
+    }
+    // Anything the import leaves in the PC folder besides track files.
+    std::vector<std::string> Leftovers() const {
+        std::vector<platform::FindEntry> entries;
+        platform::ListFolder(m_pc / "out", &entries);
+        std::vector<std::string> names;
+        for (const auto& e : entries)
+            if (card::TrackOfPcFileName(e.name) == 0)
+                names.push_back(e.name);
+        return names;
+    }
+    // Texts shown with an OK button only (the questions left out).
+    std::vector<std::string> Told() const {
+        std::vector<std::string> texts;
+        for (const auto& m : m_box->Messages())
+            if (m.buttons == platform::MbButtons::Ok)
+                texts.push_back(m.text);
+        return texts;
+    }
     card::ImportResult Run(const card::ImportParams& p, platform::IMessageTarget* page = nullptr,
                            platform::CancelFlag* cancel = nullptr) {
         return card::RunImport(p, m_box.get(), &m_lines, &m_bar, cancel, page);
@@ -69,6 +95,7 @@ public:
     std::unique_ptr<ScriptedMessageBox> m_box = std::make_unique<ScriptedMessageBox>();
     RecordingTextLine m_lines;
     RecordingBar m_bar;
+    RecordingTarget m_page;
 };
 
 } // namespace
@@ -135,6 +162,69 @@ TEST_F(ImportTest, OverwriteIsAsked) {
     r = Run(Params({1, 2}));
     EXPECT_EQ(std::vector<int>{1}, r.written);
     EXPECT_EQ(4000u, CardAudio(Track(1)).size()) << "replaced by the new rendering";
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ImportTest, TheUsersFileStaysUntilItsReplacementIsComplete) {
+    // Each case answers OK to replacing tr02.wav and then stops the import inside track 2.
+    struct Case {
+        const char* name;
+        std::function<void(ImportTest&, platform::CancelFlag&)> arm; // acts once track 2 has started
+        ImportOutcome outcome;
+        std::string told; // {pc} and {card} stand for the folders
+    };
+    const Case cases[] = {
+        {"cancelled in its second block",
+         [](ImportTest& t, platform::CancelFlag& cancel) {
+             auto blocks = std::make_shared<int>(2);
+             t.m_page.onMessage = [&t, &cancel, blocks](RecordingTarget::Message& m) {
+                 if (m.id == wave::WM_TRANSFER_TOTAL && t.m_lines.Last() == "ZT to PC   Track2" &&
+                     --*blocks == 0)
+                     cancel = 1;
+             };
+         },
+         ImportOutcome::Cancelled, ""},
+        {"the PC disk fills up",
+         [](ImportTest&, platform::CancelFlag&) {
+             platform::faults::Arm({.failWriteAt = 1, .writesStayFailed = true, .error = ENOSPC});
+         },
+         ImportOutcome::Failed, "Wave file write error !\nfile : {pc}/out/tr02.wav"},
+        {"the PC folder turns read-only",
+         [](ImportTest&, platform::CancelFlag&) { platform::faults::Arm({.failOpenAt = 2, .error = EROFS}); },
+         ImportOutcome::Failed, "Wave file write error !\nfile : {pc}/out/tr02.wav"},
+        {"the card is pulled out",
+         [](ImportTest& t, platform::CancelFlag&) { testsupport::RemoveTree(t.m_card.Path()); },
+         ImportOutcome::Failed, "The card cannot be found.\ncard : {card}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        UsersFile(2);
+        m_box = std::make_unique<ScriptedMessageBox>();
+        m_lines.onText = {};
+        m_page.onMessage = {};
+        platform::CancelFlag cancel{0};
+        m_lines.onText = [&](const std::string& text) {
+            if (text == "ZT to PC   Track2")
+                c.arm(*this, cancel);
+        };
+        const auto r = Run(Params({1, 2, 3}), &m_page, &cancel);
+        platform::faults::Disarm();
+        m_lines.onText = {};
+        m_page.onMessage = {};
+        EXPECT_EQ(c.outcome, r.outcome);
+        EXPECT_EQ(std::vector<int>{1}, r.written);
+        std::string told = c.told;
+        for (auto [key, value] :
+             {std::pair<std::string, std::string>{"{pc}", m_pc.Path()}, {"{card}", m_card.Path()}})
+            if (auto at = told.find(key); at != std::string::npos)
+                told.replace(at, key.size(), value);
+        EXPECT_EQ(told.empty() ? std::vector<std::string>{} : std::vector<std::string>{told}, Told());
+        EXPECT_EQ(4000u, CardAudio(Track(1)).size());
+        EXPECT_TRUE(IsUsersFile(2)) << "byte for byte";
+        EXPECT_FALSE(platform::PathExists(Track(3)));
+        EXPECT_TRUE(Leftovers().empty()) << Leftovers().front();
+    }
 }
 
 TEST_F(ImportTest, CancelDuringTheSecondTrack) {
@@ -196,6 +286,16 @@ TEST_F(ImportTest, RefusalsAndFailuresAreShownOnce) {
          },
          ImportOutcome::NoSong,
          "",
+         {}},
+        {"card pulled out since the song was chosen",
+         [](ImportTest& t, card::ImportParams&) { testsupport::RemoveTree(t.m_card.Path()); },
+         ImportOutcome::Failed,
+         "The card cannot be found.\ncard : {card}",
+         {}},
+        {"song folder gone",
+         [](ImportTest& t, card::ImportParams&) { testsupport::RemoveTree(t.m_card / "song"); },
+         ImportOutcome::Failed,
+         "The song cannot be found on the card.\nfolder : {card}/song",
          {}},
         {"ADL unreadable",
          [](ImportTest& t, card::ImportParams&) {
@@ -261,46 +361,64 @@ TEST_F(ImportTest, RefusalsAndFailuresAreShownOnce) {
 }
 
 TEST_F(ImportTest, InjectedFaultsEndTheImportCleanly) {
-    // Every write and read of the import fails in turn: one message at most, never a crash, and a track
-    // whose write failed keeps what was written.
-    int64_t totals[2] = {0, 0};
+    // Every write, read and open of the import fails in turn: one message at most, never a crash, and
+    // a track's file is complete or, where the user had one (tr02.wav), still the user's.
+    const auto prepare = [&] {
+        platform::DeleteFile(Track(1));
+        UsersFile(2);
+        m_box = std::make_unique<ScriptedMessageBox>();
+    };
+    int64_t totals[3] = {0, 0, 0};
     {
+        prepare();
         platform::faults::ScopedPlan counting({});
         ASSERT_EQ(ImportOutcome::Finished, Run(Params({1, 2})).outcome);
         totals[0] = platform::faults::WriteCount();
         totals[1] = platform::faults::ReadCount();
+        totals[2] = platform::faults::OpenCount();
     }
     ASSERT_GT(totals[0], 40);
     int writeFailures = 0, readFailures = 0;
-    for (int kind = 0; kind < 2; ++kind) {
+    for (int kind = 0; kind < 3; ++kind) {
         for (int64_t n = 1; n <= totals[kind]; ++n) {
-            for (int t = 1; t <= 2; ++t)
-                platform::DeleteFile(Track(t));
-            m_box = std::make_unique<ScriptedMessageBox>();
+            SCOPED_TRACE(testing::Message() << "kind " << kind << " call " << n);
+            prepare();
             platform::faults::Plan plan;
-            (kind == 0 ? plan.failWriteAt : plan.failReadAt) = n;
+            plan.error = kind == 2 ? EROFS : EIO;
+            (kind == 0 ? plan.failWriteAt : kind == 1 ? plan.failReadAt : plan.failOpenAt) = n;
             card::ImportResult r;
             {
                 platform::faults::ScopedPlan scoped(plan);
                 r = Run(Params({1, 2}));
             }
-            const auto texts = m_box->Texts();
-            ASSERT_LE(texts.size(), 1u) << n;
+            EXPECT_TRUE(Leftovers().empty());
+            const auto written = [&](int t) {
+                return std::find(r.written.begin(), r.written.end(), t) != r.written.end();
+            };
+            if (written(1)) {
+                EXPECT_EQ(4000u, CardAudio(Track(1)).size());
+            }
+            if (written(2)) {
+                EXPECT_EQ(3000u, CardAudio(Track(2)).size());
+            } else {
+                EXPECT_TRUE(IsUsersFile(2));
+            }
+            const auto texts = Told();
+            ASSERT_LE(texts.size(), 1u);
             if (r.outcome == ImportOutcome::Finished) {
                 EXPECT_TRUE(texts.empty());
                 continue;
             }
-            ASSERT_EQ(1u, texts.size()) << n;
+            ASSERT_EQ(1u, texts.size());
             const std::string& text = texts[0];
             if (text.rfind("Wave file write error !\nfile : ", 0) == 0) {
                 ++writeFailures;
                 const int failedTrack = r.written.empty() ? 1 : 2;
                 EXPECT_EQ("Wave file write error !\nfile : " + Track(failedTrack), text);
-                EXPECT_FALSE(platform::PathExists(Track(failedTrack + 1)));
             } else if (text.rfind("Can not read wave file!\nfile : ", 0) == 0) {
                 ++readFailures;
             } else {
-                EXPECT_EQ("Can not open ADL file!", text) << n;
+                EXPECT_EQ("Can not open ADL file!", text);
             }
         }
     }

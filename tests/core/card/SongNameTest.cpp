@@ -42,6 +42,16 @@ TEST(SongName, TypedNames) {
         // A multi-byte character is never split.
         {"ABCDEFGHIJKLMNO\xC3\xA9", "ABCDEFGHIJKLMNO", ""},
         {"Take 1.2 - mix_a", "Take 1.2 - mix_a", ""},
+        // Sixteen bytes of UTF-8 are sixteen characters' worth: kept whole, cut only between characters.
+        {"\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9",
+         "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9", ""},
+        {"S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng1\xC3\xA4", "S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng1", ""},
+        {"S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng\xC3\xA4", "S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng", ""},
+        {"ABCDEFGHIJKLMN\xE2\x82\xAC", "ABCDEFGHIJKLMN", ""},
+        {"ABCDEFGHIJKLM\xF0\x9F\x98\x80", "ABCDEFGHIJKLM", ""},
+        {"S\xC3\xA4ng/mix", "S\xC3\xA4ng", "Can't use this character.\ncharacter : \"/mix\""},
+        {"S\xC3\xA4ng \xE2\x82\xAC?", "S\xC3\xA4ng \xE2\x82\xAC",
+         "Can't use this character.\ncharacter : \"?\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -73,6 +83,9 @@ TEST(SongName, NewSongsOnlyUnderNamesThatPass) {
         {"Song01", ""},
         {"ABCDEFGHIJKLMNOP", ""},
         {"Caf\xC3\xA9 take 2", ""},
+        {"S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng1", ""},
+        {"S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng\xC3\xA4", "The song name is longer than 16 characters.\nsong "
+                                                      "name : S\xC3\xA4ngS\xC3\xA4ngS\xC3\xA4ng\xC3\xA4"},
         {"", "Please enter a song name."},
         {"   ", "Please enter a song name."},
         {"ABCDEFGHIJKLMNOPQ", "The song name is longer than 16 characters.\nsong name : ABCDEFGHIJKLMNOPQ"},

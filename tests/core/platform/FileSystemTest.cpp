@@ -145,6 +145,42 @@ TEST(Text, FormatAndCompare) {
     EXPECT_LT(CompareNoCase("abc", "ABD"), 0);
 }
 
+TEST(Text, NaturalOrderIsTotal) {
+    const struct {
+        const char* a;
+        const char* b;
+    } less[] = {
+        {"tr2.wav", "tr10.wav"},
+        {"tr09.wav", "tr10.wav"},
+        {"a.wav", "B.wav"},
+        {"TAKE2.wav", "take10.wav"},
+        {"tr01.wav", "tr1.wav"},
+        {"A.wav", "a.wav"},
+        {"x9", "x10y"},
+        {"tr", "tr1"},
+        {"1.wav", "a.wav"},
+        {"9.wav", "_.wav"},
+        {"Z.wav", "\xC3\xA4.wav"},
+        {"take99999999999999999999.wav", "take100000000000000000000.wav"},
+    };
+    for (const auto& c : less) {
+        SCOPED_TRACE(std::string(c.a) + " < " + c.b);
+        EXPECT_TRUE(NaturalLess(c.a, c.b));
+        EXPECT_FALSE(NaturalLess(c.b, c.a));
+    }
+    EXPECT_FALSE(NaturalLess("tr1.wav", "tr1.wav"));
+    // Any sort gives one order, whatever order the names came in.
+    std::vector<std::string> names = {"tr10.wav", "Tr1.wav", "tr2.wav", "tr01.wav",
+                                      "TR02.wav", "b.wav",   "A.wav"};
+    const std::vector<std::string> sorted = {"A.wav",    "b.wav",   "Tr1.wav", "tr01.wav",
+                                             "TR02.wav", "tr2.wav", "tr10.wav"};
+    std::sort(names.begin(), names.end(), NaturalLess);
+    EXPECT_EQ(names, sorted);
+    std::reverse(names.begin(), names.end());
+    std::stable_sort(names.begin(), names.end(), NaturalLess);
+    EXPECT_EQ(names, sorted);
+}
+
 TEST(Drives, MountInfoKeepsRealFileSystemsSortedAndUnescaped) {
     const std::string text = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
                              "23 22 0:5 / /proc rw - proc proc rw\n"

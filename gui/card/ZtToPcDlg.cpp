@@ -1,0 +1,141 @@
+#include "card/ZtToPcDlg.h"
+
+#include "app/ProgressDlg.h"
+#include "app/QtMessageBox.h"
+#include "app/QtMessageTarget.h"
+#include "card/DriveCombo.h"
+#include "card/SongSummary.h"
+#include "res/DialogBuilder.h"
+#include "res/ResourceIds.h"
+#include "wave/WaveFile.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <memory>
+
+namespace gui {
+
+CZtToPcDlg::CZtToPcDlg() : CPageDlg(res::IDD_ZT_TO_PC) {}
+
+QWidget* CZtToPcDlg::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
+    return control.id == res::IDC_DRIVE ? new CDriveCombo(parent) : nullptr;
+}
+
+bool CZtToPcDlg::OnInitDialog() {
+    m_driveCombo = res::Control<QComboBox>(this, res::IDC_DRIVE);
+    m_songCombo = res::Control<QComboBox>(this, res::IDC_SONG);
+    m_rateText = res::Control<QLabel>(this, res::IDC_SAMPLING_FREQ);
+    m_bitText = res::Control<QLabel>(this, res::IDC_BIT);
+    m_modeAll = res::Control<QRadioButton>(this, res::IDC_MODE_ALL);
+    m_importButton = res::Control<QPushButton>(this, res::IDC_IMPORT);
+    m_tracks.Bind(this, [this] { OnTrackClicked(); });
+    m_target = new CQtMessageTarget(
+        [this](unsigned message, uintptr_t wParam, intptr_t) { return OnTransferMessage(message, wParam); },
+        this);
+
+    connect(m_driveCombo, &QComboBox::activated, this, [this] { OnSelchangeDrive(); });
+    connect(m_songCombo, &QComboBox::activated, this, [this] { RefreshSongInfo(); });
+    connect(m_modeAll, &QRadioButton::toggled, this, [this](bool all) { m_mode = all ? 0 : 1; });
+    connect(m_importButton, &QPushButton::clicked, this, [this] { OnImport(); });
+
+    m_importButton->setEnabled(false);
+    m_tracks.Reset();
+    m_modeAll->setChecked(true);
+    return true;
+}
+
+void CZtToPcDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
+    m_pDriveIndex = pDriveIndex;
+    m_pSongIndex = pSongIndex;
+}
+
+void CZtToPcDlg::ResetDrives() {
+    m_driveCombo->clear();
+}
+
+void CZtToPcDlg::AddDrive(const std::string& drive) {
+    AddDriveEntry(m_driveCombo, drive);
+}
+
+int CZtToPcDlg::SelectDrive(int index) {
+    SelectEntry(m_driveCombo, index);
+    FillSongList();
+    const int selected = m_driveCombo->currentIndex();
+    if (m_pDriveIndex)
+        *m_pDriveIndex = selected;
+    return selected;
+}
+
+int CZtToPcDlg::SelectSong(int index) {
+    SelectEntry(m_songCombo, index);
+    RefreshSongInfo();
+    return m_songCombo->currentIndex();
+}
+
+void CZtToPcDlg::SetFolder(const std::string& path) {
+    m_folder = path;
+}
+
+void CZtToPcDlg::FillSongList() {
+    FillSongs(m_songCombo, m_driveCombo->currentText().toStdString());
+}
+
+void CZtToPcDlg::OnSelchangeDrive() {
+    if (m_pDriveIndex)
+        *m_pDriveIndex = m_driveCombo->currentIndex();
+    FillSongList();
+    SelectEntry(m_songCombo, 0);
+    RefreshSongInfo();
+}
+
+void CZtToPcDlg::RefreshSongInfo() {
+    if (m_pSongIndex)
+        *m_pSongIndex = m_songCombo->currentIndex();
+    m_importButton->setEnabled(false);
+    m_tracks.Reset();
+    const card::SongSummary song = card::ReadSongSummary(m_driveCombo->currentText().toStdString(),
+                                                         m_songCombo->currentText().toStdString());
+    if (!song.readable)
+        return; // no track to offer; the texts keep what they showed
+    m_rateText->setText(QString::fromStdString(song.rate));
+    m_tracks.Offer(song.tracksInUse);
+    m_importButton->setEnabled(m_tracks.AnyTicked());
+    m_bitText->setText(QString::fromStdString(song.bits));
+}
+
+void CZtToPcDlg::OnTrackClicked() {
+    m_importButton->setEnabled(m_tracks.AnyTicked());
+}
+
+void CZtToPcDlg::OnImport() {
+    // The inputs are read here: the progress dialog is modal, so nothing can change them meanwhile.
+    m_params = {};
+    m_params.card = m_driveCombo->currentText().toStdString();
+    m_params.song = m_songCombo->currentText().toStdString();
+    m_params.pcFolder = m_folder;
+    m_params.tracks = m_tracks.Ticked();
+    m_params.mode = m_mode == 0 ? card::ImportMode::All : card::ImportMode::AB;
+    auto dialog = std::make_unique<CProgressDlg>();
+    dialog->SetJob(this);
+    dialog->DoModal();
+}
+
+void CZtToPcDlg::RunJob(platform::ITextLine* /*pProgressText*/, platform::ITextLine* pStatusText,
+                        platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) {
+    m_progress = pProgress;
+    if (pProgress)
+        pProgress->SetPos(0);
+    m_result = card::RunImport(m_params, AppMessageBox(), pStatusText, pProgress, pCancel, m_target);
+    m_progress = nullptr;
+}
+
+intptr_t CZtToPcDlg::OnTransferMessage(unsigned message, uintptr_t wParam) {
+    if (message == wave::WM_TRANSFER_TOTAL)
+        if (platform::IProgressBar* bar = m_progress.load())
+            bar->SetPos(static_cast<int64_t>(wParam));
+    return 0;
+}
+
+} // namespace gui
