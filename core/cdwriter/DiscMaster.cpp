@@ -101,6 +101,11 @@ void CDiscProgressSink::Send(unsigned message, uintptr_t wParam, intptr_t lParam
         m_target->Send(message, wParam, lParam);
 }
 
+void CDiscProgressSink::Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice) {
+    if (m_target)
+        m_target->Notify(message, wParam, lParam, notice);
+}
+
 HRESULT CDiscProgressSink::QueryCancel(bool* cancel) {
     if (!cancel)
         return E_POINTER;
@@ -111,42 +116,44 @@ HRESULT CDiscProgressSink::QueryCancel(bool* cancel) {
 }
 
 HRESULT CDiscProgressSink::NotifyPnPActivity() {
-    Send(WM_DISC_PNP_ACTIVITY, 0, 0);
+    Notify(WM_DISC_PNP_ACTIVITY, 0, 0, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyAddProgress(long completed, long total) {
-    Send(WM_DISC_ADD_PROGRESS, static_cast<uintptr_t>(completed), total);
+    Notify(WM_DISC_ADD_PROGRESS, static_cast<uintptr_t>(completed), total, platform::Notice::Value);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyBlockProgress(long completed, long total) {
-    Send(WM_DISC_BLOCK_PROGRESS, static_cast<uintptr_t>(completed), total);
+    Notify(WM_DISC_BLOCK_PROGRESS, static_cast<uintptr_t>(completed), total, platform::Notice::Value);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyTrackProgress(long current, long total) {
-    Send(WM_DISC_TRACK_PROGRESS, static_cast<uintptr_t>(current), total);
+    Notify(WM_DISC_TRACK_PROGRESS, static_cast<uintptr_t>(current), total, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyPreparingBurn(long seconds) {
-    Send(WM_DISC_PREPARING_BURN, static_cast<uintptr_t>(seconds), 0);
+    Notify(WM_DISC_PREPARING_BURN, static_cast<uintptr_t>(seconds), 0, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyClosingDisc(long seconds) {
-    Send(WM_DISC_CLOSING_DISC, static_cast<uintptr_t>(seconds), 0);
+    Notify(WM_DISC_CLOSING_DISC, static_cast<uintptr_t>(seconds), 0, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyBurnComplete(HRESULT status) {
-    Send(WM_DISC_BURN_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0);
+    Notify(WM_DISC_BURN_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0,
+           platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyEraseComplete(HRESULT status) {
-    Send(WM_DISC_ERASE_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0);
+    Notify(WM_DISC_ERASE_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0,
+           platform::Notice::Event);
     return S_OK;
 }
 

@@ -25,8 +25,9 @@ constexpr unsigned WM_DISC_CLOSING_DISC = platform::WM_USER + 7;
 constexpr unsigned WM_DISC_BURN_COMPLETE = platform::WM_USER + 8;
 constexpr unsigned WM_DISC_ERASE_COMPLETE = platform::WM_USER + 9;
 
-// Forwards each progress event to a window as a message sent synchronously; decides nothing itself.
-// WM_DISC_QUERY_CANCEL carries the address of a bool that the window writes the answer into.
+// Forwards each progress event to a window as a message; decides nothing itself. WM_DISC_QUERY_CANCEL
+// is sent and carries the address of a bool that the window writes the answer into; every other event
+// needs no answer and is notified (the add and block counts as values, the rest as events).
 class CDiscProgressSink final : public IDiscMasterProgressEvents {
 public:
     CDiscProgressSink() = default;
@@ -51,6 +52,7 @@ public:
 private:
     ~CDiscProgressSink() = default; // deleted by the last Release
     void Send(unsigned message, uintptr_t wParam, intptr_t lParam);
+    void Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice);
 
     std::atomic<uint32_t> m_refCount{1};
     platform::IMessageTarget* m_target = nullptr;

@@ -369,6 +369,13 @@ TEST(DiscProgressSinkTest, AdviseForwardsEveryEventAsItsMessage) {
                               T{WM_DISC_PNP_ACTIVITY, 0, 0}, T{WM_DISC_CLOSING_DISC, 4, 0},
                               T{WM_DISC_BURN_COMPLETE, 0, 0}, T{WM_DISC_ERASE_COMPLETE, 7, 0},
                               T{WM_DISC_QUERY_CANCEL, 0, 0}}));
+    // Only the cancel query waits for its answer; the counts may be merged, the stages keep their place.
+    for (const auto& m : window.messages) {
+        const bool count = m.id == WM_DISC_BLOCK_PROGRESS || m.id == WM_DISC_ADD_PROGRESS;
+        EXPECT_EQ(m.notified, m.id != WM_DISC_QUERY_CANCEL) << m.id;
+        EXPECT_TRUE(!m.notified || m.notice == (count ? platform::Notice::Value : platform::Notice::Event))
+            << m.id;
+    }
     window.answer = true;
     ASSERT_TRUE(master.AddWaveTrack(track)); // a recorded disc is not kept: the next one is staged anew
     EXPECT_FALSE(master.BurnDisc());
