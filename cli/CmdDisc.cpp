@@ -34,16 +34,21 @@ bool CheckTracks(const std::vector<std::string>& paths, std::vector<cdwriter::Bu
             Complain(path + " is not a 44.1 kHz 16-bit stereo WAV file");
             return false;
         }
+        cdwriter::WaveTrackSizes sizes;
+        if (cdwriter::ReadWaveTrackSizes(path, &sizes) && cdwriter::IsShorterThanCdMinimum(sizes.dataSize))
+            Complain("warning: " + path +
+                     " lasts less than the 4 seconds of a CD track; it is padded with silence to 4 seconds");
         tracks->push_back({platform::BaseName(path), path});
     }
     return true;
 }
 
-int RunBurnJob(cdwriter::IDiscBackend* backend, int recorderIndex,
+int RunBurnJob(cdwriter::IDiscBackend* backend, int recorderIndex, const std::string& recorderName,
                const std::vector<cdwriter::BurnTrack>& tracks, bool yes) {
     cdwriter::BurnParams params;
     params.backend = backend;
     params.recorderIndex = recorderIndex;
+    params.recorderName = recorderName;
     params.tracks = tracks;
     TerminalMessageBox box(yes);
     TerminalCancelControl cancelControl;
@@ -96,7 +101,7 @@ int RunCdImage(const Args& args) {
         return kExitFailure;
     }
     cdwriter::CImageDiscBackend backend(folder, name);
-    const int status = RunBurnJob(&backend, 0, tracks, args.Has("--yes"));
+    const int status = RunBurnJob(&backend, 0, {}, tracks, args.Has("--yes"));
     if (status == kExitOk) {
         std::printf("%s\n%s\n", backend.CuePath().c_str(), backend.BinPath().c_str());
     }
@@ -127,19 +132,19 @@ int RunBurn(const Args& args) {
         return kExitFailure;
     cdwriter::CSystemDiscBackend backend({});
     int index = -1;
+    std::string name;
     {
         cdwriter::CDiscMaster master(&backend);
         if (!master.InitDiscMaster()) {
-            Complain(master.GetErrorText());
+            Complain(master.GetFailureText());
             return kExitFailure;
         }
-        std::string name;
         index = FindRecorder(master, args.positional[0], &name);
         master.ReleaseDiscMaster();
     }
     if (index < 0)
         return kExitFailure;
-    return RunBurnJob(&backend, index, tracks, args.Has("--yes"));
+    return RunBurnJob(&backend, index, name, tracks, args.Has("--yes"));
 }
 
 int RunErase(const Args& args) {
@@ -150,12 +155,12 @@ int RunErase(const Args& args) {
     {
         cdwriter::CDiscMaster master(&backend);
         if (!master.InitDiscMaster()) {
-            Complain(master.GetErrorText());
+            Complain(master.GetFailureText());
             return kExitFailure;
         }
-        const int index = FindRecorder(master, args.positional[0], &params.driveName);
+        params.driveIndex = FindRecorder(master, args.positional[0], &params.driveName);
         master.ReleaseDiscMaster();
-        if (index < 0)
+        if (params.driveIndex < 0)
             return kExitFailure;
     }
     TerminalMessageBox box(true);
@@ -181,7 +186,7 @@ int RunEject(const Args& args) {
         if (master.SelectRecorder(index) && master.EjectDisc())
             status = kExitOk;
         else
-            Complain(master.GetErrorText());
+            Complain(master.GetFailureText());
     }
     master.ReleaseDiscMaster();
     return status;

@@ -99,7 +99,7 @@ TEST(SystemBackend, LibburnRecordersFirstThenTheDiscImage) {
     platform::CancelFlag cancel{0};
     job.RunJob(nullptr, nullptr, nullptr, &cancel);
     EXPECT_EQ(job.Result().outcome, BurnOutcome::Burned) << job.Result().message;
-    EXPECT_EQ(testsupport::ReadBytes(dir / "album.bin").size(), 10u * 2352);
+    EXPECT_EQ(testsupport::ReadBytes(dir / "album.bin").size(), 300u * 2352); // padded to 4 seconds
     EXPECT_TRUE(platform::PathExists(dir / "album.cue"));
 
     CSystemDiscBackend::Options plain;
