@@ -3,6 +3,7 @@
 #include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
+#include "cdwriter/DriveMedium.h"
 #include "cdwriter/EraseJob.h"
 #include "platform/Text.h"
 
@@ -305,6 +306,77 @@ TEST(DriveMediumTexts, EveryCode) {
     const char* states[] = {" ", "BLANK", "RW", "WRITABLE", " "};
     for (uint16_t code = 0; code < 5; ++code)
         EXPECT_EQ(MediumStateText(code), states[code]) << code;
+}
+
+TEST(DriveMediumFields, WhatTheDialogShowsAndOffers) {
+    struct Case {
+        const char* what;
+        long recorderType, mediaType, mediaFlags;
+        const char* failingCall;
+        std::vector<std::string> fields; // name, drive type, medium type, medium state; "-" = not read
+        bool erase;
+    };
+    const std::string name = "TESTVEND, CD-RW RECORDER, 1.00";
+    const Case cases[] = {
+        {"rewritable with data",
+         RECORDER_CDRW,
+         MEDIA_CDDA_CDROM,
+         MEDIA_RW,
+         "",
+         {name, "CDRW Recorder", "CDDA_CDROM", "RW"},
+         true},
+        {"blank and writable together",
+         RECORDER_CDR,
+         MEDIA_CDDA_CDROM,
+         MEDIA_BLANK | MEDIA_WRITABLE,
+         "",
+         {name, "CDR Recorder", "CDDA_CDROM", " "},
+         false},
+        {"a type the service does not know",
+         RECORDER_CDR,
+         9,
+         MEDIA_BLANK,
+         "",
+         {name, "CDR Recorder", "Unknow", "BLANK"},
+         false},
+        {"no medium", RECORDER_CDR, 0, 0, "", {name, "CDR Recorder", "Unknow", " "}, false},
+        {"type fails",
+         RECORDER_CDR,
+         1,
+         MEDIA_RW,
+         "IDiscRecorder::GetRecorderType",
+         {name, "-", "-", "-"},
+         false},
+        {"medium fails",
+         RECORDER_CDR,
+         1,
+         MEDIA_RW,
+         "IDiscRecorder::QueryMediaType",
+         {name, "CDR Recorder", "-", "-"},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CTestDiscBackend backend;
+        TestRecorder recorder;
+        recorder.recorderType = c.recorderType;
+        recorder.mediaType = c.mediaType;
+        recorder.mediaFlags = c.mediaFlags;
+        backend.SetRecorders({recorder});
+        CDiscMaster master(&backend);
+        ASSERT_TRUE(master.InitDiscMaster());
+        if (*c.failingCall)
+            backend.FailCall(c.failingCall, IMAPI_E_DEVICE_NOTPRESENT);
+        const DriveMediumFields fields = ReadDriveMediumFields(master);
+        std::vector<std::string> shown;
+        for (const auto* field :
+             {&fields.driveName, &fields.driveType, &fields.mediumType, &fields.mediumState})
+            shown.push_back(field->value_or("-"));
+        EXPECT_EQ(shown, c.fields);
+        EXPECT_EQ(fields.eraseEnabled, c.erase);
+        EXPECT_EQ(fields.ok, !*c.failingCall);
+        EXPECT_EQ(fields.failureText, *c.failingCall ? "The device is not present or has been removed." : "");
+    }
 }
 
 } // namespace
