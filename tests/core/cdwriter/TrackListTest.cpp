@@ -204,12 +204,9 @@ TEST(WaveList, CdAudioFilesOnlySortedByName) {
 
 TEST(WaveList, TrackSectorsAndTheFourSecondMinimum) {
     const std::tuple<uint32_t, uint32_t, bool> cases[] = {
-        {0, 300, true},
-        {2352, 300, true},
-        {2352 * 299, 300, true},
-        {2352 * 299 + 1, 300, false},
-        {2352 * 300, 300, false},
-        {2352 * 300 + 1, 301, false},
+        {0, 300, true},           {2352, 300, true},
+        {2352 * 299, 300, true},  {2352 * 299 + 1, 300, false},
+        {2352 * 300, 300, false}, {2352 * 300 + 1, 301, false},
     };
     for (const auto& [bytes, sectors, shortTrack] : cases) {
         EXPECT_EQ(TrackSectors(bytes), sectors) << bytes;
