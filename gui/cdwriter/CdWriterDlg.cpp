@@ -271,9 +271,9 @@ void CCdWriterDlg::OnDown() {
 }
 
 void CCdWriterDlg::ReadTrackSelection() {
-    std::vector<bool> selected;
+    std::vector<bool> selected(static_cast<size_t>(m_trackList->topLevelItemCount()));
     for (int i = 0; i < m_trackList->topLevelItemCount(); ++i)
-        selected.push_back(m_trackList->topLevelItem(i)->isSelected());
+        selected[static_cast<size_t>(i)] = m_trackList->topLevelItem(i)->isSelected();
     m_tracks.SetSelection(selected);
 }
 

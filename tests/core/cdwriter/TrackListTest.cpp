@@ -1,5 +1,5 @@
-// The CD writer page's track list without a window: Add with its checks, the room on the disc and the
-// 99-track limit; Remove with the counted sizes; Up and Down; and the wave list it adds from.
+// The CD writer page's track list without a window: Add with its checks and the room on the disc, Up
+// and Down, and the wave list it adds from. (The 99-track limit and Remove are tested on the page.)
 
 #include "cdwriter/TrackList.h"
 #include "Wav.h"
@@ -118,39 +118,6 @@ TEST_F(TrackListTest, TheDiscIsCountedInAudioSectorsWithGapsAndPadding) {
               "Total write size are too large.");
     EXPECT_EQ(album.Add({true, dir.Path(), {"79min.wav"}}, room(360000)), "");
     EXPECT_EQ(album.Rows()[0].time, "1h19m0s");
-}
-
-TEST_F(TrackListTest, TheHundredthTrackOverflows) {
-    EXPECT_EQ(Add(std::vector<std::string>(99, "A.wav")), "");
-    EXPECT_EQ(model.Count(), 99);
-    const uint64_t before = model.DiscSectors();
-    EXPECT_EQ(Add({"B.wav", "C.wav"}), "Track over flow.");
-    EXPECT_EQ(model.Count(), 99);
-    EXPECT_EQ(model.DiscSectors(), before);
-    EXPECT_TRUE(model.HasRows());
-}
-
-TEST_F(TrackListTest, RemoveTakesAwayWhatEachRowCounted) {
-    EXPECT_EQ(model.Remove(), "Please select audio tracks first !");
-    Add({"A.wav", "B.wav", "C.wav", "D.wav", "E.wav"});
-    Select({});
-    EXPECT_EQ(model.Remove(), "Please select audio tracks first !");
-    EXPECT_EQ(model.Count(), 5);
-
-    // Tracks 2 and 4 go; the file of track 4 has changed and the one of track 2 is gone meanwhile.
-    platform::DeleteFile(dir / "B.wav");
-    WriteSilentWav(dir / "D.wav", kSecond * 60);
-    Select({1, 3});
-    EXPECT_EQ(model.Remove(), "");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "C", "E"}));
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(CTrackListModel::NumberText(i), std::to_string(i + 1));
-    EXPECT_EQ(model.DiscSectors(), 3u * 375 + 2 * 150);
-
-    Select({0, 1, 2});
-    EXPECT_EQ(model.Remove(), "");
-    EXPECT_FALSE(model.HasRows());
-    EXPECT_EQ(model.DiscSectors(), 0u);
 }
 
 TEST_F(TrackListTest, UpAndDownMoveEachSelectedRowPastItsUnselectedNeighbour) {

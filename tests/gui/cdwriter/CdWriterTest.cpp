@@ -108,28 +108,18 @@ private slots:
     void init();
     void cleanup();
 
-    // The page
-    void theWaveListHoldsCdAudioFromThePcFolderOrTheSongsMixdowns();
-    void addedTracksShowTheirNumberNameTimeAndPath();
-    void theHundredthTrackOverflows();
-    void aListBeyondTheFreeSpaceStopsAndTheRowsAddedSoFarCanBeBurned();
-    void removingTracksTwoAndFourOfFiveRenumbersTheRest();
-    void upAndDownMoveABlockAndRowsApart();
-    void withoutARecorderTheComboIsEmptyAndDriveMediumGrey();
+    void theWaveListAndAddedTracks();
+    void theTrackListAtItsLimitsAndItsEdits();
+    void withoutARecorderNothingCanBeAdded();
     void theRecorderScanRunsWhileTheWindowAnswers();
-    void twoRecordersOfOneNameAreToldApartByPosition();
-
-    // The burn
+    void recordersOfOneNameAreToldApartByPosition();
     void burnStagesTheListAndGreysCancelOnceRecording();
     void cancelDuringStagingRecordsNothingAndSaysNothing();
     void whatGoesWrongBeforeOrDuringTheBurnIsToldAndNothingIsLost();
     void aBurnToTheDiscImageReadsBackWithCdInfoAndBchunk();
     void aDiscImageOnAReadOnlyOrFullFileSystemLeavesNothing();
-
-    // Drive/Medium
-    void driveMediumShowsTheRecorderAndErasesARewritableDisc();
-    void driveMediumFailuresAreToldAndAServiceThatCannotStartCloses();
-    void driveMediumOfTheDiscImage();
+    void driveMediumShowsTheChosenRecorderAndErasesItsDisc();
+    void driveMediumFailuresAndTheDiscImage();
 
 private:
     std::string P(const std::string& name) const {
@@ -141,14 +131,16 @@ private:
     gui::CCdWriterDlg* Page() const { return static_cast<gui::CCdWriterDlg*>(m_main->Page(2)); }
     template <class T> T* Ctl(int id) const { return res::Control<T>(m_main->Page(2), id); }
     void Click(int id) { QTest::mouseClick(Ctl<QPushButton>(id), Qt::LeftButton); }
-    QStringList Column(int id, int column) const;
-    // Selects exactly these rows of a list (by their text in column `column`).
-    void SelectRows(int id, const QStringList& texts, int column = 0);
-    void SelectTracks(const std::vector<int>& rows);
-    void AddFiles(const QStringList& names) {
-        SelectRows(res::IDC_FILE_LIST, names);
-        Click(res::IDC_ADD);
+    void Choose(int comboId, int index) {
+        auto* combo = Ctl<QComboBox>(comboId);
+        combo->setCurrentIndex(index < 0 ? combo->count() + index : index);
+        emit combo->activated(combo->currentIndex());
     }
+    QStringList Column(int id, int column) const;
+    // The track list's files by their first letter, in list order.
+    QString Order() const { return Column(res::IDC_TRACK_LIST, 1).join("").remove(".wav"); }
+    void AddFiles(const QStringList& names);
+    void SelectTracks(const std::vector<int>& rows);
     void CdWav(const std::string& name, size_t bytes, uint32_t seed = 1) {
         QVERIFY(testsupport::WriteBytes(platform::JoinPath(Pc(), name),
                                         testsupport::MakeWav(testsupport::Pcm(bytes, seed))));
@@ -157,19 +149,39 @@ private:
         return Ctl<QPushButton>(res::IDC_BURN)->isEnabled() && Ctl<QPushButton>(res::IDC_REMOVE)->isEnabled();
     }
     QAction* DriveMediumCommand() const { return res::FindCommand(m_main.get(), res::ID_TOOL_DRIVEMEDIUM); }
+    // Runs Tool > Drive/Medium; `look` sees the dialog, which is closed afterwards.
+    void InDriveMedium(const std::function<void(gui::CDriveMediumDlg*)>& look) {
+        WhenModalIs<gui::CDriveMediumDlg>([look](gui::CDriveMediumDlg* dialog) {
+            look(dialog);
+            dialog->reject();
+        });
+        DriveMediumCommand()->trigger();
+    }
+    // Answers Burn's question for the image with `cue` (empty: Cancel).
+    void ImageGoesTo(const std::string& cue, QString* proposed = nullptr) {
+        WhenModalIs<QFileDialog>([cue, proposed](QFileDialog* dialog) {
+            if (proposed)
+                *proposed = dialog->selectedFiles().value(0);
+            if (cue.empty())
+                return dialog->reject();
+            dialog->selectFile(QString::fromStdString(cue));
+            static_cast<QDialog*>(dialog)->accept(); // the file dialog's own, which checks the name
+        });
+    }
     void NewBox() {
         m_box = std::make_unique<testsupport::ScriptedMessageBox>();
         gui::SetAppMessageBox(m_box.get());
     }
+    std::vector<std::string> Texts() const { return m_box->Texts(); }
+    // Opened in cleanup, so that a failed test never leaves a thread waiting.
+    Gate& NewGate() { return *m_gates.emplace_back(std::make_unique<Gate>()); }
 
     QTemporaryDir m_dir;
     std::unique_ptr<CTestDiscBackend> m_backend;
     std::unique_ptr<gui::CMainDlg> m_main;
     std::unique_ptr<testsupport::ScriptedMessageBox> m_box;
     std::vector<std::string> m_mounts;
-    // Opened in cleanup, so that a failed test never leaves a thread waiting.
     std::vector<std::unique_ptr<Gate>> m_gates;
-    Gate& NewGate() { return *m_gates.emplace_back(std::make_unique<Gate>()); }
 };
 
 void CdWriterTest::initTestCase() {
@@ -226,12 +238,12 @@ QStringList CdWriterTest::Column(int id, int column) const {
     return texts;
 }
 
-void CdWriterTest::SelectRows(int id, const QStringList& texts, int column) {
-    auto* list = Ctl<QTreeWidget>(id);
+void CdWriterTest::AddFiles(const QStringList& names) {
+    auto* list = Ctl<QTreeWidget>(res::IDC_FILE_LIST);
     list->clearSelection();
     for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (texts.contains(list->topLevelItem(i)->text(column)))
-            list->topLevelItem(i)->setSelected(true);
+        list->topLevelItem(i)->setSelected(names.contains(list->topLevelItem(i)->text(0)));
+    Click(res::IDC_ADD);
 }
 
 void CdWriterTest::SelectTracks(const std::vector<int>& rows) {
@@ -243,172 +255,129 @@ void CdWriterTest::SelectTracks(const std::vector<int>& rows) {
 
 // --- The page -------------------------------------------------------------------------------------
 
-void CdWriterTest::theWaveListHoldsCdAudioFromThePcFolderOrTheSongsMixdowns() {
-    CdWav("b.wav", 100);
-    CdWav("A.wav", 100);
+void CdWriterTest::theWaveListAndAddedTracks() {
+    WriteSilentCdWav(P("pc/b3600.wav"), 176400ull * 3600);
+    WriteSilentCdWav(P("pc/A59.wav"), 176400ull * 59);
     QVERIFY(testsupport::WritePcWav(P("pc/48k.wav"), 1, 100, {2, 16, 48000}));
     QVERIFY(testsupport::WritePcWav(P("pc/mono.wav"), 1, 100, {1, 16, 44100}));
-    QVERIFY(platform::CreateDirectory(card::SongFolderPath(Card(), "Song01")));
-    QVERIFY(platform::CreateDirectory(card::MixFolderPath(Card(), "Song01")));
-    QVERIFY(testsupport::WriteBytes(platform::JoinPath(card::MixFolderPath(Card(), "Song01"), "mix.wav"),
+    const std::string mixes = card::MixFolderPath(Card(), "Song01");
+    QVERIFY(platform::CreateDirectory(card::SongFolderPath(Card(), "Song01")) &&
+            platform::CreateDirectory(mixes));
+    QVERIFY(testsupport::WriteBytes(platform::JoinPath(mixes, "mix.wav"),
                                     testsupport::MakeWav(testsupport::Pcm(100))));
     Open();
-    QCOMPARE(Column(res::IDC_FILE_LIST, 0), (QStringList{"A.wav", "b.wav"}));
-    QCOMPARE(Ctl<QTreeWidget>(res::IDC_FILE_LIST)->headerItem()->text(0), QString("File name"));
-    QVERIFY(Ctl<QPushButton>(res::IDC_ADD)->isEnabled());
+    QCOMPARE(Column(res::IDC_FILE_LIST, 0), (QStringList{"A59.wav", "b3600.wav"}));
     QVERIFY(!Ctl<QComboBox>(res::IDC_SONG)->isEnabled());
     QVERIFY(!CanBurnAndRemove());
+    Click(res::IDC_ADD);
+    QCOMPARE(Texts(), std::vector<std::string>{"Please select wave files first."});
+    AddFiles({"A59.wav", "b3600.wav"});
+    QCOMPARE(Column(res::IDC_TRACK_LIST, 0) + Column(res::IDC_TRACK_LIST, 1) + Column(res::IDC_TRACK_LIST, 2),
+             (QStringList{"1", "2", "A59.wav", "b3600.wav", "0m59s", "1h0m0s"}));
+    QCOMPARE(Column(res::IDC_TRACK_LIST, 3).front(), QString::fromStdString(P("pc/A59.wav")));
+    QVERIFY(CanBurnAndRemove());
 
+    // From the song's mixdowns: the ZT controls come alive and the 2mix folder is listed.
     QTest::mouseClick(Ctl<QRadioButton>(res::IDC_LOCATION_ZT), Qt::LeftButton);
     for (int id : {res::IDC_ZT_DRIVE_LABEL, res::IDC_SONG_LABEL, res::IDC_DRIVE, res::IDC_SONG})
         QVERIFY(res::FindControl(Page(), id)->isEnabled());
-    QCOMPARE(Ctl<QComboBox>(res::IDC_SONG)->currentText(), QString("Song01"));
     QCOMPARE(Column(res::IDC_FILE_LIST, 0), QStringList{"mix.wav"});
     AddFiles({"mix.wav"});
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 3), QStringList{QString::fromStdString(platform::JoinPath(
-                                                 card::MixFolderPath(Card(), "Song01"), "mix.wav"))});
+    QCOMPARE(Column(res::IDC_TRACK_LIST, 3).back(),
+             QString::fromStdString(platform::JoinPath(mixes, "mix.wav")));
 
-    // A folder without CD audio: nothing to add.
-    QVERIFY(m_main->Tree()->SelectPath(P("Desktop"), true));
+    // A folder without CD audio offers nothing to add.
     QTest::mouseClick(Ctl<QRadioButton>(res::IDC_LOCATION_PC), Qt::LeftButton);
+    QVERIFY(m_main->Tree()->SelectPath(P("Desktop"), true));
     QVERIFY(Column(res::IDC_FILE_LIST, 0).isEmpty());
     QVERIFY(!Ctl<QPushButton>(res::IDC_ADD)->isEnabled());
-    QVERIFY(m_box->Texts().empty());
+    QCOMPARE(Texts().size(), size_t(1));
 }
 
-void CdWriterTest::addedTracksShowTheirNumberNameTimeAndPath() {
-    WriteSilentCdWav(P("pc/a59.wav"), 176400ull * 59);
-    WriteSilentCdWav(P("pc/b3600.wav"), 176400ull * 3600);
-    Open();
-    Click(res::IDC_ADD);
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Please select wave files first."});
-    AddFiles({"a59.wav", "b3600.wav"});
-    auto* list = Ctl<QTreeWidget>(res::IDC_TRACK_LIST);
-    QCOMPARE(list->headerItem()->text(0) + list->headerItem()->text(1) + list->headerItem()->text(2) +
-                 list->headerItem()->text(3),
-             QString("TrFile nameTimePath"));
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 0), (QStringList{"1", "2"}));
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 1), (QStringList{"a59.wav", "b3600.wav"}));
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 2), (QStringList{"0m59s", "1h0m0s"}));
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 3), (QStringList{QString::fromStdString(P("pc/a59.wav")),
-                                                          QString::fromStdString(P("pc/b3600.wav"))}));
-    QVERIFY(CanBurnAndRemove());
-    QCOMPARE(m_box->Texts().size(), size_t(1));
-}
-
-void CdWriterTest::theHundredthTrackOverflows() {
-    CdWav("t.wav", 2352);
-    Open();
-    for (int i = 0; i < 99; ++i)
-        AddFiles({"t.wav"});
-    QCOMPARE(Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItemCount(), 99);
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 0).back(), QString("99"));
-    QVERIFY(m_box->Texts().empty());
-    const uint64_t sectors = Page()->Tracks().DiscSectors();
-    AddFiles({"t.wav"});
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Track over flow."});
-    QCOMPARE(Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItemCount(), 99);
-    QCOMPARE(Page()->Tracks().DiscSectors(), sectors);
-    QVERIFY(CanBurnAndRemove());
-}
-
-void CdWriterTest::aListBeyondTheFreeSpaceStopsAndTheRowsAddedSoFarCanBeBurned() {
-    // Room for two 4-second tracks and the gap between them (750 sectors), counted in audio sectors:
-    // in bytes of 2048 the two files would not fit.
-    TestRecorder small;
-    small.freeBlocks = 750;
-    m_backend->SetRecorders({small});
-    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"})
+void CdWriterTest::theTrackListAtItsLimitsAndItsEdits() {
+    // Room for exactly 100 four-second tracks with their gaps: the disc is counted in audio sectors.
+    TestRecorder recorder;
+    recorder.freeBlocks = 100 * 300 + 99 * 150;
+    m_backend->SetRecorders({recorder});
+    for (const char* name : {"A.wav", "B.wav", "C.wav", "D.wav", "E.wav", "F.wav"})
         CdWav(name, 2352 * 300);
     Open();
-    AddFiles({"a.wav", "b.wav", "c.wav", "d.wav"});
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Total write size are too large."});
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 1), (QStringList{"a.wav", "b.wav"}));
-    QVERIFY(CanBurnAndRemove()); // the rows that were added can be removed and burned
+    for (int i = 0; i < 33; ++i)
+        AddFiles({"A.wav", "B.wav", "C.wav"});
+    QCOMPARE(Column(res::IDC_TRACK_LIST, 0).back(), QString("99"));
+    QVERIFY(Texts().empty());
+    AddFiles({"D.wav"}); // the 100th track fits on the disc but not in the list
+    QCOMPARE(Texts(), std::vector<std::string>{"Track over flow."});
+    QCOMPARE(Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItemCount(), 99);
+    QVERIFY(CanBurnAndRemove());
+
+    // Beyond the free space: the files below the one that does not fit are not added either, and the
+    // rows added before it can be burned.
+    NewBox();
+    Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->selectAll();
+    Click(res::IDC_REMOVE);
+    QVERIFY(!CanBurnAndRemove());
+    recorder.freeBlocks = 300 + 150 + 300;
+    m_backend->SetRecorders({recorder});
+    AddFiles({"A.wav", "B.wav", "C.wav", "D.wav"});
+    QCOMPARE(Texts(), std::vector<std::string>{"Total write size are too large."});
+    QCOMPARE(Order(), QString("AB"));
+    QVERIFY(CanBurnAndRemove());
     Click(res::IDC_BURN);
     QCOMPARE(m_backend->RecordedTracks().size(), size_t(2));
-}
 
-void CdWriterTest::removingTracksTwoAndFourOfFiveRenumbersTheRest() {
-    for (const char* name : {"1.wav", "2.wav", "3.wav", "4.wav", "5.wav"})
-        CdWav(name, 2352 * 400);
-    Open();
-    AddFiles({"1.wav", "2.wav", "3.wav", "4.wav", "5.wav"});
-    const uint64_t before = Page()->Tracks().DiscSectors();
-    SelectTracks({});
-    Click(res::IDC_REMOVE);
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Please select audio tracks first !"});
-
-    // The file of track 2 is gone meanwhile: its row still takes away what it counted.
-    QVERIFY(platform::DeleteFile(P("pc/2.wav")));
+    // Tracks 2 and 4 of 5 removed, one of them after its file went: three rows numbered 1, 2, 3.
+    recorder.freeBlocks = 360000;
+    m_backend->SetRecorders({recorder});
+    NewBox();
+    AddFiles({"C.wav", "D.wav", "E.wav"});
+    QVERIFY(platform::DeleteFile(P("pc/B.wav")));
     SelectTracks({1, 3});
     Click(res::IDC_REMOVE);
+    QCOMPARE(Order(), QString("ACE"));
     QCOMPARE(Column(res::IDC_TRACK_LIST, 0), (QStringList{"1", "2", "3"}));
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 1), (QStringList{"1.wav", "3.wav", "5.wav"}));
-    QCOMPARE(Page()->Tracks().DiscSectors(), before - 2 * (400 + 150));
-    QVERIFY(CanBurnAndRemove());
-    SelectTracks({0, 1, 2});
-    Click(res::IDC_REMOVE);
-    QCOMPARE(Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItemCount(), 0);
-    QVERIFY(!Ctl<QPushButton>(res::IDC_BURN)->isEnabled());
-    QVERIFY(!Ctl<QPushButton>(res::IDC_REMOVE)->isEnabled());
-    QCOMPARE(m_box->Texts().size(), size_t(1));
-}
+    QCOMPARE(Page()->Tracks().DiscSectors(), 3u * 300 + 2 * 150);
 
-void CdWriterTest::upAndDownMoveABlockAndRowsApart() {
-    const QStringList names = {"A.wav", "B.wav", "C.wav", "D.wav", "E.wav", "F.wav"};
-    for (const QString& name : names)
-        CdWav(name.toStdString(), 2352 * 300);
-    Open();
+    // Up and Down: a block as one, rows apart each past their neighbour, the ends refused.
+    AddFiles({"F.wav"});
     struct Case {
         std::vector<int> selected;
         int button;
         QString order;
-        std::vector<int> after;
         std::string message;
     };
     const Case cases[] = {
-        {{2, 3}, res::IDC_UP, "ACDBEF", {1, 2}, ""},
-        {{2, 3}, res::IDC_DOWN, "ABECDF", {3, 4}, ""},
-        {{2, 4}, res::IDC_UP, "ACBEDF", {1, 3}, ""},
-        {{2, 4}, res::IDC_DOWN, "ABDCFE", {3, 5}, ""},
-        {{0, 2}, res::IDC_UP, "ABCDEF", {0, 2}, "Cannot move the track up further."},
-        {{5}, res::IDC_DOWN, "ABCDEF", {5}, "Cannot move the track down further."},
-        {{}, res::IDC_UP, "ABCDEF", {}, "Please select audio tracks first !"},
+        {{1, 2}, res::IDC_UP, "CEAF", ""},
+        {{0, 1}, res::IDC_DOWN, "ACEF", ""},
+        {{0, 2}, res::IDC_DOWN, "CAFE", ""},
+        {{0}, res::IDC_UP, "CAFE", "Cannot move the track up further."},
+        {{3}, res::IDC_DOWN, "CAFE", "Cannot move the track down further."},
+        {{}, res::IDC_DOWN, "CAFE", "Please select audio tracks first !"},
     };
     for (const Case& c : cases) {
         NewBox();
-        if (Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItemCount() > 0) {
-            Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->selectAll();
-            Click(res::IDC_REMOVE);
-        }
-        AddFiles(names);
         SelectTracks(c.selected);
         Click(c.button);
-        QString order;
-        for (const QString& name : Column(res::IDC_TRACK_LIST, 1))
-            order += name.front();
-        QCOMPARE(order, c.order);
-        QCOMPARE(Column(res::IDC_TRACK_LIST, 0), (QStringList{"1", "2", "3", "4", "5", "6"}));
-        std::vector<int> after;
-        for (int i = 0; i < 6; ++i)
-            if (Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItem(i)->isSelected())
-                after.push_back(i);
-        QCOMPARE(after, c.after);
-        QCOMPARE(m_box->Texts(),
+        QCOMPARE(Order(), c.order);
+        QCOMPARE(Texts(),
                  c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
     }
+    QCOMPARE(Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->selectedItems().size(), 0);
+    SelectTracks({0, 2});
+    Click(res::IDC_DOWN);
+    QCOMPARE(Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItem(1)->isSelected() &&
+                 Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItem(3)->isSelected(),
+             true); // the selection moves with its rows
 }
 
-void CdWriterTest::withoutARecorderTheComboIsEmptyAndDriveMediumGrey() {
+void CdWriterTest::withoutARecorderNothingCanBeAdded() {
     m_backend->SetRecorders({});
     CdWav("a.wav", 100);
     Open();
     QCOMPARE(Ctl<QComboBox>(res::IDC_CD_DRIVE)->count(), 0);
-    QCOMPARE(Page()->GetCdDriveName(), std::string());
     QVERIFY(!DriveMediumCommand()->isEnabled());
     AddFiles({"a.wav"});
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Please select cd drive first."});
+    QCOMPARE(Texts(), std::vector<std::string>{"Please select cd drive first."});
     QVERIFY(!CanBurnAndRemove());
 }
 
@@ -422,12 +391,11 @@ void CdWriterTest::theRecorderScanRunsWhileTheWindowAnswers() {
     CdWav("a.wav", 100);
     Open(false);
     QTRY_VERIFY(scan.Waiting());
-    // The window answers meanwhile: the page shows its files and says why nothing can be added yet.
+    // The window answers meanwhile: the page lists its files and says why nothing can be added yet.
     QCOMPARE(Column(res::IDC_FILE_LIST, 0), QStringList{"a.wav"});
-    QCOMPARE(Ctl<QComboBox>(res::IDC_CD_DRIVE)->count(), 0);
     QVERIFY(!DriveMediumCommand()->isEnabled());
     AddFiles({"a.wav"});
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Please select cd drive first."});
+    QCOMPARE(Texts(), std::vector<std::string>{"Please select cd drive first."});
     m_main->TabControl()->setCurrentIndex(0);
     QVERIFY(m_main->Page(0)->isVisible());
     m_main->TabControl()->setCurrentIndex(2);
@@ -440,38 +408,27 @@ void CdWriterTest::theRecorderScanRunsWhileTheWindowAnswers() {
     QCOMPARE(Ctl<QTreeWidget>(res::IDC_TRACK_LIST)->topLevelItemCount(), 1);
 }
 
-void CdWriterTest::twoRecordersOfOneNameAreToldApartByPosition() {
+void CdWriterTest::recordersOfOneNameAreToldApartByPosition() {
     TestRecorder first, second;
-    first.freeBlocks = 360000;
     second.freeBlocks = 100; // too small for the track
     second.mediaFlags = cdwriter::MEDIA_RW;
     m_backend->SetRecorders({first, second});
     CdWav("a.wav", 2352 * 300);
     Open();
-    auto* drives = Ctl<QComboBox>(res::IDC_CD_DRIVE);
-    QCOMPARE(drives->itemText(0), drives->itemText(1));
-    drives->setCurrentIndex(1);
-    emit drives->activated(1);
+    Choose(res::IDC_CD_DRIVE, 1);
     AddFiles({"a.wav"}); // the free space is the second recorder's
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Total write size are too large."});
-
-    // The Drive/Medium dialog shows the second recorder's disc.
+    QCOMPARE(Texts(), std::vector<std::string>{"Total write size are too large."});
     QString state;
-    WhenModalIs<gui::CDriveMediumDlg>([&](gui::CDriveMediumDlg* dialog) {
-        state = res::Control<QLabel>(dialog, res::IDC_MEDIUM_STATE)->text();
-        dialog->reject();
-    });
-    DriveMediumCommand()->trigger();
+    InDriveMedium(
+        [&](gui::CDriveMediumDlg* d) { state = res::Control<QLabel>(d, res::IDC_MEDIUM_STATE)->text(); });
     QCOMPARE(state, QString("RW"));
 
-    drives->setCurrentIndex(0);
-    emit drives->activated(0);
+    Choose(res::IDC_CD_DRIVE, 0);
     AddFiles({"a.wav"});
-    drives->setCurrentIndex(1);
-    emit drives->activated(1);
+    Choose(res::IDC_CD_DRIVE, 1);
     m_backend->ClearCalls();
     Click(res::IDC_BURN); // on the second recorder: its rewritable disc with data is refused
-    QCOMPARE(m_box->Texts().back(),
+    QCOMPARE(Texts().back(),
              std::string("The disc cannot hold any more data.\nPlease erase disc data first."));
     QVERIFY(m_backend->WasCalled("IDiscMaster::SetActiveDiscRecorder(1)"));
     QCOMPARE(m_backend->RecordCount(), 0);
@@ -498,41 +455,38 @@ void CdWriterTest::burnStagesTheListAndGreysCancelOnceRecording() {
         if (call == "IDiscMaster::ProgressUnadvise")
             unadvise.Wait();
     });
-    QString seenWhileRecording, seenAtTheEnd;
-    int barValue = -1, barTop = -1;
+    // The progress dialog while the disc is recorded, and after the recorder's last event.
+    QStringList seen;
+    const auto look = [&](QWidget* w) {
+        seen << res::Control<QLabel>(w, res::IDC_PROGRESS_TEXT)->text()
+             << QString::number(res::Control<QProgressBar>(w, res::IDC_PROGRESS_BAR)->value());
+    };
     WhenModal([&](QWidget* w) { return dynamic_cast<gui::CProgressDlg*>(w) && recording.Waiting(); },
               [&](QWidget* w) {
                   auto* cancel = res::Control<QPushButton>(w, res::IDC_CANCEL);
-                  seenWhileRecording = res::Control<QLabel>(w, res::IDC_STATUS_TEXT)->text() + "|" +
-                                       res::Control<QLabel>(w, res::IDC_PROGRESS_TEXT)->text() + "|" +
-                                       (cancel->isEnabled() ? "cancel" : "no cancel");
+                  seen << res::Control<QLabel>(w, res::IDC_STATUS_TEXT)->text()
+                       << (cancel->isEnabled() ? "cancel" : "no cancel");
                   QTest::mouseClick(cancel, Qt::LeftButton); // greyed: the burn goes on
                   WhenModal(
                       [&](QWidget* d) { return dynamic_cast<gui::CProgressDlg*>(d) && unadvise.Waiting(); },
                       [&](QWidget* d) {
-                          seenAtTheEnd = res::Control<QLabel>(d, res::IDC_PROGRESS_TEXT)->text();
-                          barValue = res::Control<QProgressBar>(d, res::IDC_PROGRESS_BAR)->value();
-                          barTop = res::Control<QProgressBar>(d, res::IDC_PROGRESS_BAR)->maximum();
+                          look(d);
                           unadvise.Open();
                       });
                   recording.Open();
               });
     Click(res::IDC_BURN);
-    QCOMPARE(seenWhileRecording, QString("Please do not boot other applications while burning.|"
-                                         "Add track.  file name : b.wav|no cancel"));
-    QCOMPARE(seenAtTheEnd, QString("Closing disc.."));
-    QCOMPARE(barValue, 5);
-    QCOMPARE(barTop, 10);
+    QCOMPARE(seen, (QStringList{"Please do not boot other applications while burning.", "no cancel",
+                                "Closing disc..", "5"}));
     QCOMPARE(int(Page()->LastResult().outcome), int(cdwriter::BurnOutcome::Burned));
-    QVERIFY(m_box->Texts().empty());
+    QVERIFY(Texts().empty());
     const auto recorded = m_backend->RecordedTracks();
     QCOMPARE(recorded.size(), size_t(2));
-    auto first = testsupport::Pcm(2352 * 301, 5), second = testsupport::Pcm(2352 * 2 + 7, 6);
+    auto second = testsupport::Pcm(2352 * 2 + 7, 6);
     second.resize(2352 * 300, 0); // padded to 4 seconds
-    QVERIFY(recorded[0].data == first);
+    QVERIFY(recorded[0].data == testsupport::Pcm(2352 * 301, 5));
     QVERIFY(recorded[1].data == second);
-    // The list stays for another disc.
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 1), (QStringList{"a.wav", "b.wav"}));
+    QCOMPARE(Order(), QString("ab")); // the list stays for another disc
     QVERIFY(CanBurnAndRemove());
 }
 
@@ -554,13 +508,12 @@ void CdWriterTest::cancelDuringStagingRecordsNothingAndSaysNothing() {
               });
     Click(res::IDC_BURN);
     QCOMPARE(int(Page()->LastResult().outcome), int(cdwriter::BurnOutcome::Cancelled));
-    QVERIFY(m_box->Texts().empty());
+    QVERIFY(Texts().empty());
     QCOMPARE(m_backend->RecordCount(), 0);
     const auto staged = m_backend->StagedTracks();
     QCOMPARE(staged.size(), size_t(2));
     QCOMPARE(staged[1].data.size(), size_t(10 * 2352)); // stopped at the next block, closed short
     QVERIFY(staged[1].closed);
-    QCOMPARE(Column(res::IDC_TRACK_LIST, 1), (QStringList{"a.wav", "b.wav"}));
 }
 
 void CdWriterTest::whatGoesWrongBeforeOrDuringTheBurnIsToldAndNothingIsLost() {
@@ -569,11 +522,6 @@ void CdWriterTest::whatGoesWrongBeforeOrDuringTheBurnIsToldAndNothingIsLost() {
     Open();
     AddFiles({"a.wav", "b.wav"});
     const auto bWav = testsupport::ReadBytes(P("pc/b.wav"));
-    struct Case {
-        const char* what;
-        std::function<void(CTestDiscBackend&)> change;
-        std::string message;
-    };
     const auto medium = [](long type, long flags, uint32_t freeBlocks) {
         return [=](CTestDiscBackend& b) {
             TestRecorder r;
@@ -583,36 +531,31 @@ void CdWriterTest::whatGoesWrongBeforeOrDuringTheBurnIsToldAndNothingIsLost() {
             b.SetRecorders({r});
         };
     };
-    const Case cases[] = {
-        {"no disc", medium(0, 0, 0), "Please set blank disc."},
-        {"a full disc", medium(cdwriter::MEDIA_CDDA_CDROM, 0, 10), "The disc cannot hold any more data."},
-        {"a rewritable disc with data", medium(cdwriter::MEDIA_CDDA_CDROM, cdwriter::MEDIA_RW, 360000),
+    const std::pair<std::function<void(CTestDiscBackend&)>, std::string> cases[] = {
+        {medium(0, 0, 0), "Please set blank disc."},
+        {medium(cdwriter::MEDIA_CDDA_CDROM, 0, 10), "The disc cannot hold any more data."},
+        {medium(cdwriter::MEDIA_CDDA_CDROM, cdwriter::MEDIA_RW, 360000),
          "The disc cannot hold any more data.\nPlease erase disc data first."},
-        {"the recorder unplugged", [](CTestDiscBackend& b) { b.SetRecorders({}); },
-         "The device is not present or has been removed."},
-        {"a listed file deleted",
-         [this](CTestDiscBackend& b) {
+        {[](CTestDiscBackend& b) { b.SetRecorders({}); }, "The device is not present or has been removed."},
+        {[this](CTestDiscBackend& b) {
              b.SetRecorders({TestRecorder{}});
              platform::DeleteFile(P("pc/b.wav"));
          },
          "File open error."},
-        {"a listed file shortened",
-         [&](CTestDiscBackend& b) {
-             b.SetRecorders({TestRecorder{}});
+        {[&](CTestDiscBackend&) {
              testsupport::WriteBytes(P("pc/b.wav"), std::vector<uint8_t>(bWav.begin(), bWav.begin() + 5000));
          },
          "File read error."},
     };
-    for (const Case& c : cases) {
+    for (const auto& [change, message] : cases) {
         NewBox();
-        c.change(*m_backend);
+        change(*m_backend);
         Click(res::IDC_BURN);
-        QVERIFY2(m_box->Texts() == std::vector<std::string>{c.message}, c.what);
-        QVERIFY2(m_backend->RecordCount() == 0, c.what);
-        QCOMPARE(Column(res::IDC_TRACK_LIST, 1), (QStringList{"a.wav", "b.wav"}));
+        QCOMPARE(Texts(), std::vector<std::string>{message});
+        QCOMPARE(m_backend->RecordCount(), 0);
+        QCOMPARE(Order(), QString("ab"));
         QVERIFY(CanBurnAndRemove());
     }
-    QCOMPARE(testsupport::ReadBytes(P("pc/a.wav")).size(), size_t(44 + 2352 * 400));
 }
 
 void CdWriterTest::aBurnToTheDiscImageReadsBackWithCdInfoAndBchunk() {
@@ -623,42 +566,27 @@ void CdWriterTest::aBurnToTheDiscImageReadsBackWithCdInfoAndBchunk() {
     const std::string mixes = card::MixFolderPath(Card(), "Mixdown");
     Open();
     QTest::mouseClick(Ctl<QRadioButton>(res::IDC_LOCATION_ZT), Qt::LeftButton);
-    auto* cards = Ctl<QComboBox>(res::IDC_DRIVE);
-    cards->setCurrentIndex(cards->findText(QString::fromStdString(Card())));
-    emit cards->activated(cards->currentIndex());
-    auto* songs = Ctl<QComboBox>(res::IDC_SONG);
-    songs->setCurrentIndex(songs->findText("Mixdown"));
-    emit songs->activated(songs->currentIndex());
-    QCOMPARE(Column(res::IDC_FILE_LIST, 0), (QStringList{"mix01.wav", "mix02.wav"}));
-    auto* drives = Ctl<QComboBox>(res::IDC_CD_DRIVE);
-    QCOMPARE(drives->itemText(drives->count() - 1), QString("Pelmora, Disc Image, 1.00"));
-    drives->setCurrentIndex(drives->count() - 1);
-    emit drives->activated(drives->count() - 1);
+    Choose(res::IDC_DRIVE, Ctl<QComboBox>(res::IDC_DRIVE)->findText(QString::fromStdString(Card())));
+    Choose(res::IDC_SONG, Ctl<QComboBox>(res::IDC_SONG)->findText("Mixdown"));
+    QCOMPARE(Ctl<QComboBox>(res::IDC_CD_DRIVE)->itemText(Ctl<QComboBox>(res::IDC_CD_DRIVE)->count() - 1),
+             QString("Pelmora, Disc Image, 1.00"));
+    Choose(res::IDC_CD_DRIVE, -1);
     AddFiles({"mix01.wav", "mix02.wav"});
     QCOMPARE(Column(res::IDC_TRACK_LIST, 2), (QStringList{"0m5s", "0m7s"}));
 
-    // Burn asks where the image goes: the PC folder, named after the first track.
-    const std::string out = P("out");
+    // Burn asks where the image goes, proposing the PC folder and the first track's name.
+    const std::string out = P("out"), cue = P("out/Demo disc.cue"), bin = P("out/Demo disc.bin");
     QVERIFY(platform::CreateDirectory(out));
     QString proposed;
-    WhenModalIs<QFileDialog>([&](QFileDialog* dialog) {
-        proposed = dialog->selectedFiles().value(0);
-        QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
-        dialog->selectFile(QString::fromStdString(platform::JoinPath(out, "Demo disc.cue")));
-        static_cast<QDialog*>(dialog)->accept(); // the file dialog's own, which checks the name
-    });
+    ImageGoesTo(cue, &proposed);
     Click(res::IDC_BURN);
     QCOMPARE(proposed, QString::fromStdString(P("pc/mix01.cue")));
-    QVERIFY2(m_box->Texts().empty(), m_box->Texts().empty() ? "" : m_box->Texts()[0].c_str());
+    QVERIFY2(Texts().empty(), Texts().empty() ? "" : Texts()[0].c_str());
     QCOMPARE(int(Page()->LastResult().outcome), int(cdwriter::BurnOutcome::Burned));
-    const std::string cue = platform::JoinPath(out, "Demo disc.cue"),
-                      bin = platform::JoinPath(out, "Demo disc.bin");
-    QVERIFY(platform::PathExists(cue));
     const std::vector<uint8_t> audio[] = {
         Bytes(testsupport::CardAudio(platform::JoinPath(mixes, "mix01.wav"))),
         Bytes(testsupport::CardAudio(platform::JoinPath(mixes, "mix02.wav")))};
-    QCOMPARE(audio[0].size(), size_t(375 * 2352)); // 5 s
-    QCOMPARE(audio[1].size(), size_t(525 * 2352)); // 7 s
+    QCOMPARE(audio[0].size() + audio[1].size(), size_t((375 + 525) * 2352)); // 5 s and 7 s
 
     if (!testsupport::HaveTool("cd-info"))
         QSKIP("cd-info is not installed (apt-get install libcdio-utils): the image was not read back");
@@ -666,7 +594,7 @@ void CdWriterTest::aBurnToTheDiscImageReadsBackWithCdInfoAndBchunk() {
     QCOMPARE(testsupport::RunCommand("cd-info --no-device-info --no-cddb --cue-file " + Quote(cue) + " 2>&1",
                                      &text),
              0);
-    // Track 1 starts at sector 0, track 2 after 5 s of audio and 2 s of silence; the lead-out 7 s later.
+    // Track 1 at sector 0, track 2 after 5 s of audio and 2 s of silence, the lead-out 7 s after that.
     std::vector<long> starts;
     const std::regex line(R"(^\s*(\d+): (\d\d):(\d\d):(\d\d)\s+(\d+) (audio|leadout))");
     std::istringstream lines(text);
@@ -676,7 +604,6 @@ void CdWriterTest::aBurnToTheDiscImageReadsBackWithCdInfoAndBchunk() {
             starts.push_back(std::stol(m[5]));
     }
     QVERIFY2(starts == (std::vector<long>{0, 525, 1050}), text.c_str());
-    QVERIFY2(text.find("170: 00:16:00  001050 leadout") != std::string::npos, text.c_str());
 
     if (!testsupport::HaveTool("bchunk"))
         QSKIP("bchunk is not installed (apt-get install bchunk): the image was not split");
@@ -690,7 +617,6 @@ void CdWriterTest::aBurnToTheDiscImageReadsBackWithCdInfoAndBchunk() {
             testsupport::ReadBytes(platform::JoinPath(split, platform::Format("part%02zu.wav", i + 1)));
         QVERIFY(wav.size() >= 44 + audio[i].size());
         QVERIFY2(std::equal(audio[i].begin(), audio[i].end(), wav.begin() + 44), "samples differ");
-        // What follows is the silence before the next track.
         QVERIFY(std::all_of(wav.begin() + 44 + static_cast<long>(audio[i].size()), wav.end(),
                             [](uint8_t b) { return b == 0; }));
     }
@@ -707,42 +633,34 @@ void CdWriterTest::aDiscImageOnAReadOnlyOrFullFileSystemLeavesNothing() {
     gui::SetAppDiscBackend(nullptr);
     CdWav("a.wav", 2352 * 600); // 1.4 MB of audio: more than the full one holds
     Open();
-    auto* drives = Ctl<QComboBox>(res::IDC_CD_DRIVE);
-    drives->setCurrentIndex(drives->count() - 1);
-    emit drives->activated(drives->count() - 1);
+    Choose(res::IDC_CD_DRIVE, -1);
     AddFiles({"a.wav"});
     for (const std::string& folder : {readOnly, full}) {
         NewBox();
-        WhenModalIs<QFileDialog>([&](QFileDialog* dialog) {
-            dialog->selectFile(QString::fromStdString(platform::JoinPath(folder, "disc.cue")));
-            static_cast<QDialog*>(dialog)->accept(); // the file dialog's own, which checks the name
-        });
+        ImageGoesTo(platform::JoinPath(folder, "disc.cue"));
         Click(res::IDC_BURN);
-        QCOMPARE(m_box->Texts(), std::vector<std::string>{"An error occurred while writing the image file."});
+        QCOMPARE(Texts(), std::vector<std::string>{"An error occurred while writing the image file."});
         QVERIFY2(platform::FindFiles(folder, "*").empty(), folder.c_str());
     }
-    // Cancelled at the question, nothing is burned.
     NewBox();
-    WhenModalIs<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    ImageGoesTo({}); // the question cancelled: no burn
     Click(res::IDC_BURN);
-    QVERIFY(m_box->Texts().empty());
+    QVERIFY(Texts().empty());
     QVERIFY(platform::FindFiles(Pc(), "*.cue").empty());
 }
 
 // --- Drive/Medium ---------------------------------------------------------------------------------
 
-void CdWriterTest::driveMediumShowsTheRecorderAndErasesARewritableDisc() {
+void CdWriterTest::driveMediumShowsTheChosenRecorderAndErasesItsDisc() {
     TestRecorder other{"OTHER", "WRITER", "2"}, rw;
     rw.mediaFlags = cdwriter::MEDIA_RW;
     m_backend->SetRecorders({other, rw});
     Open();
-    auto* drives = Ctl<QComboBox>(res::IDC_CD_DRIVE);
-    drives->setCurrentIndex(1);
-    emit drives->activated(1);
-    // What the dialog shows at each step: its four fields and whether Erase is offered.
+    Choose(res::IDC_CD_DRIVE, 1);
+    // The four fields and Erase: at opening, after Eject and Erase (not refreshed), after Refresh.
     QStringList seen;
     bool cancelGreyed = false;
-    WhenModalIs<gui::CDriveMediumDlg>([&](gui::CDriveMediumDlg* dialog) {
+    InDriveMedium([&](gui::CDriveMediumDlg* dialog) {
         auto* erase = res::Control<QPushButton>(dialog, res::IDC_ERASE);
         const auto look = [&] {
             QStringList fields;
@@ -757,77 +675,63 @@ void CdWriterTest::driveMediumShowsTheRecorderAndErasesARewritableDisc() {
             cancelGreyed = !res::Control<QPushButton>(progress, res::IDC_CANCEL)->isEnabled();
         });
         QTest::mouseClick(erase, Qt::LeftButton);
-        look(); // not refreshed by the erase
+        look();
         QTest::mouseClick(res::Control<QPushButton>(dialog, res::IDC_REFRESH), Qt::LeftButton);
         look();
-        dialog->reject();
     });
-    DriveMediumCommand()->trigger();
-    QCOMPARE(seen, (QStringList{"TESTVEND, CD-RW RECORDER, 1.00|CDRW Recorder|CDDA_CDROM|RW erase",
-                                "TESTVEND, CD-RW RECORDER, 1.00|CDRW Recorder|CDDA_CDROM|RW erase",
-                                // blank, rewritable and writable at once
-                                "TESTVEND, CD-RW RECORDER, 1.00|CDRW Recorder|CDDA_CDROM| "}));
+    const QString shown = "TESTVEND, CD-RW RECORDER, 1.00|CDRW Recorder|CDDA_CDROM|";
+    QCOMPARE(seen,
+             (QStringList{shown + "RW erase", shown + "RW erase", shown + " "})); // now blank and writable
     QVERIFY(m_backend->WasCalled("IDiscRecorder::Eject(1)"));
     QVERIFY(m_backend->WasCalled("IDiscRecorder::Erase(1,0)")); // a quick erase of the chosen disc
     QVERIFY(!m_backend->WasCalled("IDiscRecorder::Erase(0,0)"));
     QVERIFY(cancelGreyed);
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"Complete erase."});
+    QCOMPARE(Texts(), std::vector<std::string>{"Complete erase."});
 }
 
-void CdWriterTest::driveMediumFailuresAreToldAndAServiceThatCannotStartCloses() {
+void CdWriterTest::driveMediumFailuresAndTheDiscImage() {
     Open();
-    // A medium query that fails: the fields read before it show, the others keep their template text.
+    // A failed medium query: the fields read before it show, the next keeps its template text.
     m_backend->FailCall("IDiscRecorder::QueryMediaType", cdwriter::IMAPI_E_MEDIUM_NOTPRESENT);
     m_backend->FailCall("IDiscRecorder::Eject", cdwriter::E_FAIL);
     QStringList seen;
-    WhenModalIs<gui::CDriveMediumDlg>([&](gui::CDriveMediumDlg* dialog) {
+    InDriveMedium([&](gui::CDriveMediumDlg* dialog) {
         QTest::mouseClick(res::Control<QPushButton>(dialog, res::IDC_EJECT), Qt::LeftButton);
         for (int id : {res::IDC_DRIVE_TYPE, res::IDC_MEDIUM_TYPE})
             seen << res::Control<QLabel>(dialog, id)->text();
-        seen << (dialog->isVisible() ? "open" : "closed");
-        dialog->reject();
     });
-    DriveMediumCommand()->trigger();
-    QCOMPARE(seen, (QStringList{"CDRW Recorder", "MediumType", "open"}));
-    QCOMPARE(m_box->Texts(), (std::vector<std::string>{"There is no disc in the device.",
-                                                       "An unknown error occurred (0x80004005)."}));
-
-    // The recorder unplugged since the page listed it.
+    QCOMPARE(seen, (QStringList{"CDRW Recorder", "MediumType"}));
+    QCOMPARE(Texts(), (std::vector<std::string>{"There is no disc in the device.",
+                                                "An unknown error occurred (0x80004005)."}));
+    // The recorder unplugged since the page listed it: said so, and the dialog stays.
     NewBox();
     m_backend->SetRecorders({});
-    seen.clear();
-    WhenModalIs<gui::CDriveMediumDlg>([&](gui::CDriveMediumDlg* dialog) {
+    InDriveMedium([&](gui::CDriveMediumDlg* dialog) {
         seen << res::Control<QLabel>(dialog, res::IDC_DRIVE_NAME)->text();
-        dialog->reject();
     });
-    DriveMediumCommand()->trigger();
-    QCOMPARE(seen, QStringList{"DriveName"});
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"The device is not present or has been removed."});
-
+    QCOMPARE(seen.back(), QString("DriveName"));
+    QCOMPARE(Texts(), std::vector<std::string>{"The device is not present or has been removed."});
     // A service that cannot start: told, and the dialog closes by itself.
     NewBox();
     m_backend->FailCall("CreateDiscMaster", cdwriter::IMAPI_E_GENERIC);
     DriveMediumCommand()->trigger();
-    QCOMPARE(m_box->Texts(), std::vector<std::string>{"A generic error occurred."});
-}
+    QCOMPARE(Texts(), std::vector<std::string>{"A generic error occurred."});
+    m_main.reset();
 
-void CdWriterTest::driveMediumOfTheDiscImage() {
+    // The disc image: a CD-R recorder with a blank CD whose Eject does nothing and succeeds.
     gui::SetAppDiscBackend(nullptr);
+    NewBox();
     Open();
-    auto* drives = Ctl<QComboBox>(res::IDC_CD_DRIVE);
-    drives->setCurrentIndex(drives->count() - 1);
-    emit drives->activated(drives->count() - 1);
-    QStringList seen;
-    WhenModalIs<gui::CDriveMediumDlg>([&](gui::CDriveMediumDlg* dialog) {
+    Choose(res::IDC_CD_DRIVE, -1);
+    seen.clear();
+    InDriveMedium([&](gui::CDriveMediumDlg* dialog) {
         for (int id : {res::IDC_DRIVE_NAME, res::IDC_DRIVE_TYPE, res::IDC_MEDIUM_TYPE})
             seen << res::Control<QLabel>(dialog, id)->text();
         seen << (res::Control<QPushButton>(dialog, res::IDC_ERASE)->isEnabled() ? "erase" : "no erase");
         QTest::mouseClick(res::Control<QPushButton>(dialog, res::IDC_EJECT), Qt::LeftButton);
-        dialog->reject();
     });
-    DriveMediumCommand()->trigger();
     QCOMPARE(seen, (QStringList{"Pelmora, Disc Image, 1.00", "CDR Recorder", "CDDA_CDROM", "no erase"}));
-    QVERIFY(m_box->Texts().empty()); // Eject does nothing and succeeds
+    QVERIFY(Texts().empty());
 }
 
 QTEST_MAIN(CdWriterTest)
