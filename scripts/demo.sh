@@ -44,7 +44,7 @@ echo "== The card now"
 
 echo
 echo "== Writing a CD image of the mixdown"
-"$cli" cd-image "$out/cd" Mixdown "$card/Mixdown/2mix/mix01.wav"
+"$cli" cd-image "$out/cd" Mixdown "$card/Mixdown/2mix/mix01.wav" "$card/Mixdown/2mix/mix02.wav"
 
 echo
 echo "Done. Everything is under $out:"
