@@ -43,7 +43,7 @@ echo "== The card now"
 "$cli" songs "$card"
 
 echo
-echo "== Writing a CD image of the mixdown"
+echo "== Writing a CD image of the two mixdowns"
 "$cli" cd-image "$out/cd" Mixdown "$card/Mixdown/2mix/mix01.wav" "$card/Mixdown/2mix/mix02.wav"
 
 echo
