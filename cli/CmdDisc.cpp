@@ -68,17 +68,22 @@ bool CheckTracks(const std::vector<std::string>& paths, std::vector<cdwriter::Bu
             Complain(path + " is not a 44.1 kHz 16-bit stereo WAV file");
             return false;
         }
+        cdwriter::WaveTrackSizes sizes;
+        if (cdwriter::ReadWaveTrackSizes(path, &sizes) && cdwriter::IsShorterThanCdMinimum(sizes.dataSize))
+            Complain("warning: " + path +
+                     " lasts less than the 4 seconds of a CD track; it is padded with silence to 4 seconds");
         tracks->push_back({platform::BaseName(path), path});
     }
     return true;
 }
 
 // Burns the tracks on the recorder, or writes them into the image when `image`.
-int RunBurnJob(cdwriter::IDiscBackend* backend, int recorderIndex,
+int RunBurnJob(cdwriter::IDiscBackend* backend, int recorderIndex, const std::string& recorderName,
                const std::vector<cdwriter::BurnTrack>& tracks, bool yes, bool image = false) {
     cdwriter::BurnParams params;
     params.backend = backend;
     params.recorderIndex = recorderIndex;
+    params.recorderName = recorderName;
     params.tracks = tracks;
     TerminalMessageBox box(yes);
     TerminalCancelControl cancelControl(image);
@@ -156,7 +161,7 @@ int RunCdImage(const Args& args) {
     cdwriter::CImageDiscBackend backend(folder, name);
     if (!MayReplaceImage(backend, args.Has("--yes")))
         return kExitFailure;
-    const int status = RunBurnJob(&backend, 0, tracks, args.Has("--yes"), true);
+    const int status = RunBurnJob(&backend, 0, {}, tracks, args.Has("--yes"), true);
     if (status == kExitOk) {
         std::printf("%s\n%s\n", backend.CuePath().c_str(), backend.BinPath().c_str());
     }
@@ -194,19 +199,19 @@ int RunBurn(const Args& args) {
         return kExitFailure;
     cdwriter::CSystemDiscBackend backend({});
     int index = -1;
+    std::string name;
     {
         cdwriter::CDiscMaster master(&backend);
         if (!master.InitDiscMaster()) {
-            Complain(master.GetErrorText());
+            Complain(master.GetFailureText());
             return kExitFailure;
         }
-        std::string name;
         index = FindRecorder(master, args.positional[0], &name);
         master.ReleaseDiscMaster();
     }
     if (index < 0)
         return kExitFailure;
-    return RunBurnJob(&backend, index, tracks, args.Has("--yes"));
+    return RunBurnJob(&backend, index, name, tracks, args.Has("--yes"));
 }
 
 int RunErase(const Args& args) {
@@ -217,12 +222,12 @@ int RunErase(const Args& args) {
     {
         cdwriter::CDiscMaster master(&backend);
         if (!master.InitDiscMaster()) {
-            Complain(master.GetErrorText());
+            Complain(master.GetFailureText());
             return kExitFailure;
         }
-        const int index = FindRecorder(master, args.positional[0], &params.driveName);
+        params.driveIndex = FindRecorder(master, args.positional[0], &params.driveName);
         master.ReleaseDiscMaster();
-        if (index < 0)
+        if (params.driveIndex < 0)
             return kExitFailure;
     }
     TerminalMessageBox box(true);
@@ -248,7 +253,7 @@ int RunEject(const Args& args) {
         if (master.SelectRecorder(index) && master.EjectDisc())
             status = kExitOk;
         else
-            Complain(master.GetErrorText());
+            Complain(master.GetFailureText());
     }
     master.ReleaseDiscMaster();
     return status;

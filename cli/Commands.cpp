@@ -102,7 +102,7 @@ const std::vector<Command>& AllCommands() {
          "write a demo card into a folder",
          "Writes three demo songs into the folder CARD (created when missing): one at 44.1 kHz and one at\n"
          "48 kHz whose tracks overlap, leave gaps and hold a silenced stretch, with locate points A < B,\n"
-         "and one with a stereo 44.1 kHz mixdown in its 2mix folder. Each region plays its own tone.",
+         "and one with two stereo 44.1 kHz mixdowns in its 2mix folder. Each region plays its own tone.",
          {},
          1,
          1,

@@ -133,6 +133,16 @@ TEST_F(CliJobs, CdImageOfTheMixdownAndRefusalOfMonoFiles) {
     // Five seconds of CD audio, padded to whole sectors.
     EXPECT_EQ(testsupport::ReadBytes(out + "/Mix.bin").size(), 375u * 2352u);
 
+    // Both mixdowns make a disc of two tracks: 5 and 7 seconds, two seconds of silence between them.
+    const CliRun two = RunCli("cd-image " + Quote(out) + " Two " + Quote(card + "/Mixdown/2mix/mix01.wav") +
+                              " " + Quote(card + "/Mixdown/2mix/mix02.wav"));
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(two.err.find("warning"), std::string::npos) << two.err;
+    EXPECT_EQ(testsupport::ReadText(out + "/Two.cue"), "FILE \"Two.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                                       "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+                                                       "    INDEX 00 00:05:00\n    INDEX 01 00:07:00\n");
+    EXPECT_EQ(testsupport::ReadBytes(out + "/Two.bin").size(), (375u + 150 + 525) * 2352u);
+
     const CliRun mono = RunCli("cd-image " + Quote(out) + " Mono " + Quote(card + "/Demo 44k/zt50001.wav"));
     EXPECT_EQ(mono.status, 1);
     EXPECT_NE(mono.err.find("not a 44.1 kHz 16-bit stereo WAV file"), std::string::npos);
