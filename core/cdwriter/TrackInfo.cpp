@@ -51,12 +51,6 @@ bool IsShorterThanCdMinimum(uint32_t dataSize) {
     return AudioSectors(dataSize) < kMinTrackSectors;
 }
 
-bool WaveNameLess(const std::string& a, const std::string& b) {
-    // Plain byte order, as the transfer pages sort their file lists today; the one place to change
-    // when they move to another order.
-    return a < b;
-}
-
 std::vector<std::string> ListCdWaveFiles(const std::string& folder) {
     std::vector<std::string> names;
     if (folder.empty())
@@ -66,7 +60,8 @@ std::vector<std::string> ListCdWaveFiles(const std::string& folder) {
             IsCdAudioFile(platform::JoinPath(folder, entry.name)))
             names.push_back(entry.name);
     }
-    std::sort(names.begin(), names.end(), WaveNameLess);
+    // The same order as the transfer pages' file lists.
+    std::sort(names.begin(), names.end(), platform::NaturalLess);
     return names;
 }
 

@@ -37,7 +37,5 @@ bool IsShorterThanCdMinimum(uint32_t dataSize);
 // The CD audio files of a folder ("*.wav" with 2 channels, 16 bits, 44100 Hz) by name, in the order
 // the wave list shows them. Empty when the folder is empty or cannot be read.
 std::vector<std::string> ListCdWaveFiles(const std::string& folder);
-// The order of names in the wave list.
-bool WaveNameLess(const std::string& a, const std::string& b);
 
 } // namespace cdwriter
