@@ -23,6 +23,8 @@ struct CUiQueue::Shared {
     size_t open = 0;
     // A hand-over is on its way to the UI thread (posted, or waiting for its pace).
     bool scheduled = false;
+    // One is on its way that does not wait for the pace: an ordered report is queued.
+    bool urgent = false;
 };
 
 CUiQueue::Shared& CUiQueue::State() {
@@ -45,11 +47,12 @@ void RunScheduled() {
     CUiQueue::Deliver();
 }
 
-// On the UI thread, once per wake-up from a worker: hands over now, or when the pace allows.
-void OnArrived() {
+// On the UI thread, once per wake-up from a worker: hands over now, or when the pace allows. A new range
+// or stage is no value to hold back: it goes at once (with everything before it).
+void OnArrived(bool urgent) {
     const auto due = g_lastRun + kPace;
     const auto now = std::chrono::steady_clock::now();
-    if (now >= due)
+    if (urgent || now >= due)
         RunScheduled();
     else
         QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(due - now),
@@ -124,13 +127,13 @@ bool CUiQueue::Merge(Shared& q, const Report& report, Cell* cell) {
     return false;
 }
 
-// Adds a report; true when the UI thread has to be woken for it.
-bool CUiQueue::Add(const Report& report, Kind kind, Cell* cell) {
+// Adds a report; says whether the UI thread has to be woken for it.
+CUiQueue::Wake CUiQueue::Add(const Report& report, Kind kind, Cell* cell) {
     Shared& q = State();
     std::lock_guard lock(q.mutex);
     if (kind == Kind::Value) {
         if (Merge(q, report, cell))
-            return false;
+            return Wake::None;
         if (cell) {
             cell->m_b.store(report.b);
             cell->m_value.store(report.a);
@@ -144,9 +147,21 @@ bool CUiQueue::Add(const Report& report, Kind kind, Cell* cell) {
         q.entries.push_back({report, nullptr});
         q.open = q.entries.size();
     }
-    const bool wake = !q.scheduled;
+    Wake wake = q.scheduled ? Wake::None : Wake::Paced;
     q.scheduled = true;
+    if (kind == Kind::Ordered && !q.urgent) {
+        q.urgent = true;
+        wake = Wake::Now;
+    }
     return wake;
+}
+
+void CUiQueue::Schedule(Wake wake) {
+    if (wake == Wake::None || !QCoreApplication::instance())
+        return;
+    const bool urgent = wake == Wake::Now;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [urgent] { OnArrived(urgent); }, Qt::QueuedConnection);
 }
 
 void CUiQueue::Put(const Report& report, Kind kind) {
@@ -178,16 +193,13 @@ void CUiQueue::PutValue(IReceiver* receiver, unsigned slot, int64_t a, int64_t b
     if (onUi) {
         Deliver();
         receiver->Take(report);
-    } else if (Add(report, Kind::Value, &cell) && QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { OnArrived(); }, Qt::QueuedConnection);
+    } else {
+        Schedule(Add(report, Kind::Value, &cell));
     }
 }
 
 void CUiQueue::Queue(const Report& report, Kind kind) {
-    if (Add(report, kind, nullptr) && QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] { OnArrived(); }, Qt::QueuedConnection);
+    Schedule(Add(report, kind, nullptr));
 }
 
 void CUiQueue::Deliver() {
@@ -202,6 +214,7 @@ void CUiQueue::Deliver() {
             if (q.entries.empty()) {
                 // A report made from now on wakes the UI thread again.
                 q.scheduled = false;
+                q.urgent = false;
                 break;
             }
             Seal(q.entries.front());

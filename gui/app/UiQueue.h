@@ -1,8 +1,9 @@
 #pragma once
 // What workers report to the UI thread without waiting for it: a bar's position or range, a line's
 // text, a window message that needs no answer. The UI thread takes the reports in the order they were
-// made, at most once a frame, and before anything a worker waits for on it (RunOnUiThread, a message
-// sent with CQtMessageTarget::Send, a message box). Values that pile up in between are merged, the
+// made: values at most once a frame, an ordered report at its next turn, and everything before anything
+// a worker waits for on it (RunOnUiThread, a message sent with CQtMessageTarget::Send, a message box).
+// Values that pile up in between are merged, the
 // latest winning; an ordered report (a new range, a stage of the work) is never merged, and no value
 // made before it is merged with one made after it. So the UI thread never sees a value of an old range
 // after the new range, and always sees the last value of every range. (Order is that of one thread's
@@ -72,7 +73,11 @@ private:
     struct Shared;
     static Shared& State();
     static bool Merge(Shared& q, const Report& report, Cell* cell);
-    static bool Add(const Report& report, Kind kind, Cell* cell);
+    // What a new report asks of the UI thread: nothing (one is on its way), a hand-over at its pace,
+    // or one at once (an ordered report).
+    enum class Wake { None, Paced, Now };
+    static Wake Add(const Report& report, Kind kind, Cell* cell);
+    static void Schedule(Wake wake);
     static void Seal(Entry& entry);
 };
 

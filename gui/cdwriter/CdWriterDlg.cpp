@@ -342,6 +342,10 @@ void CCdWriterDlg::OnBurn() {
     dialog->SetJob(this);
     dialog->DoModal();
     m_progressDlg = nullptr;
+    // Not in RunJob: the burn's notifications reach the page after the worker made them, at the latest
+    // before DoModal returns.
+    const std::lock_guard lock(m_viewMutex);
+    m_view = cdwriter::DiscProgressView{};
 }
 
 void CCdWriterDlg::RunJob(platform::ITextLine* pProgressText, platform::ITextLine* pStatusText,
@@ -353,12 +357,10 @@ void CCdWriterDlg::RunJob(platform::ITextLine* pProgressText, platform::ITextLin
     cdwriter::CBurnJob job(m_params, AppMessageBox(), m_progressDlg, m_target);
     job.RunJob(pProgressText, pStatusText, pProgress, pCancel);
     m_result = job.Result();
-    const std::lock_guard lock(m_viewMutex);
-    m_view = cdwriter::DiscProgressView{};
 }
 
 intptr_t CCdWriterDlg::OnDiscMessage(unsigned message, uintptr_t wParam, intptr_t lParam) {
-    // A notification that arrives after its burn has ended finds no controls and changes nothing.
+    // A notification that arrives once its burn's dialog has gone finds no controls and changes nothing.
     const std::lock_guard lock(m_viewMutex);
     return cdwriter::HandleDiscProgressMessage(m_view, message, wParam, lParam);
 }
