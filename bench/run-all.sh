@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark of the project in one go on an optimised build and prints a table of ratios
 # against the baselines measured in the same run (cp or a read/write copy of the same bytes, a byte-per-read
-# reader, sox, a short song).
+# reader, sox, a short song, the same job with no window).
 # Usage: bench/run-all.sh [scratch-folder]   (default /tmp; it needs about 2 GB free)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +28,8 @@ run render "$bin/pelmora_bench_render" 3 3 "$scratch"
 run render_io "$bin/pelmora_bench_render_io" 3 5 "$scratch"
 run stage "$bin/pelmora_bench_stage" 3 "$scratch"
 run soxpeer "$bin/pelmora_bench_soxpeer" 3 5 "$scratch"
+# In memory (/dev/shm when there is one): what it measures is the cost of the window, not of the disk.
+run progress "$bin/pelmora_bench_progress" 15
 run convert "$bin/pelmora_bench_convert" 3 3 "$scratch"
 
 python3 - "$log" <<'PY'
@@ -62,6 +64,10 @@ rows.append(("render, 5000 entries, processor", "48 entries", grab("render_io", 
 rows.append(("stage + image a 74-min disc", "cp", grab("stage", r"cp\s+:.*ratio ([\d.]+)x"), "<= 1.3"))
 rows.append(("stage + image a 74-min disc", "cp + sync", grab("stage", r"cp \+ sync\s+:.*ratio ([\d.]+)x"), ""))
 rows.append(("render one track", "sox pipeline", grab("soxpeer", r"=\s*([\d.]+)x sox"), ""))
+rows.append(("import behind the progress dialog", "no window", grab("progress", r"import window / no window:\s*=\s*([\d.]+)x"),
+             "<= 1.1"))
+rows.append(("export behind the progress dialog", "no window", grab("progress", r"export window / no window:\s*=\s*([\d.]+)x"),
+             "<= 1.1"))
 rows.append(("convert 16 x 3 min to 48 kHz", "sox", grab("convert", r"=\s*([\d.]+)x sox"), "<= 1.0"))
 print()
 print(f"{'benchmark':36} {'baseline':18} {'ratio':>7}  target")

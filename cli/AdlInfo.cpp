@@ -33,6 +33,13 @@ std::string TimeText(const adl::CTimeCode& t) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("Usage: pelmora-adl-info SONG.adl\n\n"
+                    "Prints a summary of a song's ADL file: title, creation date, sample rate, time code,\n"
+                    "tracks, locate points and the event list.\n"
+                    "Exit status: 0 success, 1 the file cannot be read, 2 usage error.\n");
+        return 0;
+    }
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s SONG.adl\n", argv[0]);
         return 2;

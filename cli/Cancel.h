@@ -6,7 +6,11 @@
 
 namespace cli {
 
-// The flag that Ctrl-C sets while a job runs; a second Ctrl-C ends the program at once.
+// The flag that Ctrl-C (or SIGTERM) sets while a job runs; a second one ends the program at once.
 platform::CancelFlag* InstallCancelOnInterrupt();
+
+// The exit status of a job that ended cancelled: 128 plus the number of the signal that asked for it
+// (130 for Ctrl-C), as a shell reports a program the signal ended.
+int CancelledExitStatus();
 
 } // namespace cli

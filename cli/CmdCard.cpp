@@ -1,8 +1,11 @@
 // pelmora-cli songs / import: what a card holds, and rendering its tracks into a PC folder.
 
 #include "Cancel.h"
+#include "CardArgs.h"
 #include "Commands.h"
 #include "DemoCard.h"
+#include "Json.h"
+#include "Table.h"
 #include "Terminal.h"
 
 #include "adl/AdlFile.h"
@@ -15,6 +18,7 @@
 #include "platform/Text.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace cli {
@@ -77,6 +81,134 @@ Tracks TracksInUse(const std::string& cardFolder, const std::string& song) {
     return card::GetTracksInUse(adl);
 }
 
+// What the song table and its JSON show of one song.
+struct SongFacts {
+    std::string name;
+    bool readable = false;
+    uint32_t rate = 0; // Hz; 0 when the ADL names no rate this program knows
+    int bits = 0;      // 0 when unknown
+    Tracks tracks{};
+    bool isProtected = false;
+    std::optional<adl::CTimeCode> locate[2]; // A and B, when the song has them
+};
+
+SongFacts ReadSongFacts(const std::string& cardFolder, const std::string& song) {
+    SongFacts facts;
+    facts.name = song;
+    facts.bits = card::GetSongBitDepth(cardFolder, song);
+    facts.isProtected = card::IsSongProtected(cardFolder, song);
+    adl::CAdlFile adl;
+    if (!adl.Open(card::AdlPath(cardFolder, song), true))
+        return facts;
+    facts.readable = true;
+    facts.rate = adl::SampleRateOfCode(adl.GetSampleRateCode());
+    facts.tracks = card::GetTracksInUse(adl);
+    for (uint16_t n = 1; n <= 2; ++n) {
+        if (adl.GetLocateCount() >= n)
+            facts.locate[n - 1] = adl.GetLocateTime(n);
+    }
+    adl.Close();
+    return facts;
+}
+
+std::string LocateText(const std::optional<adl::CTimeCode>& locate) {
+    if (!locate)
+        return "-";
+    const std::string text = locate->Format();
+    return text.empty() ? "?" : text;
+}
+
+void PrintSongTable(const std::vector<SongFacts>& songs) {
+    std::vector<std::vector<std::string>> rows = {
+        {"Song", "Rate", "Bits", "Tracks in use", "Protected", "Locate A", "Locate B"}};
+    for (const SongFacts& song : songs) {
+        const std::string bits = card::BitDepthText(song.bits);
+        const std::string protection = song.isProtected ? "yes" : "no";
+        if (!song.readable) {
+            rows.push_back({Printable(song.name), "?", bits, "-", protection, "(no readable ADL file)"});
+            continue;
+        }
+        rows.push_back({Printable(song.name), song.rate ? std::to_string(song.rate) : "?", bits,
+                        TrackListText(song.tracks), protection, LocateText(song.locate[0]),
+                        LocateText(song.locate[1])});
+    }
+    PrintTable(rows, {18, 6, 4, 16, 9, 18});
+}
+
+void WriteLocate(JsonWriter& json, const std::optional<adl::CTimeCode>& locate) {
+    if (!locate) {
+        json.Null();
+        return;
+    }
+    const std::string text = locate->Format();
+    json.BeginObject().Key("time_code");
+    if (text.empty())
+        json.Null();
+    else
+        json.String(text);
+    json.Key("samples").Number(locate->GetSamples()).EndObject();
+}
+
+void PrintSongJson(const std::string& cardFolder, const std::vector<SongFacts>& songs,
+                   const std::vector<card::InterruptedRestore>& restores) {
+    JsonWriter json;
+    json.BeginObject().Key("card").String(cardFolder).Key("songs").BeginArray();
+    for (const SongFacts& song : songs) {
+        json.BeginObject().Key("name").String(song.name).Key("readable").Bool(song.readable);
+        json.Key("rate").NumberOrNull(song.rate != 0, song.rate);
+        json.Key("bits").NumberOrNull(song.bits != 0, song.bits);
+        json.Key("tracks_in_use");
+        if (song.readable) {
+            json.BeginArray(true);
+            for (int t = 1; t <= card::kTrackCount; ++t) {
+                if (song.tracks[static_cast<size_t>(t - 1)])
+                    json.Number(t);
+            }
+            json.EndArray();
+        } else {
+            json.Null();
+        }
+        json.Key("protected").Bool(song.isProtected);
+        json.Key("locate_a");
+        WriteLocate(json, song.locate[0]);
+        json.Key("locate_b");
+        WriteLocate(json, song.locate[1]);
+        json.EndObject();
+    }
+    json.EndArray().Key("interrupted_restores").BeginArray();
+    for (const auto& restore : restores)
+        json.BeginObject().Key("song").String(restore.song).Key("text").String(restore.text).EndObject();
+    json.EndArray().EndObject().Print();
+}
+
+// True when the song's ADL file is there; told, with the near names of the card's songs, when not.
+bool CheckSong(const std::string& cardFolder, const std::string& song) {
+    if (platform::PathExists(card::AdlPath(cardFolder, song)))
+        return true;
+    Complain(NoSongText(song, "the card " + cardFolder, card::ListSongs(cardFolder)));
+    return false;
+}
+
+// The song an export goes into: one that is not there yet is made as a new song, but never under a
+// name that differs from a song's only in case (the card's file system takes them for one name). A
+// name near a song's is made only after a warning. False (told) when the export must not go on.
+bool CheckNewSongName(const std::string& cardFolder, const std::string& song) {
+    if (platform::PathExists(card::SongFolderPath(cardFolder, song)))
+        return true;
+    const std::vector<std::string> songs = card::ListSongs(cardFolder);
+    const std::vector<std::string> near = NearNames(song, songs);
+    if (near.empty())
+        return true;
+    const std::string text = NoSongText(song, "the card " + cardFolder, songs);
+    if (platform::CompareNoCase(near.front(), song) == 0) {
+        Complain(text);
+        Complain("a new song is not made under the name of another song in other case");
+        return false;
+    }
+    Warn(text + " Going on makes a new song \"" + song + "\".");
+    return true;
+}
+
 // --convert and --stereo into the export's parameters; false (the user told) when --stereo is wrong.
 bool ApplyConvertOptions(const Args& args, card::ExportParams* params) {
     params->otherFileTypes = true;
@@ -106,44 +238,42 @@ void SuggestConvert(const card::ExportParams& params, const card::ExportDecision
     }
 }
 
-bool CheckCard(const std::string& cardFolder) {
-    if (platform::IsDirectory(cardFolder))
-        return true;
-    Complain("no card folder " + cardFolder);
-    return false;
+// Names the tracks that had nothing to render (no file was written for them).
+void TellEmptyTracks(const std::vector<int>& empty, bool ab) {
+    if (empty.empty())
+        return;
+    std::string list;
+    for (size_t i = 0; i < empty.size(); ++i) {
+        if (i > 0)
+            list += i + 1 == empty.size() ? " and " : ", ";
+        list += std::to_string(empty[i]);
+    }
+    const bool one = empty.size() == 1;
+    Complain(std::string(one ? "track " : "tracks ") + list + (one ? " holds" : " hold") + " no audio" +
+             (ab ? " between locate points A and B" : "") + "; no file was written for " +
+             (one ? "it" : "them"));
 }
 
 } // namespace
 
 int RunSongs(const Args& args) {
     const std::string& cardFolder = args.positional[0];
-    if (!CheckCard(cardFolder))
+    if (!CheckCardFolder(cardFolder))
         return kExitFailure;
-    const auto songs = card::ListSongs(cardFolder);
-    std::printf("%-18s %-6s %-4s %-16s %-9s %-18s %s\n", "Song", "Rate", "Bits", "Tracks in use", "Protected",
-                "Locate A", "Locate B");
-    for (const auto& song : songs) {
-        const std::string bits = card::BitDepthText(card::GetSongBitDepth(cardFolder, song));
-        const char* protection = card::IsSongProtected(cardFolder, song) ? "yes" : "no";
-        adl::CAdlFile adl;
-        if (!adl.Open(card::AdlPath(cardFolder, song), true)) {
-            std::printf("%-18s %-6s %-4s %-16s %-9s (no readable ADL file)\n", song.c_str(), "?",
-                        bits.c_str(), "-", protection);
-            continue;
-        }
-        std::string rate = card::SampleRateText(adl.GetSampleRateCode());
-        const std::string tracks = TrackListText(card::GetTracksInUse(adl));
-        const std::string a = adl.GetLocateCount() > 0 ? adl.GetLocateTime(1).Format() : "-";
-        const std::string b = adl.GetLocateCount() > 1 ? adl.GetLocateTime(2).Format() : "-";
-        adl.Close();
-        std::printf("%-18s %-6s %-4s %-16s %-9s %-18s %s\n", song.c_str(), rate.empty() ? "?" : rate.c_str(),
-                    bits.c_str(), tracks.c_str(), protection, a.c_str(), b.c_str());
+    std::vector<SongFacts> songs;
+    for (const auto& song : card::ListSongs(cardFolder))
+        songs.push_back(ReadSongFacts(cardFolder, song));
+    const auto restores = card::FindInterruptedRestores(cardFolder);
+    if (args.Has("--json")) {
+        PrintSongJson(cardFolder, songs, restores);
+        return kExitOk;
     }
+    PrintSongTable(songs);
     // Below the table: songs whose restore was interrupted, and how each will be finished.
-    for (const auto& restore : card::FindInterruptedRestores(cardFolder))
-        std::printf("%s\n", restore.text.c_str());
+    for (const auto& restore : restores)
+        std::printf("%s\n", Printable(restore.text).c_str());
     if (songs.empty())
-        std::fprintf(stderr, "The card holds no song.\n");
+        Note("The card holds no song.");
     return kExitOk;
 }
 
@@ -153,12 +283,8 @@ int RunImport(const Args& args) {
     params.song = args.positional[1];
     params.pcFolder = args.positional[2];
     params.mode = args.Has("--ab") ? card::ImportMode::AB : card::ImportMode::All;
-    if (!CheckCard(params.card))
+    if (!CheckCardFolder(params.card) || !CheckSong(params.card, params.song))
         return kExitFailure;
-    if (!platform::PathExists(card::AdlPath(params.card, params.song))) {
-        Complain("no song " + params.song + " on the card " + params.card);
-        return kExitFailure;
-    }
     params.tracks = TracksInUse(params.card, params.song);
     if (const int status = ApplyTrackOption(args, &params.tracks); status != kExitOk)
         return status;
@@ -175,16 +301,19 @@ int RunImport(const Args& args) {
 
     for (int t : result.written)
         std::printf("%s\n", card::TrackFilePath(params.pcFolder, t).c_str());
+    TellEmptyTracks(result.empty, params.mode == card::ImportMode::AB);
     switch (result.outcome) {
     case card::ImportOutcome::Finished:
         if (box.Unanswered())
             return kExitFailure;
-        if (result.written.empty())
-            std::fprintf(stderr, "No track file was written.\n");
+        if (result.written.empty()) {
+            Complain("no track file was written");
+            return kExitFailure;
+        }
         return kExitOk;
     case card::ImportOutcome::Cancelled:
         Complain("import cancelled; the track being written was removed");
-        return kExitFailure;
+        return CancelledExitStatus();
     default:
         return kExitFailure;
     }
@@ -214,7 +343,7 @@ int RunExport(const Args& args) {
     params.pcFolder = args.positional[0];
     params.card = args.positional[1];
     params.song = args.positional[2];
-    if (!CheckCard(params.card))
+    if (!CheckCardFolder(params.card) || !CheckNewSongName(params.card, params.song))
         return kExitFailure;
     if (!platform::IsDirectory(params.pcFolder)) {
         Complain("no folder " + params.pcFolder);
@@ -229,8 +358,8 @@ int RunExport(const Args& args) {
     for (const auto& [unused, used] : sources.unused) {
         const int track = card::TrackOfPcFileName(platform::BaseName(used));
         if (params.tracks[static_cast<size_t>(track - 1)])
-            Complain(platform::Format("warning: %s is left out; %s is exported for TR%d", unused.c_str(),
-                                      used.c_str(), track));
+            Warn(platform::Format("%s is left out; %s is exported for TR%d", unused.c_str(), used.c_str(),
+                                  track));
     }
 
     TerminalMessageBox box(args.Has("--yes"));
@@ -255,7 +384,7 @@ int RunExport(const Args& args) {
         return kExitOk;
     case card::ExportOutcome::Cancelled:
         Complain("export cancelled; the file being copied was removed");
-        return kExitFailure;
+        return CancelledExitStatus();
     default:
         return kExitFailure;
     }

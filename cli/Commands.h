@@ -12,6 +12,9 @@ namespace cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// A job cancelled by a signal (Ctrl-C: 130) ends with 128 plus the signal's number, as a shell reports
+// a program that the signal ended.
+constexpr int kExitSignalBase = 128;
 
 struct Command {
     const char* name;
@@ -44,5 +47,15 @@ int RunCheck(const Args& args);
 
 // Prints "pelmora-cli: <text>" on stderr.
 void Complain(const std::string& text);
+
+// How much goes to stderr besides errors: --quiet keeps only results and errors, --verbose adds every
+// question --yes answers.
+enum class Verbosity { Quiet, Normal, Verbose };
+void SetVerbosity(Verbosity verbosity);
+Verbosity GetVerbosity();
+// Prints "pelmora-cli: warning: <text>" on stderr, unless --quiet.
+void Warn(const std::string& text);
+// Prints a line that only informs on stderr, unless --quiet.
+void Note(const std::string& text);
 
 } // namespace cli

@@ -86,10 +86,17 @@ bool MakeSong(const std::string& cardFolder, const DemoSong& song, std::string* 
         }
     }
     if (song.mixdown) {
-        const std::string path = platform::JoinPath(card::MixFolderPath(cardFolder, song.name), "mix01.wav");
-        if (!WriteWave(path, song.rate, 2, Tone(440.0, song.rate, 5.0, 2, 660.0))) {
-            *error = "cannot write " + path;
-            return false;
+        // Two mixdowns, so that a disc of two tracks can be made: 5 s of 440/660 Hz and 7 s of 330/495 Hz.
+        const struct {
+            const char* name;
+            double seconds, left, right;
+        } mixes[] = {{"mix01.wav", 5.0, 440.0, 660.0}, {"mix02.wav", 7.0, 330.0, 495.0}};
+        for (const auto& mix : mixes) {
+            const std::string path = platform::JoinPath(card::MixFolderPath(cardFolder, song.name), mix.name);
+            if (!WriteWave(path, song.rate, 2, Tone(mix.left, song.rate, mix.seconds, 2, mix.right))) {
+                *error = "cannot write " + path;
+                return false;
+            }
         }
     }
 

@@ -1,6 +1,6 @@
 #pragma once
 // A demo card made entirely by this program: songs at 44.1 and 48 kHz whose tracks overlap, leave
-// gaps and hold a silenced stretch, and a song with a stereo mixdown for a CD. Each region plays its
+// gaps and hold a silenced stretch, and a song with two stereo mixdowns for a CD. Each region plays its
 // own tone, so a listener hears which region a rendered track takes its audio from.
 
 #include <string>

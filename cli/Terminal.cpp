@@ -1,5 +1,7 @@
 #include "Terminal.h"
 
+#include "Commands.h"
+
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
@@ -15,11 +17,13 @@ platform::MbResult TerminalMessageBox::Show(const std::string& text, platform::M
         std::fprintf(stderr, "\n%s\n", text.c_str());
         return platform::MbResult::Ok;
     }
-    std::fprintf(stderr, "\n%s\n", text.c_str());
     if (m_yes) {
-        std::fprintf(stderr, "[OK: --yes]\n");
+        // The answer is known already: the question is worth a line only to whoever asked for every one.
+        if (GetVerbosity() == Verbosity::Verbose)
+            std::fprintf(stderr, "\n%s\n[OK: --yes]\n", text.c_str());
         return platform::MbResult::Ok;
     }
+    std::fprintf(stderr, "\n%s\n", text.c_str());
     if (!::isatty(STDIN_FILENO)) {
         // Never wait on a pipe or a closed input: the caller must say --yes to go on.
         m_unanswered = true;
@@ -37,7 +41,8 @@ platform::MbResult TerminalMessageBox::Show(const std::string& text, platform::M
                : platform::MbResult::Cancel;
 }
 
-TerminalProgress::TerminalProgress() : m_tty(::isatty(STDERR_FILENO) != 0) {}
+TerminalProgress::TerminalProgress()
+    : m_tty(::isatty(STDERR_FILENO) != 0), m_quiet(GetVerbosity() == Verbosity::Quiet) {}
 
 TerminalProgress::~TerminalProgress() {
     Finish();
@@ -53,6 +58,8 @@ void TerminalProgress::SetText(const std::string& text) {
     }
     m_text = text;
     m_lastPercent = -1;
+    if (m_quiet)
+        return;
     if (!m_tty) {
         if (!text.empty())
             std::fprintf(stderr, "%s\n", text.c_str());
@@ -83,7 +90,7 @@ void TerminalProgress::Finish() {
 }
 
 void TerminalProgress::Draw(bool force) {
-    if (m_high <= m_low)
+    if (m_quiet || m_high <= m_low)
         return;
     const int64_t span = m_high - m_low;
     const int64_t done = std::min(std::max<int64_t>(m_pos - m_low, 0), span);
@@ -113,7 +120,7 @@ void TerminalProgress::Draw(bool force) {
 
 void TerminalDetail::SetText(const std::string& text) {
     if (!text.empty())
-        std::fprintf(stderr, "%s\n", text.c_str());
+        Note(text);
 }
 
 } // namespace cli

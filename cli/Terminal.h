@@ -1,6 +1,7 @@
 #pragma once
-// The terminal side of the job interfaces: questions on the terminal (or answered by --yes), a
-// progress bar on stderr when it is a terminal, plain lines otherwise.
+// The terminal side of the job interfaces: questions on the terminal (or answered by --yes, shown only
+// with --verbose), a progress bar on stderr when it is a terminal, plain lines otherwise, and neither
+// with --quiet.
 
 #include "platform/MessageBox.h"
 #include "platform/Progress.h"
@@ -43,6 +44,7 @@ private:
     void Draw(bool force);
 
     bool m_tty;
+    bool m_quiet;
     std::mutex m_mutex;
     std::string m_text;
     int64_t m_low = 0, m_high = 0, m_pos = 0;

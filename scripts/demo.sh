@@ -43,8 +43,8 @@ echo "== The card now"
 "$cli" songs "$card"
 
 echo
-echo "== Writing a CD image of the mixdown"
-"$cli" cd-image "$out/cd" Mixdown "$card/Mixdown/2mix/mix01.wav"
+echo "== Writing a CD image of the two mixdowns"
+"$cli" cd-image "$out/cd" Mixdown "$card/Mixdown/2mix/mix01.wav" "$card/Mixdown/2mix/mix02.wav"
 
 echo
 echo "Done. Everything is under $out:"

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libburn-dev libssl-dev libsndfile1-dev libsoxr-dev
     sox libcdio-utils bchunk
+    help2man python3
     xvfb xauth xdotool
     clang libclang-rt-14-dev clang-format clang-tidy
 )

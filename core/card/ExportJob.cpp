@@ -34,16 +34,25 @@ public:
             m_writebacks.push_back(std::make_unique<platform::CWriteback>(dest));
     }
     intptr_t Send(unsigned message, uintptr_t wParam, intptr_t lParam) override {
+        Follow(message, wParam);
+        return m_next ? m_next->Send(message, wParam, lParam) : 0;
+    }
+    void Post(unsigned message, uintptr_t wParam, intptr_t lParam) override { Send(message, wParam, lParam); }
+    void Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice) override {
+        Follow(message, wParam);
+        if (m_next)
+            m_next->Notify(message, wParam, lParam, notice);
+    }
+
+private:
+    void Follow(unsigned message, uintptr_t wParam) {
         if (message == wave::WM_TRANSFER_POS && wParam >= m_started + kWritebackStep) {
             m_started = wParam;
             for (const auto& writeback : m_writebacks)
                 writeback->Start();
         }
-        return m_next ? m_next->Send(message, wParam, lParam) : 0;
     }
-    void Post(unsigned message, uintptr_t wParam, intptr_t lParam) override { Send(message, wParam, lParam); }
 
-private:
     static constexpr uintptr_t kWritebackStep = 2u << 20;
     platform::IMessageTarget* m_next;
     std::vector<std::unique_ptr<platform::CWriteback>> m_writebacks;

@@ -117,6 +117,7 @@ private:
             return true;
         case wave::RenderStatus::Empty:
             m_result.skipped.push_back(track);
+            m_result.empty.push_back(track);
             return true;
         case wave::RenderStatus::FormatMismatch:
             // That track only: the others may be fine.

@@ -38,6 +38,7 @@ struct ImportResult : platform::JobResult<ImportOutcome> {
     std::vector<int> written; // tracks whose file is complete
     std::vector<int>
         skipped; // ticked tracks left alone (overwrite declined, nothing to render, foreign format)
+    std::vector<int> empty; // those of the skipped tracks that had nothing to render
 };
 
 // Runs the whole import on the calling thread. `page` receives the transfer messages; without one the

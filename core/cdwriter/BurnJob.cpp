@@ -1,6 +1,7 @@
 #include "cdwriter/BurnJob.h"
 
 #include "cdwriter/DiscMaster.h"
+#include "cdwriter/TrackInfo.h"
 #include "platform/Text.h"
 
 namespace cdwriter {
@@ -36,7 +37,7 @@ public:
     void ReportFailure(ErrCode err) {
         m_result->outcome = BurnOutcome::Failed;
         m_result->errCode = err;
-        m_result->message = m_discMaster.GetErrorText();
+        m_result->message = m_discMaster.GetFailureText();
         platform::Tell(m_messageBox, m_result->message);
         if (err == CBurnJob::ERR_ADD_TRACK || err == CBurnJob::ERR_RECORD)
             m_discMaster.UnadviseProgress();
@@ -58,7 +59,11 @@ private:
     Flow Prepare(ErrCode* err) {
         if (!m_discMaster.InitDiscMaster())
             return Fail(CBurnJob::ERR_INIT, err);
-        if (!m_discMaster.SelectRecorder(m_params.recorderIndex))
+        const bool selected =
+            m_params.recorderName.empty()
+                ? m_discMaster.SelectRecorder(m_params.recorderIndex)
+                : m_discMaster.SelectRecorderByName(m_params.recorderName, m_params.recorderIndex);
+        if (!selected)
             return Fail(CBurnJob::ERR_SELECT_RECORDER, err);
         uint16_t type = 0, state = 0;
         if (!m_discMaster.QueryMedia(&type, &state))
@@ -81,6 +86,7 @@ private:
         if (!m_discMaster.AdviseProgress(window))
             return Fail(CBurnJob::ERR_ADVISE, err);
         m_discMaster.SetCancelFlag(m_cancel);
+        m_discMaster.SetMinTrackBlocks(kMinTrackSectors);
         for (const BurnTrack& track : m_params.tracks) {
             if (m_progressText)
                 m_progressText->SetText(

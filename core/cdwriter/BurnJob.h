@@ -1,6 +1,7 @@
 #pragma once
 // The CD writer page's burn: stages the listed WAV files as audio tracks on the chosen recorder and
-// records the disc, through a disc master of its own. Failures are told once through the
+// records the disc, through a disc master of its own. A track shorter than a CD track must last is
+// padded with silence to 4 seconds. Failures are told once through the
 // message-box service; progress comes back as WM_DISC_* messages to the given window (or, without
 // one, straight to the job's text line and bar).
 
@@ -23,6 +24,9 @@ struct BurnTrack {
 struct BurnParams {
     IDiscBackend* backend = nullptr;
     int recorderIndex = -1; // position in the recorder list, as the CD drive list shows it
+    // The recorder's name in that list; when given, the recorder is found again by name (by position
+    // where names repeat), so that a list changed since is never burned on the wrong recorder.
+    std::string recorderName;
     std::vector<BurnTrack> tracks;
 };
 

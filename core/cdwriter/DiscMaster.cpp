@@ -101,6 +101,11 @@ void CDiscProgressSink::Send(unsigned message, uintptr_t wParam, intptr_t lParam
         m_target->Send(message, wParam, lParam);
 }
 
+void CDiscProgressSink::Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice) {
+    if (m_target)
+        m_target->Notify(message, wParam, lParam, notice);
+}
+
 HRESULT CDiscProgressSink::QueryCancel(bool* cancel) {
     if (!cancel)
         return E_POINTER;
@@ -111,42 +116,44 @@ HRESULT CDiscProgressSink::QueryCancel(bool* cancel) {
 }
 
 HRESULT CDiscProgressSink::NotifyPnPActivity() {
-    Send(WM_DISC_PNP_ACTIVITY, 0, 0);
+    Notify(WM_DISC_PNP_ACTIVITY, 0, 0, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyAddProgress(long completed, long total) {
-    Send(WM_DISC_ADD_PROGRESS, static_cast<uintptr_t>(completed), total);
+    Notify(WM_DISC_ADD_PROGRESS, static_cast<uintptr_t>(completed), total, platform::Notice::Value);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyBlockProgress(long completed, long total) {
-    Send(WM_DISC_BLOCK_PROGRESS, static_cast<uintptr_t>(completed), total);
+    Notify(WM_DISC_BLOCK_PROGRESS, static_cast<uintptr_t>(completed), total, platform::Notice::Value);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyTrackProgress(long current, long total) {
-    Send(WM_DISC_TRACK_PROGRESS, static_cast<uintptr_t>(current), total);
+    Notify(WM_DISC_TRACK_PROGRESS, static_cast<uintptr_t>(current), total, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyPreparingBurn(long seconds) {
-    Send(WM_DISC_PREPARING_BURN, static_cast<uintptr_t>(seconds), 0);
+    Notify(WM_DISC_PREPARING_BURN, static_cast<uintptr_t>(seconds), 0, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyClosingDisc(long seconds) {
-    Send(WM_DISC_CLOSING_DISC, static_cast<uintptr_t>(seconds), 0);
+    Notify(WM_DISC_CLOSING_DISC, static_cast<uintptr_t>(seconds), 0, platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyBurnComplete(HRESULT status) {
-    Send(WM_DISC_BURN_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0);
+    Notify(WM_DISC_BURN_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0,
+           platform::Notice::Event);
     return S_OK;
 }
 
 HRESULT CDiscProgressSink::NotifyEraseComplete(HRESULT status) {
-    Send(WM_DISC_ERASE_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0);
+    Notify(WM_DISC_ERASE_COMPLETE, static_cast<uintptr_t>(static_cast<uint32_t>(status)), 0,
+           platform::Notice::Event);
     return S_OK;
 }
 
@@ -333,7 +340,30 @@ int CDiscMaster::SelectRecorderByName(const std::string& name) {
         if (m_recorderList[static_cast<size_t>(i)] == name)
             return SelectRecorder(i);
     }
+    // The error code stays "none"; the result still tells a failure text what happened.
+    m_result = IMAPI_E_DEVICE_NOTPRESENT;
     return 0;
+}
+
+int CDiscMaster::SelectRecorderByName(const std::string& name, int position) {
+    m_errorCode = DM_ERR_NONE;
+    int found = -1, count = 0;
+    for (int i = 0; i < m_recorderCount; ++i) {
+        if (m_recorderList[static_cast<size_t>(i)] == name) {
+            found = i;
+            ++count;
+        }
+    }
+    if (count > 1)
+        found = position >= 0 && position < m_recorderCount &&
+                        m_recorderList[static_cast<size_t>(position)] == name
+                    ? position
+                    : -1;
+    if (found < 0) {
+        m_result = IMAPI_E_DEVICE_NOTPRESENT;
+        return 0;
+    }
+    return SelectRecorder(found);
 }
 
 int CDiscMaster::AddWaveTrack(const std::string& path) {
@@ -360,11 +390,12 @@ int CDiscMaster::AddWaveTrack(const std::string& path) {
 
     const uint32_t blockSize = static_cast<uint32_t>(kAudioBlockSize);
     const uint32_t blocks = dataSize / blockSize + (dataSize % blockSize != 0 ? 1 : 0);
+    const uint32_t announced = std::max(blocks, m_minTrackBlocks);
     if (!m_audioFormatMaster) {
         m_result = IMAPI_E_NOACTIVEFORMAT;
         return Fail(DM_ERR_IMAPI);
     }
-    if (CallFailed(m_audioFormatMaster->CreateAudioTrack(static_cast<long>(blocks))))
+    if (CallFailed(m_audioFormatMaster->CreateAudioTrack(static_cast<long>(announced))))
         return Fail(DM_ERR_IMAPI);
 
     uint8_t block[kAudioBlockSize];
@@ -374,6 +405,13 @@ int CDiscMaster::AddWaveTrack(const std::string& path) {
         if (file.Read(block, count) != static_cast<int64_t>(count))
             return Fail(DM_ERR_FILE_READ);
         if (CallFailed(m_audioFormatMaster->AddAudioTrackBlocks(block, kAudioBlockSize)))
+            return Fail(DM_ERR_IMAPI);
+    }
+    if (announced > blocks && !platform::IsCancelled(m_cancelFlag)) {
+        // The silence that makes a short track last as long as a CD track must, in one piece.
+        const std::vector<uint8_t> silence(static_cast<size_t>(announced - blocks) * blockSize, 0);
+        if (CallFailed(
+                m_audioFormatMaster->AddAudioTrackBlocks(silence.data(), static_cast<long>(silence.size()))))
             return Fail(DM_ERR_IMAPI);
     }
     // A cancel closes the track short; staging still counts as done.
@@ -518,6 +556,16 @@ std::string CDiscMaster::GetErrorText() const {
     if (m_errorCode == DM_ERR_IMAPI)
         return ResultText(m_result);
     return ErrorText(m_errorCode);
+}
+
+std::string CDiscMaster::GetFailureText() const {
+    std::string text = m_errorCode != DM_ERR_NONE ? GetErrorText() : "";
+    const auto saysNothing = [](const std::string& t) { return t.empty() || t == "?" || t == "No error."; };
+    if (saysNothing(text) && Failed(m_result))
+        text = ResultText(m_result);
+    if (saysNothing(text))
+        text = platform::Format("An unknown error occurred (0x%08X).", static_cast<unsigned>(m_result));
+    return text;
 }
 
 std::string CDiscMaster::ErrorText(uint16_t code) {

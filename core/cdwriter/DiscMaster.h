@@ -25,8 +25,9 @@ constexpr unsigned WM_DISC_CLOSING_DISC = platform::WM_USER + 7;
 constexpr unsigned WM_DISC_BURN_COMPLETE = platform::WM_USER + 8;
 constexpr unsigned WM_DISC_ERASE_COMPLETE = platform::WM_USER + 9;
 
-// Forwards each progress event to a window as a message sent synchronously; decides nothing itself.
-// WM_DISC_QUERY_CANCEL carries the address of a bool that the window writes the answer into.
+// Forwards each progress event to a window as a message; decides nothing itself. WM_DISC_QUERY_CANCEL
+// is sent and carries the address of a bool that the window writes the answer into; every other event
+// needs no answer and is notified (the add and block counts as values, the rest as events).
 class CDiscProgressSink final : public IDiscMasterProgressEvents {
 public:
     CDiscProgressSink() = default;
@@ -51,6 +52,7 @@ public:
 private:
     ~CDiscProgressSink() = default; // deleted by the last Release
     void Send(unsigned message, uintptr_t wParam, intptr_t lParam);
+    void Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice);
 
     std::atomic<uint32_t> m_refCount{1};
     platform::IMessageTarget* m_target = nullptr;
@@ -88,8 +90,15 @@ public:
     int SelectRecorder(int index);
     // Exact, case-sensitive look-up in the list; false (error code untouched) when absent.
     int SelectRecorderByName(const std::string& name);
+    // The same look-up for a recorder chosen at `position` of a list read earlier: a name listed once
+    // is taken wherever it is now; where names repeat, only the entry at `position` can be the one
+    // chosen. False, with the result "not present", when no entry answers.
+    int SelectRecorderByName(const std::string& name, int position);
 
     void SetCancelFlag(const platform::CancelFlag* flag) { m_cancelFlag = flag; }
+    // Tracks staged from now on last at least this many sectors, padded with silence (0 = as long as
+    // their audio).
+    void SetMinTrackBlocks(uint32_t blocks) { m_minTrackBlocks = blocks; }
     int AddWaveTrack(const std::string& path);
     int BurnDisc();
     // 0 = quick erase, non-zero = full erase.
@@ -106,6 +115,9 @@ public:
 
     std::string GetErrorText() const;
     std::string GetResultText() const { return ResultText(m_result); }
+    // What the user is told of the last failure: GetErrorText, unless that says nothing ("No error.",
+    // "?" or no text at all); then the result's own text, or its code in hexadecimal.
+    std::string GetFailureText() const;
 
     uint16_t GetErrorCode() const { return m_errorCode; }
     HRESULT GetResult() const { return m_result; }
@@ -128,6 +140,7 @@ private:
     void ReleaseSinks();
 
     const platform::CancelFlag* m_cancelFlag = nullptr;
+    uint32_t m_minTrackBlocks = 0;
     uint16_t m_errorCode = DM_ERR_NONE;
     HRESULT m_result = S_OK;
     uintptr_t m_adviseCookie = 0;

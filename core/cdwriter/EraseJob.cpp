@@ -20,12 +20,12 @@ void CEraseJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
     ERR_CODE err = ERR_INIT;
     if (!discMaster.InitDiscMaster()) {
         err = ERR_INIT;
-    } else if (!discMaster.SelectRecorderByName(m_params.driveName)) {
+    } else if (!discMaster.SelectRecorderByName(m_params.driveName, m_params.driveIndex)) {
         err = ERR_DEVICE;
     } else if (!discMaster.EraseDisc(m_params.full ? 1 : 0)) {
         // The bar stays where it is; the service goes without being released, as it always did.
         m_result.outcome = EraseOutcome::Failed;
-        m_result.message = discMaster.GetErrorText();
+        m_result.message = discMaster.GetFailureText();
         platform::Tell(m_messageBox, m_result.message);
         return;
     } else {
@@ -38,7 +38,7 @@ void CEraseJob::RunJob(platform::ITextLine*, platform::ITextLine* pStatusText,
     }
     m_result.outcome = EraseOutcome::Failed;
     m_result.errCode = err;
-    m_result.message = discMaster.GetErrorText();
+    m_result.message = discMaster.GetFailureText();
     platform::Tell(m_messageBox, m_result.message);
     if (err == ERR_DEVICE)
         discMaster.ReleaseDiscMaster();

@@ -16,6 +16,7 @@ namespace cdwriter {
 struct EraseParams {
     IDiscBackend* backend = nullptr;
     std::string driveName; // as the recorder list names it
+    int driveIndex = -1;   // its position in that list, which decides where names repeat
     bool full = false;     // a full erase instead of the quick one the dialog does
 };
 

@@ -262,17 +262,28 @@ bool CImageDiscBackend::IsUsableBaseName(const std::string& baseName) {
     return true;
 }
 
+void CImageDiscBackend::SetDestination(const std::string& folder, const std::string& baseName) {
+    std::lock_guard lock(m_mutex);
+    m_folder = folder;
+    m_baseName = baseName;
+}
+
 std::string CImageDiscBackend::BinPath() const {
+    std::lock_guard lock(m_mutex);
     return platform::JoinPath(m_folder, m_baseName + ".bin");
 }
 std::string CImageDiscBackend::CuePath() const {
+    std::lock_guard lock(m_mutex);
     return platform::JoinPath(m_folder, m_baseName + ".cue");
 }
 
 HRESULT CImageDiscBackend::CreateDiscMaster(std::shared_ptr<IDiscMaster>* master) {
     if (!master)
         return E_POINTER;
-    *master = std::make_shared<ImageMaster>(BinPath(), CuePath(), IsUsableBaseName(m_baseName));
+    std::lock_guard lock(m_mutex);
+    *master = std::make_shared<ImageMaster>(platform::JoinPath(m_folder, m_baseName + ".bin"),
+                                            platform::JoinPath(m_folder, m_baseName + ".cue"),
+                                            IsUsableBaseName(m_baseName));
     return S_OK;
 }
 

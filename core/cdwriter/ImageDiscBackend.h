@@ -7,6 +7,7 @@
 
 #include "cdwriter/DiscInterfaces.h"
 
+#include <mutex>
 #include <string>
 
 namespace cdwriter {
@@ -15,8 +16,14 @@ class CImageDiscBackend : public IDiscBackend {
 public:
     static constexpr uint32_t kDiscBlocks = kBlocksPerSecond * 60 * 80;
 
+    // The recorder as the recorder list names it.
+    static constexpr const char* kRecorderName = "Pelmora, Disc Image, 1.00";
+
     // The image is written as folder/baseName.bin and folder/baseName.cue.
     CImageDiscBackend(std::string folder, std::string baseName);
+
+    // Disc masters made from now on write their image there instead.
+    void SetDestination(const std::string& folder, const std::string& baseName);
 
     HRESULT CreateDiscMaster(std::shared_ptr<IDiscMaster>* master) override;
 
@@ -27,6 +34,7 @@ public:
     std::string CuePath() const;
 
 private:
+    mutable std::mutex m_mutex; // the destination may be told while another thread makes a master
     std::string m_folder;
     std::string m_baseName;
 };

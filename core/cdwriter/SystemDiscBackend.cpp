@@ -233,7 +233,7 @@ HRESULT CCombinedDiscBackend::CreateDiscMaster(std::shared_ptr<IDiscMaster>* mas
 }
 
 CSystemDiscBackend::CSystemDiscBackend(const Options& options) : m_libburn(options.extraDriveAddresses) {
-    std::vector<IDiscBackend*> parts{&m_libburn};
+    std::vector<IDiscBackend*> parts{options.recorders ? options.recorders : &m_libburn};
     if (!options.imageFolder.empty()) {
         m_image = std::make_unique<CImageDiscBackend>(options.imageFolder, options.imageBaseName);
         parts.push_back(m_image.get());
@@ -243,6 +243,17 @@ CSystemDiscBackend::CSystemDiscBackend(const Options& options) : m_libburn(optio
 
 HRESULT CSystemDiscBackend::CreateDiscMaster(std::shared_ptr<IDiscMaster>* master) {
     return m_combined->CreateDiscMaster(master);
+}
+
+bool CSystemDiscBackend::IsImageRecorder(int index, int count, const std::string& name) const {
+    return m_image && count > 0 && index == count - 1 && name == CImageDiscBackend::kRecorderName;
+}
+
+bool CSystemDiscBackend::SetImagePath(const std::string& folder, const std::string& baseName) {
+    if (!m_image)
+        return false;
+    m_image->SetDestination(folder, baseName);
+    return true;
 }
 
 } // namespace cdwriter

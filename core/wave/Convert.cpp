@@ -81,8 +81,9 @@ public:
         if (platform::IsCancelled(m_cancel))
             return ConvertStatus::Cancelled;
         const auto bytes = static_cast<uintptr_t>(m_written * 2 * channels);
-        platform::Deliver(m_notify, false, WM_TRANSFER_POS, bytes, 0);
-        platform::Deliver(m_notify, false, WM_TRANSFER_TOTAL, bytes, 0);
+        // Positions only say how far the count has come: a later one supersedes them.
+        platform::Deliver(m_notify, false, WM_TRANSFER_POS, bytes, 0, platform::Notice::Value);
+        platform::Deliver(m_notify, false, WM_TRANSFER_TOTAL, bytes, 0, platform::Notice::Value);
         return ConvertStatus::Done;
     }
 
@@ -216,7 +217,8 @@ ConvertStatus ConvertAudio(CPcAudioReader& source, const ConvertSpec& spec,
     if (frames > (0xFFFFFFFFull - kAudioOffset) / 2)
         return ConvertStatus::WriteFailed;
     CSink sink(spec, outputs, frames, cancel, notify);
-    platform::Deliver(notify, false, WM_TRANSFER_RANGE, static_cast<uintptr_t>(sink.Bytes()), 0);
+    platform::Deliver(notify, false, WM_TRANSFER_RANGE, static_cast<uintptr_t>(sink.Bytes()), 0,
+                      platform::Notice::Event);
     CRateChanger rate;
     const bool resample = format.rate != spec.rate;
     if (resample && !rate.Open(format.rate, spec.rate, static_cast<unsigned>(channels)))

@@ -58,7 +58,7 @@ struct RenderRequest {
     uint32_t locateB = 0;
     std::string songFolder;
     std::string outputPath;
-    platform::IMessageTarget* notify = nullptr; // receives the transfer messages (sent)
+    platform::IMessageTarget* notify = nullptr; // receives the transfer messages (notified)
     platform::IProgressBar* progress = nullptr; // its range is set to the bytes to be written
     const platform::CancelFlag* cancel = nullptr;
 };

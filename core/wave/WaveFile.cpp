@@ -57,7 +57,9 @@ void CWaveFile::BuildFormat(uint8_t* out, uint16_t channels, uint16_t bits, uint
 }
 
 void CWaveFile::Notify(unsigned message, uintptr_t wParam) {
-    platform::Deliver(m_notify, m_post != 0, message, wParam, 0);
+    // A new range starts a new count; positions and totals only say how far the count has come.
+    platform::Deliver(m_notify, m_post != 0, message, wParam, 0,
+                      message == WM_TRANSFER_RANGE ? platform::Notice::Event : platform::Notice::Value);
 }
 
 void CWaveFile::SetNotify(platform::IMessageTarget* target, int post) {

@@ -13,7 +13,8 @@
 
 namespace wave {
 
-// Progress messages sent (or posted) to the notify target by the transfer operations.
+// Progress messages notified (or posted) to the notify target by the transfer operations; none needs an
+// answer. RANGE is an event, POS and TOTAL are values (platform::Notice).
 constexpr unsigned WM_TRANSFER_RANGE = platform::WM_USER + 200; // wParam: source data size (ImportFile)
 constexpr unsigned WM_TRANSFER_POS = platform::WM_USER + 201;   // wParam: bytes of this operation so far
 constexpr unsigned WM_TRANSFER_TOTAL = platform::WM_USER + 202; // wParam: bytes written since construction
@@ -81,6 +82,7 @@ public:
     // Size of CHUNK_FMT, CHUNK_PAD or CHUNK_DATA, or 0.
     uint32_t GetChunkSize(int kind);
 
+    // post = 0: the messages are notified (IMessageTarget::Notify), otherwise posted.
     void SetNotify(platform::IMessageTarget* target, int post);
     void SetCancelFlag(const platform::CancelFlag* flag);
 

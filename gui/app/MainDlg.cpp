@@ -6,6 +6,8 @@
 #include "card/PcToZtDlg.h"
 #include "card/RecorderDrives.h"
 #include "card/ZtToPcDlg.h"
+#include "cdwriter/CdWriterDlg.h"
+#include "cdwriter/DriveMediumDlg.h"
 #include "platform/FileSystem.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
@@ -27,15 +29,17 @@ std::unique_ptr<CPageDlg> CreateDefaultPage(int templateId) {
         return std::make_unique<CZtToPcDlg>();
     case res::IDD_PC_TO_ZT:
         return std::make_unique<CPcToZtDlg>();
+    case res::IDD_CD_WRITER:
+        return std::make_unique<CCdWriterDlg>();
     default:
         return std::make_unique<CBasicPage>(templateId);
     }
 }
 
-void RunDefaultDriveMedium(const std::string& /*driveName*/) {
-    QDialog dialog;
-    res::BuildDialog(res::IDD_DRIVE_MEDIUM, &dialog);
-    dialog.exec();
+void RunDefaultDriveMedium(const std::string& driveName, int driveIndex) {
+    auto dialog = std::make_unique<CDriveMediumDlg>();
+    dialog->SetDriveName(driveName, driveIndex);
+    dialog->DoModal();
 }
 
 CMainDlg::CMainDlg(QWidget* parent, PageFactory pageFactory, DriveMediumRunner driveMedium)
@@ -144,9 +148,17 @@ bool CMainDlg::OnInitDialog() {
     FindRecorderDrives();
     m_page1->SelectSong(0);
 
+    // Decided once, when the CD writer page has listed its recorders (which may be after the window
+    // opens: the recorder scan runs in the background); grey until then.
+    if (QAction* driveMedium = res::FindCommand(this, res::ID_TOOL_DRIVEMEDIUM))
+        driveMedium->setEnabled(false);
+    m_page3->WhenCdDrivesListed([this] { EnableDriveMedium(); });
+    return true;
+}
+
+void CMainDlg::EnableDriveMedium() {
     if (QAction* driveMedium = res::FindCommand(this, res::ID_TOOL_DRIVEMEDIUM))
         driveMedium->setEnabled(!m_page3->GetCdDriveName().empty());
-    return true;
 }
 
 void CMainDlg::FindRecorderDrives() {
@@ -187,7 +199,7 @@ void CMainDlg::OnSelchangedTree(QTreeWidgetItem* item) {
 }
 
 void CMainDlg::OnDriveMedium() {
-    m_driveMedium(m_page3->GetCdDriveName());
+    m_driveMedium(m_page3->GetCdDriveName(), m_page3->GetCdDriveIndex());
 }
 
 void CMainDlg::OnAbout() {

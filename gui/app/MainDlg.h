@@ -21,8 +21,8 @@ class CMainDlg : public QDialog {
 public:
     // Makes the page object for template 129, 130 or 131.
     using PageFactory = std::function<std::unique_ptr<CPageDlg>(int templateId)>;
-    // Runs the Drive/Medium dialog for the named CD recorder.
-    using DriveMediumRunner = std::function<void(const std::string& driveName)>;
+    // Runs the Drive/Medium dialog for the named CD recorder (at that position of the CD drive combo).
+    using DriveMediumRunner = std::function<void(const std::string& driveName, int driveIndex)>;
 
     explicit CMainDlg(QWidget* parent = nullptr, PageFactory pageFactory = {},
                       DriveMediumRunner driveMedium = {});
@@ -48,6 +48,7 @@ protected:
 
 private:
     void FindRecorderDrives();
+    void EnableDriveMedium();
     void OnSelchangeTab();
     void OnSelchangedTree(QTreeWidgetItem* item);
     void OnDriveMedium();
@@ -65,6 +66,6 @@ private:
 // The pages the program ships with; page classes of their own replace the plain ones here.
 std::unique_ptr<CPageDlg> CreateDefaultPage(int templateId);
 // The Drive/Medium dialog the program ships with.
-void RunDefaultDriveMedium(const std::string& driveName);
+void RunDefaultDriveMedium(const std::string& driveName, int driveIndex);
 
 } // namespace gui

@@ -95,4 +95,9 @@ std::string CBasicPage::GetCdDriveName() const {
     return combo ? combo->currentText().toStdString() : std::string();
 }
 
+int CBasicPage::GetCdDriveIndex() const {
+    const auto* combo = res::Control<QComboBox>(this, res::IDC_CD_DRIVE);
+    return combo ? combo->currentIndex() : -1;
+}
+
 } // namespace gui

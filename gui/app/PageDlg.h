@@ -5,6 +5,7 @@
 #include "res/Templates.h"
 
 #include <QWidget>
+#include <functional>
 #include <string>
 
 namespace gui {
@@ -26,6 +27,11 @@ public:
     virtual void SetFolder(const std::string& path) = 0;
     // The CD recorder shown in the CD drive combo; only the CD writer page lists any.
     virtual std::string GetCdDriveName() const { return {}; }
+    // Its position in that combo, -1 for none.
+    virtual int GetCdDriveIndex() const { return -1; }
+    // Runs `listed` once the CD drive combo is filled: at once for a page that fills it while it opens
+    // (or has none), later for one that looks for recorders in the background.
+    virtual void WhenCdDrivesListed(const std::function<void()>& listed) { listed(); }
 
 protected:
     virtual bool OnInitDialog() { return true; }
@@ -53,6 +59,7 @@ public:
     int SelectSong(int index) override;
     void SetFolder(const std::string& path) override;
     std::string GetCdDriveName() const override;
+    int GetCdDriveIndex() const override;
     const std::string& Folder() const { return m_folder; }
 
 protected:

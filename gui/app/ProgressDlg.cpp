@@ -15,38 +15,82 @@
 
 namespace gui {
 
+CProgressDlg::TextLine::~TextLine() {
+    CUiQueue::Forget(this);
+}
+
 void CProgressDlg::TextLine::SetText(const std::string& text) {
-    const QString value = QString::fromStdString(text);
-    RunOnUiThread(m_label, [this, value] { m_label->setText(value); });
+    CUiQueue::Report report;
+    report.receiver = this;
+    report.text = QString::fromStdString(text);
+    CUiQueue::Put(report, CUiQueue::Kind::Value);
+}
+
+void CProgressDlg::TextLine::Take(const CUiQueue::Report& report) {
+    m_label->setText(report.text);
+}
+
+CProgressDlg::ProgressBar::~ProgressBar() {
+    CUiQueue::Forget(this);
 }
 
 void CProgressDlg::ProgressBar::SetRange(int64_t low, int64_t high) {
+    CUiQueue::Report report;
+    report.receiver = this;
+    report.slot = kRange;
+    report.a = low;
+    report.b = high;
+    CUiQueue::Put(report, CUiQueue::Kind::Ordered);
+}
+
+void CProgressDlg::ProgressBar::SetPos(int64_t pos) {
+    CUiQueue::PutValue(this, kPos, pos, 0, m_posCell);
+}
+
+void CProgressDlg::ProgressBar::Reset() {
+    m_low = 0;
+    m_shift = 0;
+    m_top = 1;
+    m_bar->setRange(0, 1);
+    m_bar->setValue(0);
+}
+
+void CProgressDlg::ProgressBar::Take(const CUiQueue::Report& report) {
+    // QProgressBar repaints at once for a visible change; a hand-over may bring several. The bar is
+    // drawn once, with the latest, when the UI thread has taken them all.
+    if (!m_holdingPaint) {
+        m_holdingPaint = true;
+        m_bar->setUpdatesEnabled(false);
+        QMetaObject::invokeMethod(
+            m_bar,
+            [this] {
+                m_holdingPaint = false;
+                m_bar->setUpdatesEnabled(true);
+            },
+            Qt::QueuedConnection);
+    }
+    if (report.slot == kPos) {
+        const uint64_t offset = report.a > m_low ? uint64_t(report.a) - uint64_t(m_low) : 0;
+        m_bar->setValue(static_cast<int>(std::min<uint64_t>(offset >> m_shift, uint64_t(m_top))));
+        return;
+    }
     // The widget counts in int: large byte ranges are shown in steps of 2^shift. Unsigned, so that
     // even the whole int64 range has a span.
+    const int64_t low = report.a, high = report.b;
     const uint64_t span = high > low ? uint64_t(high) - uint64_t(low) : 0;
     int shift = 0;
     while ((span >> shift) > uint64_t(INT_MAX))
         ++shift;
-    const int top = static_cast<int>(span >> shift);
     m_low = low;
     m_shift = shift;
-    m_top = top;
-    RunOnUiThread(m_bar, [this, top] {
-        // Qt draws 0..0 as a busy indicator; an empty range is an empty bar.
-        if (top == 0) {
-            m_bar->setRange(0, 1);
-            m_bar->setValue(0);
-        } else {
-            m_bar->setRange(0, top);
-        }
-    });
-}
-
-void CProgressDlg::ProgressBar::SetPos(int64_t pos) {
-    const int64_t low = m_low;
-    const uint64_t offset = pos > low ? uint64_t(pos) - uint64_t(low) : 0;
-    const int value = static_cast<int>(std::min<uint64_t>(offset >> m_shift, uint64_t(m_top.load())));
-    RunOnUiThread(m_bar, [this, value] { m_bar->setValue(value); });
+    m_top = static_cast<int>(span >> shift);
+    // Qt draws 0..0 as a busy indicator; an empty range is an empty bar.
+    if (m_top == 0) {
+        m_bar->setRange(0, 1);
+        m_bar->setValue(0);
+    } else {
+        m_bar->setRange(0, m_top);
+    }
 }
 
 CProgressDlg::CProgressDlg(QWidget* parent) : QDialog(parent) {
@@ -79,14 +123,15 @@ int CProgressDlg::DoModal() {
     // The worker has posted the close as its last use of the dialog; it only has to finish now.
     if (m_worker.joinable())
         m_worker.join();
+    // Whoever opened the dialog sees everything the job reported once it returns.
+    CUiQueue::Deliver();
     return result;
 }
 
 bool CProgressDlg::OnInitDialog() {
     m_progressTextLabel->setText(QString());
     m_statusTextLabel->setText(QString());
-    m_progressBar->setRange(0, 1);
-    m_progressBar->setValue(0);
+    m_progress.Reset();
     m_cancelButton->setEnabled(m_bCancelEnabled != 0);
     m_timerId = startTimer(100);
     return true;
@@ -116,6 +161,7 @@ void CProgressDlg::OnCancel() {
 }
 
 void CProgressDlg::OnClose() {
+    CUiQueue::Deliver();
     m_jobReturned = true;
     QDialog::reject();
 }

@@ -2,6 +2,7 @@
 // The small modal dialog behind every long operation: it starts one worker thread 100 ms after it
 // opens, hands the job its two text lines, its bar and its cancel flag, and closes when the job returns.
 
+#include "app/UiQueue.h"
 #include "platform/Progress.h"
 
 #include <QDialog>
@@ -36,28 +37,41 @@ protected:
     void reject() override;
 
 private:
-    // A text line of the dialog as the job sees it; calls from the worker run on the UI thread.
-    class TextLine : public platform::ITextLine {
+    // A text line of the dialog as the job sees it. A worker's text reaches the label without the
+    // worker waiting (CUiQueue); texts set in a row show the latest.
+    class TextLine : public platform::ITextLine, private CUiQueue::IReceiver {
     public:
+        ~TextLine();
         void Bind(QLabel* label) { m_label = label; }
         void SetText(const std::string& text) override;
 
     private:
+        void Take(const CUiQueue::Report& report) override;
         QLabel* m_label = nullptr;
     };
-    // The bar as the job sees it: a 64-bit range shown on the widget's int range.
-    class ProgressBar : public platform::IProgressBar {
+    // The bar as the job sees it: a 64-bit range shown on the widget's int range. Ranges and
+    // positions reach the widget in order without the worker waiting; positions in a row show the
+    // latest, and the last position of a range is always shown before the next range.
+    class ProgressBar : public platform::IProgressBar, private CUiQueue::IReceiver {
     public:
+        ~ProgressBar();
         void Bind(QProgressBar* bar) { m_bar = bar; }
         void SetRange(int64_t low, int64_t high) override;
         void SetPos(int64_t pos) override;
+        // The widget's own range 0..1 at 0 (UI thread).
+        void Reset();
 
     private:
+        enum : unsigned { kRange, kPos };
+        void Take(const CUiQueue::Report& report) override;
         QProgressBar* m_bar = nullptr;
-        std::atomic<int64_t> m_low{0};
-        std::atomic<int> m_shift{0};
-        // The widget's top in steps, 0 for an empty range; OnInitDialog starts the bar at 0..1.
-        std::atomic<int> m_top{1};
+        CUiQueue::Cell m_posCell;
+        bool m_holdingPaint = false; // UI thread
+        // UI thread only: how the last range maps onto the widget.
+        int64_t m_low = 0;
+        int m_shift = 0;
+        // The widget's top in steps, 0 for an empty range.
+        int m_top = 1;
     };
 
     void OnCancel();

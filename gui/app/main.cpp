@@ -1,5 +1,6 @@
 // The pelmora program: the Qt application around CTransferApp.
 
+#include "PelmoraVersion.h"
 #include "app/MainDlg.h"
 #include "app/ProgressDlg.h"
 #include "app/TransferApp.h"
@@ -9,11 +10,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -36,8 +41,23 @@ public:
     }
 };
 
-// PELMORA_SCREENSHOT_VIEW (tab0, tab1, tab2, about, progress) opens that view once the main window
-// shows, for scripts/screenshots.sh; nothing else reads it.
+// The CD writer page with the demo card's two mixdowns in its track list.
+void ShowCdTracks(gui::CMainDlg* main) {
+    main->TabControl()->setCurrentIndex(2);
+    gui::CPageDlg* page = main->Page(2);
+    res::Control<QRadioButton>(page, res::IDC_LOCATION_ZT)->click();
+    auto* songs = res::Control<QComboBox>(page, res::IDC_SONG);
+    const int mixdown = songs->findText(QStringLiteral("Mixdown"));
+    songs->setCurrentIndex(mixdown);
+    emit songs->activated(mixdown);
+    res::Control<QTreeWidget>(page, res::IDC_FILE_LIST)->selectAll();
+    res::Control<QPushButton>(page, res::IDC_ADD)->click();
+    if (QTreeWidgetItem* first = res::Control<QTreeWidget>(page, res::IDC_TRACK_LIST)->topLevelItem(0))
+        first->setSelected(true);
+}
+
+// PELMORA_SCREENSHOT_VIEW (tab0, tab1, tab2, cdtracks, drivemedium, about, progress) opens that view
+// once the main window shows, for scripts/screenshots.sh; nothing else reads it.
 void ScheduleScreenshotView(const QString& view) {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, view] {
@@ -48,6 +68,11 @@ void ScheduleScreenshotView(const QString& view) {
         timer->deleteLater();
         if (view.startsWith(QLatin1String("tab")))
             main->TabControl()->setCurrentIndex(view.mid(3).toInt());
+        else if (view == QLatin1String("cdtracks"))
+            main->Page(2)->WhenCdDrivesListed([main] { ShowCdTracks(main); });
+        else if (view == QLatin1String("drivemedium"))
+            main->Page(2)->WhenCdDrivesListed(
+                [main] { res::FindCommand(main, res::ID_TOOL_DRIVEMEDIUM)->trigger(); });
         else if (view == QLatin1String("about"))
             res::FindCommand(main, res::ID_HELP_ABOUT)->trigger();
         else if (view == QLatin1String("progress")) {
@@ -91,7 +116,7 @@ bool ReadOptions(const QApplication& app) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelmora"));
-    QApplication::setApplicationVersion(QStringLiteral("2.12"));
+    QApplication::setApplicationVersion(QStringLiteral(PELMORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("pelmora"));
     QApplication::setWindowIcon(res::AppIcon());
     if (!ReadOptions(app))

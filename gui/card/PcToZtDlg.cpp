@@ -265,6 +265,9 @@ void CPcToZtDlg::OnExport() {
     auto dialog = std::make_unique<CProgressDlg>();
     dialog->SetJob(this);
     dialog->DoModal();
+    // Not in RunJob: the transfer messages reach the page after the worker made them, at the latest
+    // before DoModal returns.
+    m_progress = nullptr;
 }
 
 void CPcToZtDlg::RunJob(platform::ITextLine* /*pProgressText*/, platform::ITextLine* pStatusText,
@@ -273,7 +276,6 @@ void CPcToZtDlg::RunJob(platform::ITextLine* /*pProgressText*/, platform::ITextL
     if (pProgress)
         pProgress->SetPos(0);
     m_result = card::RunExport(m_params, AppMessageBox(), pStatusText, pProgress, pCancel, m_target);
-    m_progress = nullptr;
 }
 
 intptr_t CPcToZtDlg::OnTransferMessage(unsigned message, uintptr_t wParam) {

@@ -120,6 +120,9 @@ void CZtToPcDlg::OnImport() {
     auto dialog = std::make_unique<CProgressDlg>();
     dialog->SetJob(this);
     dialog->DoModal();
+    // Not in RunJob: the transfer messages reach the page after the worker made them, at the latest
+    // before DoModal returns.
+    m_progress = nullptr;
 }
 
 void CZtToPcDlg::RunJob(platform::ITextLine* /*pProgressText*/, platform::ITextLine* pStatusText,
@@ -128,7 +131,6 @@ void CZtToPcDlg::RunJob(platform::ITextLine* /*pProgressText*/, platform::ITextL
     if (pProgress)
         pProgress->SetPos(0);
     m_result = card::RunImport(m_params, AppMessageBox(), pStatusText, pProgress, pCancel, m_target);
-    m_progress = nullptr;
 }
 
 intptr_t CZtToPcDlg::OnTransferMessage(unsigned message, uintptr_t wParam) {

@@ -1,5 +1,7 @@
 #include "res/Templates.h"
 
+#include "PelmoraVersion.h"
+
 #include "res/ResourceIds.h"
 
 #include <map>
@@ -47,7 +49,7 @@ std::map<int, DialogTemplate> MakeTemplates() {
         0,
         {
             {IDC_STATIC, Kind::Icon, "128", 11, 17, 20, 20, S_NONE},
-            {IDC_STATIC, Kind::Static, "Pelmora Version 2.12", 40, 10, 119, 8, S_NONE},
+            {IDC_STATIC, Kind::Static, "Pelmora Version " PELMORA_VERSION, 40, 10, 119, 8, S_NONE},
             {IDC_STATIC, Kind::Static, "ZT-5 card and audio CD transfer", 40, 25, 119, 8, S_NONE},
             {IDOK, Kind::PushButton, "OK", 178, 7, 50, 16, S_DEFAULT | S_GROUP | S_TABSTOP},
         }};

@@ -3,11 +3,13 @@
 #include "platform/FileSystem.h"
 #include "wave/WaveFile.h"
 
+#include "Song.h"
 #include "TestSupport.h"
 #include "Wav.h"
 
 #include <sndfile.h>
 
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -180,6 +182,16 @@ TEST_F(CliJobs, CdImageOfTheMixdownAndRefusalOfMonoFiles) {
     // Five seconds of CD audio, padded to whole sectors.
     EXPECT_EQ(testsupport::ReadBytes(out + "/Mix.bin").size(), 375u * 2352u);
 
+    // Both mixdowns make a disc of two tracks: 5 and 7 seconds, two seconds of silence between them.
+    const CliRun two = RunCli("cd-image " + Quote(out) + " Two " + Quote(card + "/Mixdown/2mix/mix01.wav") +
+                              " " + Quote(card + "/Mixdown/2mix/mix02.wav"));
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(two.err.find("warning"), std::string::npos) << two.err;
+    EXPECT_EQ(testsupport::ReadText(out + "/Two.cue"), "FILE \"Two.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                                       "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+                                                       "    INDEX 00 00:05:00\n    INDEX 01 00:07:00\n");
+    EXPECT_EQ(testsupport::ReadBytes(out + "/Two.bin").size(), (375u + 150 + 525) * 2352u);
+
     const CliRun mono = RunCli("cd-image " + Quote(out) + " Mono " + Quote(card + "/Demo 44k/zt50001.wav"));
     EXPECT_EQ(mono.status, 1);
     EXPECT_NE(mono.err.find("not a 44.1 kHz 16-bit stereo WAV file"), std::string::npos);
@@ -187,6 +199,38 @@ TEST_F(CliJobs, CdImageOfTheMixdownAndRefusalOfMonoFiles) {
     EXPECT_EQ(RunCli("cd-image " + Quote(out) + " a/b " + Quote(card + "/Mixdown/2mix/mix01.wav")).status, 2);
     EXPECT_EQ(RunCli("cd-image " + Quote(out) + " 'a\"b' " + Quote(card + "/Mixdown/2mix/mix01.wav")).status,
               2);
+}
+
+TEST_F(CliJobs, CdImageSpeaksOfAnImageAndReplacesOneOnlyWithYes) {
+    const std::string out = dir / "cd", mix = Quote(card + "/Mixdown/2mix/mix01.wav");
+    const std::string make = "cd-image " + Quote(out) + " Mix " + mix;
+    const CliRun first = RunCli(make);
+    ASSERT_EQ(first.status, 0) << first.err;
+    for (const char* word : {"burn", "Burn", "Recording"})
+        EXPECT_EQ(first.err.find(word), std::string::npos) << first.err;
+    EXPECT_NE(first.err.find("Writing the CD image"), std::string::npos) << first.err;
+
+    // Another image under the same name: refused without --yes, whatever part of it is there.
+    const auto bin = testsupport::ReadBytes(out + "/Mix.bin");
+    const std::string other = "cd-image " + Quote(out) + " Mix " + mix + " " + mix;
+    const CliRun refused = RunCli(other);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("The CD image " + out + "/Mix.cue and " + out + "/Mix.bin are there already."),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(testsupport::ReadBytes(out + "/Mix.bin"), bin);
+    ASSERT_TRUE(platform::DeleteFile(out + "/Mix.cue"));
+    EXPECT_EQ(RunCli(other).status, 1);
+    EXPECT_EQ(testsupport::ReadBytes(out + "/Mix.bin"), bin);
+
+    const CliRun replaced = RunCli(other + " -y");
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_EQ(testsupport::ReadBytes(out + "/Mix.bin").size(), 2 * bin.size() + 150u * 2352u);
+
+    const CliRun missing = RunCli("cd-image " + Quote(out) + " New " + mix + " " + Quote(dir / "gone.wav"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "pelmora-cli: " + dir / "gone.wav" + ": no such file\n");
+    EXPECT_FALSE(platform::PathExists(out + "/New.bin"));
 }
 
 TEST(CliDisc, RecordersWithoutAnyAndUnknownRecorderNames) {
@@ -212,6 +256,8 @@ TEST_F(CliJobs, ResultsThatCannotBeWrittenFailTheCommand) {
         {"songs " + Quote(card), ">&-"},
         {"songs " + Quote(card), ">/dev/full"},
         {"export " + Quote(pc) + " " + Quote(card) + " 'Demo 44k' --yes", ">&-"},
+        {"--version", ">/dev/full"},
+        {"songs --help", ">/dev/full"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command + " " + c.output);
@@ -220,6 +266,229 @@ TEST_F(CliJobs, ResultsThatCannotBeWrittenFailTheCommand) {
         EXPECT_NE(run.err.find("cannot write the results"), std::string::npos) << run.err;
         EXPECT_EQ(RunCli("songs " + Quote(card)).status, 0) << "every song still opens";
         EXPECT_EQ(testsupport::ReadText(card + "/Demo 44k/Demo 44k.adl").rfind("<ADL>", 0), 0u);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CliJobs, YesAnswersQuietlyAndQuietKeepsOnlyResultsAndErrors) {
+    const std::string pc = dir / "pc", import = "import " + Quote(card) + " 'Demo 44k' " + Quote(pc);
+    ASSERT_EQ(RunCli(import + " --tracks 1").status, 0);
+    const std::string question = "Overwrite wave file.\nAre you ok?\nfile : " + pc + "/tr01.wav";
+    const struct {
+        std::string options;
+        bool question, progress;
+    } cases[] = {
+        {"--yes", false, true},  {"-y", false, true},   {"--yes --verbose", true, true},
+        {"-q -y", false, false}, {"-qy", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const CliRun run = RunCli(import + " --tracks 1 " + c.options);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, pc + "/tr01.wav\n");
+        EXPECT_EQ(run.err.find(question + "\n[OK: --yes]\n") != std::string::npos, c.question) << run.err;
+        EXPECT_EQ(run.err.find(question) != std::string::npos, c.question) << run.err;
+        EXPECT_EQ(run.err.find("ZT to PC") != std::string::npos, c.progress) << run.err;
+        if (!c.progress) {
+            EXPECT_EQ(run.err, "");
+        }
+    }
+    // Quiet before the command too; errors are still told.
+    const CliRun error = RunCli("-q import " + Quote(card) + " Nothing " + Quote(pc));
+    EXPECT_EQ(error.status, 1);
+    EXPECT_EQ(error.err, "pelmora-cli: no song \"Nothing\" on the card " + card + "\n");
+    platform::CreateDirectory(dir / "empty");
+    EXPECT_NE(RunCli("songs " + Quote(dir / "empty")).err, "");
+    EXPECT_EQ(RunCli("songs -q " + Quote(dir / "empty")).err, "");
+}
+
+TEST_F(CliJobs, TracksWithNothingToRenderAreNamedAndNoFileAtAllFails) {
+    const std::string pc = dir / "pc", import = "import " + Quote(card) + " 'Demo 44k' " + Quote(pc);
+    const CliRun none = RunCli(import + " --tracks 5,7-8");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("pelmora-cli: tracks 5, 7 and 8 hold no audio; no file was written for them\n"
+                            "pelmora-cli: no track file was written\n"),
+              std::string::npos)
+        << none.err;
+    const CliRun some = RunCli(import + " --tracks 2,5");
+    EXPECT_EQ(some.status, 0) << some.err;
+    EXPECT_EQ(some.out, pc + "/tr02.wav\n");
+    EXPECT_NE(some.err.find("pelmora-cli: track 5 holds no audio; no file was written for it\n"),
+              std::string::npos)
+        << some.err;
+    const CliRun ab = RunCli("import " + Quote(card) + " Mixdown " + Quote(pc) + " --tracks 3 --ab");
+    EXPECT_EQ(ab.status, 1);
+    EXPECT_NE(ab.err.find("track 3 holds no audio between locate points A and B;"), std::string::npos)
+        << ab.err;
+    EXPECT_EQ(platform::FindFiles(pc, "*").size(), 1u);
+}
+
+TEST_F(CliJobs, SongNamesInTheWrongCaseOrWithATypoSuggestTheNearNames) {
+    const std::string pc = dir / "pc", backup = dir / "backup";
+    ASSERT_EQ(RunCli("import " + Quote(card) + " 'Demo 44k' " + Quote(pc) + " --tracks 1").status, 0);
+    const std::string onCard = " on the card " + card;
+    const struct {
+        std::string arguments, error;
+    } cases[] = {
+        {"import " + Quote(card) + " 'demo 44k' " + Quote(pc),
+         "no song \"demo 44k\"" + onCard + " (song names keep their case); did you mean \"Demo 44k\"?\n"},
+        {"import " + Quote(card) + " 'Demo 4k' " + Quote(pc),
+         "no song \"Demo 4k\"" + onCard + "; did you mean \"Demo 44k\" or \"Demo 48k\"?\n"},
+        {"import " + Quote(card) + " Nothing " + Quote(pc), "no song \"Nothing\"" + onCard + "\n"},
+        {"check " + Quote(card) + " MIXDOWN",
+         "no song \"MIXDOWN\"" + onCard + " (song names keep their case); did you mean \"Mixdown\"?\n"},
+        {"backup " + Quote(card) + " " + Quote(backup) + " Mixdwn",
+         "no song \"Mixdwn\"" + onCard + "; did you mean \"Mixdown\"?\n"},
+        // A new song is never made under the name of another in other case.
+        {"export " + Quote(pc) + " " + Quote(card) + " 'demo 48K' --yes",
+         "no song \"demo 48K\"" + onCard + " (song names keep their case); did you mean \"Demo 48k\"?\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CliRun run = RunCli(c.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("pelmora-cli: " + c.error, 0), 0u) << run.err;
+    }
+    EXPECT_FALSE(platform::PathExists(card + "/demo 48K"));
+    EXPECT_FALSE(platform::PathExists(backup + "/Mixdwn"));
+
+    // A near name is only a warning where a new song is wanted.
+    const CliRun made = RunCli("export " + Quote(pc) + " " + Quote(card) + " 'Demo 4k' --yes");
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_NE(made.err.find("warning: no song \"Demo 4k\"" + onCard + "; did you mean"), std::string::npos);
+    EXPECT_TRUE(platform::PathExists(card + "/Demo 4k/Demo 4k.adl"));
+}
+
+TEST_F(CliJobs, JsonOfSongsRecordersAndCheckHasTheTablesFields) {
+    if (!HaveTool("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    // A name off a card that is not UTF-8 still gives a document that parses.
+    ASSERT_TRUE(platform::CreateDirectory(card + "/Caf\xe9"));
+    ASSERT_TRUE(WriteText(card + "/Caf\xe9/Caf\xe9.adl", AdlText(adl::SampleRateCode::Hz48000, {})));
+    ASSERT_TRUE(WriteText(card + "/Demo 48k/zt50099.wav", "RIFF"));
+    platform::SetFileAttributes(card + "/Mixdown/Mixdown.adl", platform::FILE_ATTRIBUTE_READONLY);
+    auto parsed = [&](const std::string& arguments, const std::string& script) {
+        std::string out;
+        const int status = RunCommand(Quote(ProgramPath("pelmora-cli")) + " " + arguments +
+                                          " </dev/null | PYTHONIOENCODING=utf-8 python3 -c " +
+                                          Quote("import json, sys\nd = json.load(sys.stdin)\n" + script),
+                                      &out);
+        EXPECT_EQ(status, 0) << arguments;
+        return out;
+    };
+    EXPECT_EQ(parsed("songs --json " + Quote(card),
+                     "for s in d['songs']:\n"
+                     "    a, b = s['locate_a'], s['locate_b']\n"
+                     "    print(s['name'], s['rate'], s['bits'], s['tracks_in_use'], s['protected'],\n"
+                     "          a and a['time_code'], a and a['samples'], b and b['samples'], sep='|')\n"),
+              "Caf\xef\xbf\xbd|48000|None|[]|False|00.00.00.00/0000|0|0\n"
+              "Demo 44k|44100|16|[1, 2, 3, 4]|False|00.00.01.00|0000|44100|220500\n"
+              "Demo 48k|48000|16|[1, 2, 3, 4]|False|00.00.01.12/0960|72000|216000\n"
+              "Mixdown|44100|16|[1]|True|00.00.00.00|0000|0|220500\n");
+    EXPECT_EQ(parsed("check --json " + Quote(card) + " 'Demo 48k'",
+                     "print(d['song'], d['clean'], [(p['kind'], p['file']) for p in d['problems']])\n"),
+              "Demo 48k False [('unnamed_file', 'zt50099.wav')]\n");
+    EXPECT_EQ(parsed("recorders --json", "print(type(d['recorders']).__name__)\n"), "list\n");
+}
+
+TEST_F(CliJobs, AFolderWithoutAnyAdlFileIsNoCardButAnEmptyOneIs) {
+    const std::string notCard = dir / "home", empty = dir / "empty", warning = "does not look like a card";
+    ASSERT_TRUE(platform::CreateDirectory(notCard));
+    ASSERT_TRUE(platform::CreateDirectory(notCard + "/Documents"));
+    ASSERT_TRUE(WriteText(notCard + "/Documents/notes.txt", "x"));
+    ASSERT_TRUE(platform::CreateDirectory(empty));
+    const CliRun other = RunCli("songs " + Quote(notCard));
+    EXPECT_EQ(other.status, 0);
+    EXPECT_NE(other.err.find("pelmora-cli: warning: " + notCard + " " + warning), std::string::npos)
+        << other.err;
+    EXPECT_EQ(RunCli("check -q " + Quote(notCard)).err.find(warning), std::string::npos);
+    for (const std::string& folder : {card, empty})
+        EXPECT_EQ(RunCli("songs " + Quote(folder)).err.find(warning), std::string::npos) << folder;
+
+    // A new song in the empty card, no warning either.
+    const std::string pc = dir / "pc";
+    ASSERT_EQ(RunCli("import " + Quote(card) + " Mixdown " + Quote(pc)).status, 0);
+    const CliRun made = RunCli("export " + Quote(pc) + " " + Quote(empty) + " First --yes");
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(made.err.find(warning), std::string::npos) << made.err;
+}
+
+// The column a terminal shows the byte at `at` of a line in (the names below: Latin letters and CJK).
+size_t Column(const std::string& line, size_t at) {
+    size_t column = 0;
+    for (size_t i = 0; i < at; ++i) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        column += (byte & 0xC0) != 0x80;                // a character starts here
+        column += byte >= 0xE3 && byte <= 0xE9 ? 1 : 0; // CJK takes two columns
+    }
+    return column;
+}
+
+TEST(CliSongTable, KeepsItsColumnsForLongAndUtf8Names) {
+    TempDir dir;
+    const std::string card = dir / "card";
+    const std::string names[] = {"Short", "Ünïcödé Sóng", "日本語の曲", "A song name longer than the column",
+                                 "Bad\x1b[2JName"};
+    ASSERT_TRUE(platform::CreateDirectory(card));
+    for (const std::string& name : names) {
+        ASSERT_TRUE(platform::CreateDirectory(card + "/" + name));
+        ASSERT_TRUE(
+            WriteText(card + "/" + name + "/" + name + ".adl", AdlText(adl::SampleRateCode::Hz48000, {})));
+    }
+    const CliRun run = RunCli("songs " + Quote(card));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << "a name cannot reach the terminal's controls";
+    EXPECT_NE(run.out.find("Bad?[2JName "), std::string::npos);
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < run.out.size(); at = run.out.find('\n', at) + 1)
+        lines.push_back(run.out.substr(at, run.out.find('\n', at) - at));
+    ASSERT_EQ(lines.size(), 6u) << run.out;
+    const size_t rate = Column(lines[0], lines[0].find("Rate")),
+                 locate = Column(lines[0], lines[0].find("Locate B"));
+    for (size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_EQ(Column(lines[i], lines[i].find(" 48000 ") + 1), rate) << lines[i];
+        EXPECT_EQ(Column(lines[i], lines[i].rfind("00.00.00.00/0000")), locate) << lines[i];
+    }
+}
+
+// A song whose import runs long enough to be interrupted: 16 tracks of ten minutes, each made of one
+// ten-second file over and over.
+void MakeLongSong(const std::string& card) {
+    const std::string folder = card + "/Long";
+    ASSERT_TRUE(platform::CreateDirectory(folder));
+    constexpr uint32_t kPiece = 10 * 48000;
+    ASSERT_TRUE(WriteCardWav(folder + "/zt50001.wav", 1, kPiece));
+    std::vector<Ev> events;
+    uint16_t number = 1;
+    for (int track = 1; track <= 16; ++track) {
+        for (uint32_t k = 0; k < 60; ++k)
+            events.push_back(
+                {number++, adl::EditType::Cut, "zt50001.wav", track, 0, k * kPiece, (k + 1) * kPiece});
+    }
+    ASSERT_TRUE(WriteText(folder + "/Long.adl", AdlText(adl::SampleRateCode::Hz48000, events)));
+}
+
+TEST_F(CliJobs, CtrlCDuringAnImportEndsWith130AndLeavesOnlyWholeFiles) {
+    MakeLongSong(card);
+    const std::string pc = dir / "pc";
+    CliProcess import({"import", card, "Long", pc});
+    ASSERT_TRUE(import.WaitForLine("ZT to PC   Track1")) << import.Err();
+    import.Signal(SIGINT);
+    EXPECT_EQ(import.Wait(), 130) << import.Err();
+    EXPECT_NE(import.Err().find("import cancelled; the track being written was removed"), std::string::npos)
+        << import.Err();
+    // Every track file left is whole: ten minutes of audio.
+    const auto files = platform::FindFiles(pc, "*");
+    EXPECT_LT(files.size(), 16u);
+    for (const auto& file : files) {
+        wave::CWaveFile w;
+        ASSERT_TRUE(w.Open(pc + "/" + file.name, 1)) << file.name;
+        EXPECT_EQ(w.GetChunkSize(wave::CWaveFile::CHUNK_DATA), 600u * 48000u * 2u) << file.name;
+        w.Close();
     }
 }
 

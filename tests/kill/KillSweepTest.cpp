@@ -313,7 +313,7 @@ const Scenario kScenarios[] = {
     {"Backup", MakeCard, "backup card out/backup", {}, {}, Makes::Backup},
     {"RestoreAll", MakeBackedUp, "restore out/backup card --yes", {"Song A", "Song B"}, {}, Makes::Songs},
     {"RestoreOne", MakeBackedUpLessB, "restore out/backup card 'Song B' --yes", {}, {"Song B"}, Makes::Songs},
-    {"CdImage", MakeImaged, "cd-image out/cd Mix src/mix1.wav src/mix2.wav", {}, {}, Makes::Image},
+    {"CdImage", MakeImaged, "cd-image out/cd Mix src/mix1.wav src/mix2.wav --yes", {}, {}, Makes::Image},
     {"CheckClean", MakeLeftovers, "check card --clean", {"Song A", "Song B"}, {}, Makes::Clean},
 };
 

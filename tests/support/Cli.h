@@ -22,5 +22,32 @@ CliRun RunCli(const std::string& arguments,
               const std::string& folder = {});
 // The text quoted for a POSIX shell.
 std::string Quote(const std::string& text);
+// The path of a program built beside pelmora-cli, such as pelmora-adl-info.
+std::string ProgramPath(const std::string& program);
+
+// pelmora-cli running in the background (standard input and output on /dev/null), for what a test
+// does to it while it runs, such as a Ctrl-C. Killed and waited for when dropped while running.
+class CliProcess {
+public:
+    explicit CliProcess(const std::vector<std::string>& arguments);
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    // Reads its standard error until a line holding `text` has come; false when the output ends first.
+    bool WaitForLine(const std::string& text);
+    void Signal(int signal);
+    // Reads the rest of standard error and waits for the end: the exit status, or 128 plus the number
+    // of the signal that ended it (as a shell reports it).
+    int Wait();
+    // Standard error read so far.
+    const std::string& Err() const { return m_err; }
+
+private:
+    int m_pid = -1;
+    int m_errFd = -1;
+    std::string m_err;
+    size_t m_checked = 0; // m_err up to here holds no line WaitForLine looked for
+};
 
 } // namespace testsupport

@@ -36,6 +36,13 @@ void RecordingTarget::Post(unsigned message, uintptr_t wParam, intptr_t lParam) 
     messages.push_back(m);
 }
 
+void RecordingTarget::Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice) {
+    Message m{message, wParam, lParam, false, true, notice};
+    if (onMessage)
+        onMessage(m);
+    messages.push_back(m);
+}
+
 std::vector<uintptr_t> RecordingTarget::Values(unsigned id) const {
     std::vector<uintptr_t> values;
     for (const Message& m : messages)

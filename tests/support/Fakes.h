@@ -49,9 +49,12 @@ public:
         uintptr_t wParam;
         intptr_t lParam;
         bool posted;
+        bool notified = false; // came through Notify, as `notice`
+        platform::Notice notice = platform::Notice::Event;
     };
     intptr_t Send(unsigned message, uintptr_t wParam, intptr_t lParam) override;
     void Post(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+    void Notify(unsigned message, uintptr_t wParam, intptr_t lParam, platform::Notice notice) override;
 
     std::vector<uintptr_t> Values(unsigned id) const;
     int Count(unsigned id) const;

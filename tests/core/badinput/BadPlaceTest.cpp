@@ -204,7 +204,8 @@ TEST_F(Places, FilesHeldElsewhereCannotBeRead) {
 TEST_F(Places, AProtectedSong) {
     ASSERT_TRUE(platform::SetFileAttributes(Adl(), platform::FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(card::IsSongProtected(m_card.Path(), "song"));
-    CliRun run = RunCli("export " + Quote(m_pc.Path()) + " " + Quote(m_card.Path()) + " song --yes");
+    CliRun run =
+        RunCli("export " + Quote(m_pc.Path()) + " " + Quote(m_card.Path()) + " song --yes --verbose");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(
         run.err.find("\nOverwrite this song?\nsong name : song\n[OK: --yes]\n\nThis song is Protected.\n"),
@@ -231,7 +232,10 @@ TEST_F(Places, ACardWhoseWriteTestFails) {
     EXPECT_EQ(box.Texts(), Texts{"Can't export song !"});
     const CliRun run = RunCli("export " + Quote(m_pc.Path()) + " " + locked + " New --yes");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "\nCan't export song !\n");
+    EXPECT_EQ(
+        run.err,
+        "pelmora-cli: warning: " + locked +
+            " does not look like a card: none of its folders holds an ADL file\n\nCan't export song !\n");
 }
 
 // A real small or read-only file system, where this machine lets the test mount one.

@@ -129,6 +129,8 @@ TEST_F(ExportTest, ThreeTracksIntoANewSong) {
     EXPECT_EQ(m_lines.texts,
               (std::vector<std::string>{"PC to ZT   Track1", "PC to ZT   Track3", "PC to ZT   Track16"}));
     EXPECT_EQ(m_page.Values(wave::WM_TRANSFER_RANGE), (std::vector<uintptr_t>{2048, 6000, 10002}));
+    for (const auto& m : m_page.messages)
+        EXPECT_TRUE(m.notified) << "the page is never waited for: " << m.id;
     EXPECT_FALSE(platform::PathExists(adl::CAdlFile::UpdatePath(Adl())));
 
     adl::CAdlFile back;

@@ -3,6 +3,7 @@
 #include "TestDiscBackend.h"
 #include "Wav.h"
 #include "cdwriter/DiscProgress.h"
+#include "platform/Text.h"
 
 #include <TestSupport.h>
 #include <gtest/gtest.h>
@@ -138,6 +139,112 @@ TEST_F(DiscMasterTest, StagingSizesAndPadding) {
         expected.resize(static_cast<size_t>(c.blocks) * 2352, 0);
         EXPECT_EQ(tracks[0].data, expected);
     }
+}
+
+TEST_F(DiscMasterTest, ShortTracksArePaddedToTheMinimumInOneBlockOfSilence) {
+    struct Case {
+        size_t bytes;
+        long announced;
+        int audioCalls; // blocks of 2352 read from the file
+        bool padded;
+    };
+    for (const Case c : {Case{0, 300, 0, true}, Case{2352 * 3 + 1, 300, 4, true},
+                         Case{2352 * 300, 300, 300, false}, Case{2352 * 300 + 1, 301, 301, false}}) {
+        SCOPED_TRACE(c.bytes);
+        CTestDiscBackend b;
+        b.SetRecorders({TestRecorder{}});
+        CDiscMaster master(&b);
+        ASSERT_TRUE(master.InitDiscMaster());
+        master.SetMinTrackBlocks(300);
+        const auto pcm = Pcm(c.bytes, 3);
+        ASSERT_TRUE(master.AddWaveTrack(Wav("t.wav", MakeWav(pcm))));
+        const auto tracks = b.StagedTracks();
+        ASSERT_EQ(tracks.size(), 1u);
+        EXPECT_EQ(tracks[0].announcedBlocks, c.announced);
+        EXPECT_EQ(b.CountCalls("IRedbookDiscMaster::AddAudioTrackBlocks(2352)"), c.audioCalls);
+        const long padding = (300 - c.audioCalls) * 2352L;
+        EXPECT_EQ(b.WasCalled(platform::Format("IRedbookDiscMaster::AddAudioTrackBlocks(%ld)", padding)),
+                  c.padded);
+        auto expected = pcm;
+        expected.resize(static_cast<size_t>(c.announced) * 2352, 0);
+        EXPECT_EQ(tracks[0].data, expected);
+    }
+
+    // A cancel in the audio stops before the padding too: the track is closed short.
+    CDiscMaster master(&backend);
+    ASSERT_TRUE(master.InitDiscMaster());
+    master.SetMinTrackBlocks(300);
+    platform::CancelFlag cancel{0};
+    master.SetCancelFlag(&cancel);
+    backend.SetCallHook([&](const std::string& call) {
+        if (call.rfind("IRedbookDiscMaster::AddAudioTrackBlocks", 0) == 0)
+            cancel = 1;
+    });
+    ASSERT_TRUE(master.AddWaveTrack(Wav("c.wav", MakeWav(Pcm(2352 * 5)))));
+    ASSERT_EQ(backend.StagedTracks().size(), 1u);
+    EXPECT_EQ(backend.StagedTracks()[0].data.size(), 2352u);
+    EXPECT_TRUE(backend.StagedTracks()[0].closed);
+}
+
+TEST_F(DiscMasterTest, ARecorderChosenEarlierIsFoundByNameAndByPositionWhereNamesRepeat) {
+    const TestRecorder same{"SAME", "WRITER", "1"};
+    backend.SetRecorders({same, TestRecorder{"OTHER", "WRITER", "1"}, same});
+    CDiscMaster master(&backend);
+    ASSERT_TRUE(master.InitDiscMaster());
+    struct Case {
+        const char* name;
+        int position;
+        int selected; // -1: refused as gone
+    };
+    const Case cases[] = {
+        {"OTHER, WRITER, 1", 1, 1}, {"OTHER, WRITER, 1", 0, 1}, // listed once: wherever it is now
+        {"SAME, WRITER, 1", 2, 2},  {"SAME, WRITER, 1", 0, 0},  // repeated: the position decides
+        {"SAME, WRITER, 1", 1, -1}, {"SAME, WRITER, 1", -1, -1}, {"GONE, WRITER, 1", 0, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.position));
+        backend.ClearCalls();
+        EXPECT_EQ(master.SelectRecorderByName(c.name, c.position), c.selected >= 0 ? 1 : 0);
+        if (c.selected >= 0) {
+            EXPECT_EQ(backend.Calls().back(),
+                      platform::Format("IDiscMaster::SetActiveDiscRecorder(%d)", c.selected));
+        } else {
+            EXPECT_FALSE(backend.WasCalled("IDiscMaster::SetActiveDiscRecorder"));
+            EXPECT_EQ(master.GetErrorText(), "No error.");
+            EXPECT_EQ(master.GetFailureText(), "The device is not present or has been removed.");
+        }
+    }
+}
+
+TEST_F(DiscMasterTest, TheFailureTextAlwaysSaysSomething) {
+    struct Case {
+        const char* call;
+        HRESULT hr;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"IDiscRecorder::QueryMediaType", IMAPI_E_MEDIUM_NOTPRESENT, "There is no disc in the device."},
+        {"IDiscRecorder::QueryMediaType", E_FAIL, "An unknown error occurred (0x80004005)."},
+        {"IDiscRecorder::QueryMediaType", IMAPI_E_TRACK_NOT_BIG_ENOUGH,
+         "An unknown error occurred (0x8004022D)."},
+    };
+    for (const Case& c : cases) {
+        CTestDiscBackend b;
+        b.SetRecorders({TestRecorder{}});
+        CDiscMaster master(&b);
+        ASSERT_TRUE(master.InitDiscMaster());
+        b.FailCall(c.call, c.hr);
+        uint16_t type = 0, state = 0;
+        EXPECT_FALSE(master.QueryMedia(&type, &state));
+        EXPECT_EQ(master.GetFailureText(), c.text);
+    }
+    CDiscMaster master(&backend);
+    ASSERT_TRUE(master.InitDiscMaster());
+    EXPECT_FALSE(master.AddWaveTrack(dir / "missing.wav"));
+    EXPECT_EQ(master.GetFailureText(), "File open error.");
+    EXPECT_FALSE(master.SelectRecorderByName("NOBODY"));
+    EXPECT_EQ(master.GetErrorText(), "No error.");
+    EXPECT_EQ(master.GetFailureText(), "The device is not present or has been removed.");
 }
 
 TEST_F(DiscMasterTest, StagingHeadersAndChunkWalk) {
@@ -369,6 +476,13 @@ TEST(DiscProgressSinkTest, AdviseForwardsEveryEventAsItsMessage) {
                               T{WM_DISC_PNP_ACTIVITY, 0, 0}, T{WM_DISC_CLOSING_DISC, 4, 0},
                               T{WM_DISC_BURN_COMPLETE, 0, 0}, T{WM_DISC_ERASE_COMPLETE, 7, 0},
                               T{WM_DISC_QUERY_CANCEL, 0, 0}}));
+    // Only the cancel query waits for its answer; the counts may be merged, the stages keep their place.
+    for (const auto& m : window.messages) {
+        const bool count = m.id == WM_DISC_BLOCK_PROGRESS || m.id == WM_DISC_ADD_PROGRESS;
+        EXPECT_EQ(m.notified, m.id != WM_DISC_QUERY_CANCEL) << m.id;
+        EXPECT_TRUE(!m.notified || m.notice == (count ? platform::Notice::Value : platform::Notice::Event))
+            << m.id;
+    }
     window.answer = true;
     ASSERT_TRUE(master.AddWaveTrack(track)); // a recorded disc is not kept: the next one is staged anew
     EXPECT_FALSE(master.BurnDisc());

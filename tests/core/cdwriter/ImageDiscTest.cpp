@@ -23,8 +23,9 @@ protected:
     void SetUp() override {
         out = dir / "out";
         platform::CreateDirectory(out);
-        // Sizes: sector aligned, one byte over, and an odd number of samples' worth.
-        const size_t sizes[] = {2352 * 80, 2352 * 100 + 1, 2352 * 77 + 1234};
+        // Sizes: sector aligned, one byte over, and an odd number of samples' worth; each lasts more than
+        // the 4 seconds below which a track would be padded.
+        const size_t sizes[] = {2352 * 380, 2352 * 400 + 1, 2352 * 377 + 1234};
         for (size_t i = 0; i < 3; ++i) {
             const std::string name = platform::Format("song%zu.wav", i + 1);
             pcm.push_back(testsupport::Pcm(sizes[i], static_cast<uint32_t>(100 + i)));
@@ -98,17 +99,17 @@ TEST_F(ImageDiscTest, BurnWritesPaddedTracksWithGapsAndACueSheet) {
                                                         "  TRACK 01 AUDIO\n"
                                                         "    INDEX 01 00:00:00\n"
                                                         "  TRACK 02 AUDIO\n"
-                                                        "    INDEX 00 00:01:05\n"
-                                                        "    INDEX 01 00:03:05\n"
+                                                        "    INDEX 00 00:05:05\n"
+                                                        "    INDEX 01 00:07:05\n"
                                                         "  TRACK 03 AUDIO\n"
-                                                        "    INDEX 00 00:04:31\n"
-                                                        "    INDEX 01 00:06:31\n");
-    EXPECT_EQ(starts, (std::vector<size_t>{0, 230, 481}));
+                                                        "    INDEX 00 00:12:31\n"
+                                                        "    INDEX 01 00:14:31\n");
+    EXPECT_EQ(starts, (std::vector<size_t>{0, 530, 1081}));
 
     // A second burn replaces the image.
     params.tracks.resize(1);
     ASSERT_EQ(Burn().outcome, BurnOutcome::Burned);
-    EXPECT_EQ(testsupport::ReadBytes(backend.BinPath()).size(), 80u * 2352);
+    EXPECT_EQ(testsupport::ReadBytes(backend.BinPath()).size(), 380u * 2352);
 }
 
 TEST_F(ImageDiscTest, CancelAndFailureLeaveNothingBehind) {
@@ -122,13 +123,16 @@ TEST_F(ImageDiscTest, CancelAndFailureLeaveNothingBehind) {
     EXPECT_EQ(box.Texts().back(), "File open error.");
     EXPECT_TRUE(OutFiles().empty());
 
+    // A track without audio is no failure: like any track shorter than 4 seconds it is padded with
+    // silence to 4 seconds.
     testsupport::WriteBytes(dir / "empty.wav", testsupport::MakeWav({}));
     params.tracks[2].path = dir / "empty.wav";
-    EXPECT_EQ(Burn().errCode, CBurnJob::ERR_RECORD);
-    EXPECT_EQ(box.Texts().back(),
-              "The staged image is not suitable for a burn. It has been corrupted or cleared "
-              "and has no usable content.");
-    EXPECT_TRUE(OutFiles().empty());
+    EXPECT_EQ(Burn().outcome, BurnOutcome::Burned);
+    const auto bin = testsupport::ReadBytes(backend.BinPath());
+    ASSERT_EQ(bin.size(), (380u + 150 + 401 + 150 + 300) * 2352);
+    EXPECT_TRUE(std::all_of(bin.end() - 300 * 2352, bin.end(), [](uint8_t b) { return b == 0; }));
+    for (const std::string& name : OutFiles())
+        platform::DeleteFile(platform::JoinPath(out, name));
 
     params.tracks[2].path = dir / "song3.wav";
     platform::faults::Plan plan;
@@ -223,9 +227,9 @@ TEST_F(ImageDiscTest, OutsideToolsReadTheImage) {
                 lsns.push_back(std::stol(m[5]));
         }
         ASSERT_EQ(lsns.size(), 3u) << text;
-        EXPECT_EQ(lsns, (std::vector<long>{0, 230, 481})) << text;
-        // Track lengths: 80 sectors + gap, 101 + gap, and the last 78 sectors up to the lead-out.
-        EXPECT_NE(text.find("170: 00:09:34  000559 leadout"), std::string::npos) << text;
+        EXPECT_EQ(lsns, (std::vector<long>{0, 530, 1081})) << text;
+        // Track lengths: 380 sectors + gap, 401 + gap, and the last 378 sectors up to the lead-out.
+        EXPECT_NE(text.find("170: 00:21:34  001459 leadout"), std::string::npos) << text;
     } else {
         GTEST_SKIP() << "cd-info not installed";
     }

@@ -3,6 +3,7 @@
 #include "Wav.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
+#include "cdwriter/DriveMedium.h"
 #include "cdwriter/EraseJob.h"
 #include "platform/Text.h"
 
@@ -79,14 +80,16 @@ TEST_F(BurnJobTest, BurnsEveryTrackInOrderOnTheChosenRecorder) {
                                       "Add track.  file name : mix1.wav", "Add track.  file name : mix2.wav",
                                       "Add track.  file name : mix3.wav", "Preparing to burn a disc..",
                                       "Burning Track1..", "Burning Track3..", "Closing disc..", ""}));
-    // Staging progress at the end of each track (2, 3 and 3 sectors), then the burn's.
-    EXPECT_EQ(bar.log, (std::vector<std::string>{"pos 0", "range 0..2", "pos 2", "range 0..3", "pos 3",
-                                                 "pos 3", "range 0..9", "pos 3"}));
+    // Staging progress at the end of each track: 2, 3 and 3 sectors of audio, each padded with silence
+    // to the 4 seconds (300 sectors) a CD track lasts at least; then the burn's.
+    EXPECT_EQ(bar.log, (std::vector<std::string>{"pos 0", "range 0..300", "pos 300", "pos 300", "pos 300",
+                                                 "range 0..9", "pos 3"}));
     const auto recorded = backend.RecordedTracks();
     ASSERT_EQ(recorded.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         auto expected = pcm[i];
-        expected.resize((expected.size() + 2351) / 2352 * 2352, 0);
+        expected.resize(300 * 2352, 0);
+        EXPECT_EQ(recorded[i].announcedBlocks, 300) << i;
         EXPECT_EQ(recorded[i].data, expected) << i;
     }
     const auto calls = backend.Calls();
@@ -152,6 +155,18 @@ TEST_F(BurnJobTest, MissingFileAndVanishedRecorder) {
     EXPECT_EQ(Run().errCode, CBurnJob::ERR_SELECT_RECORDER);
     EXPECT_EQ(box.Texts().back(),
               "An active disc recorder has not been selected using IDiscMaster::SetActiveDiscRecorder.");
+
+    // Chosen by its name: a recorder unplugged since is said to be gone, and one that moved in the list
+    // is still the one burned on.
+    params.tracks[1].path = dir / "mix2.wav";
+    params.recorderName = "VEND9, MOVED, 1";
+    params.recorderIndex = 0;
+    EXPECT_EQ(Run().errCode, CBurnJob::ERR_SELECT_RECORDER);
+    EXPECT_EQ(box.Texts().back(), "The device is not present or has been removed.");
+    backend.SetRecorders({TestRecorder{}, TestRecorder{"VEND9", "MOVED", "1"}});
+    EXPECT_EQ(Run().outcome, BurnOutcome::Burned);
+    EXPECT_TRUE(backend.WasCalled("IDiscMaster::SetActiveDiscRecorder(1)"));
+    EXPECT_EQ(backend.RecordCount(), 1);
 }
 
 TEST_F(BurnJobTest, MediumChecksEndTheJobWithTheirMessage) {
@@ -187,8 +202,9 @@ TEST_F(BurnJobTest, CancelDuringStagingRecordsNothingAndSaysNothing) {
     platform::CancelFlag cancel{0};
     int blocks = 0;
     backend.SetCallHook([&](const std::string& call) {
-        if (call.rfind("IRedbookDiscMaster::AddAudioTrackBlocks", 0) == 0 && ++blocks == 4)
-            cancel = 1; // inside the second track
+        // Two blocks of audio and one of padding make the first track; the fifth is inside the second.
+        if (call.rfind("IRedbookDiscMaster::AddAudioTrackBlocks", 0) == 0 && ++blocks == 5)
+            cancel = 1;
     });
     EXPECT_EQ(Run(&cancel).outcome, BurnOutcome::Cancelled);
     EXPECT_TRUE(box.Texts().empty());
@@ -197,7 +213,7 @@ TEST_F(BurnJobTest, CancelDuringStagingRecordsNothingAndSaysNothing) {
     const auto staged = backend.StagedTracks();
     ASSERT_EQ(staged.size(), 2u);
     EXPECT_TRUE(staged[1].closed);
-    EXPECT_EQ(staged[1].data.size(), 2u * 2352); // 3 announced
+    EXPECT_EQ(staged[1].data.size(), 2u * 2352); // 300 announced: neither its audio nor its padding
     EXPECT_TRUE(backend.WasCalled("IDiscMaster::ProgressUnadvise"));
     EXPECT_EQ(backend.Calls().back(), "IDiscMaster::Close");
     EXPECT_TRUE(cancelControl.calls.empty());
@@ -224,7 +240,8 @@ protected:
         rw.mediaFlags = MEDIA_RW;
         backend.SetRecorders({TestRecorder{}, rw});
         params.backend = &backend;
-        params.driveName = "TESTVEND, CD-RW RECORDER, 1.00";
+        params.driveName = "TESTVEND, CD-RW RECORDER, 1.00"; // both recorders carry this name
+        params.driveIndex = 1;
     }
     EraseResult Run() {
         CEraseJob job(params, &box);
@@ -245,7 +262,7 @@ TEST_F(EraseJobTest, QuickEraseThenTellsAndFillsTheBar) {
     EXPECT_EQ(status.texts, std::vector<std::string>{"Erase disc data.."});
     EXPECT_EQ(box.Texts(), std::vector<std::string>{"Complete erase."});
     EXPECT_EQ(bar.log, (std::vector<std::string>{"range 0..1", "pos 0", "pos 1"}));
-    EXPECT_TRUE(backend.WasCalled("IDiscRecorder::Erase(0,0)"));
+    EXPECT_TRUE(backend.WasCalled("IDiscRecorder::Erase(1,0)"));
     EXPECT_EQ(backend.Calls().back(), "IDiscMaster::Close");
 }
 
@@ -256,12 +273,20 @@ TEST_F(EraseJobTest, FailuresAndWhatEachLeaves) {
     EXPECT_EQ(bar.log, (std::vector<std::string>{"range 0..1", "pos 0"}));
     EXPECT_FALSE(backend.WasCalled("IDiscMaster::Close"));
 
-    params.driveName = "NOBODY, NOTHING, 0";
-    bar.log.clear();
-    EXPECT_EQ(Run().errCode, CEraseJob::ERR_DEVICE);
-    EXPECT_EQ(box.Texts().back(), "No error."); // a name not in the list is not a recorder failure
-    EXPECT_EQ(bar.log.back(), "pos 1");
-    EXPECT_TRUE(backend.WasCalled("IDiscMaster::Close"));
+    // A recorder not in the list, and one whose name repeats at another position than the one chosen,
+    // is said to be gone; no other disc is erased in its place.
+    for (const auto& [name, index] : {std::pair<std::string, int>{"NOBODY, NOTHING, 0", 1},
+                                      std::pair<std::string, int>{"TESTVEND, CD-RW RECORDER, 1.00", -1}}) {
+        params.driveName = name;
+        params.driveIndex = index;
+        bar.log.clear();
+        backend.ClearCalls();
+        EXPECT_EQ(Run().errCode, CEraseJob::ERR_DEVICE);
+        EXPECT_EQ(box.Texts().back(), "The device is not present or has been removed.");
+        EXPECT_EQ(bar.log.back(), "pos 1");
+        EXPECT_TRUE(backend.WasCalled("IDiscMaster::Close"));
+        EXPECT_EQ(backend.CountCalls("IDiscRecorder::Erase"), 0);
+    }
 
     CTestDiscBackend broken;
     broken.FailCall("CreateDiscMaster", IMAPI_E_GENERIC);
@@ -281,6 +306,63 @@ TEST(DriveMediumTexts, EveryCode) {
     const char* states[] = {" ", "BLANK", "RW", "WRITABLE", " "};
     for (uint16_t code = 0; code < 5; ++code)
         EXPECT_EQ(MediumStateText(code), states[code]) << code;
+}
+
+TEST(DriveMediumFields, WhatTheDialogShowsAndOffers) {
+    struct Case {
+        const char* what;
+        long recorderType, mediaType, mediaFlags;
+        const char* failingCall;
+        std::vector<std::string> fields; // name, drive type, medium type, medium state; "-" = not read
+        bool erase;
+    };
+    const std::string name = "TESTVEND, CD-RW RECORDER, 1.00";
+    // (The page's tests show a rewritable disc, a blank one and a failed medium query.)
+    const Case cases[] = {
+        {"blank and writable together",
+         RECORDER_CDR,
+         MEDIA_CDDA_CDROM,
+         MEDIA_BLANK | MEDIA_WRITABLE,
+         "",
+         {name, "CDR Recorder", "CDDA_CDROM", " "},
+         false},
+        {"a type the service does not know",
+         RECORDER_CDR,
+         9,
+         MEDIA_RW,
+         "",
+         {name, "CDR Recorder", "Unknow", "RW"},
+         true},
+        {"type fails",
+         RECORDER_CDR,
+         1,
+         MEDIA_RW,
+         "IDiscRecorder::GetRecorderType",
+         {name, "-", "-", "-"},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CTestDiscBackend backend;
+        TestRecorder recorder;
+        recorder.recorderType = c.recorderType;
+        recorder.mediaType = c.mediaType;
+        recorder.mediaFlags = c.mediaFlags;
+        backend.SetRecorders({recorder});
+        CDiscMaster master(&backend);
+        ASSERT_TRUE(master.InitDiscMaster());
+        if (*c.failingCall)
+            backend.FailCall(c.failingCall, IMAPI_E_DEVICE_NOTPRESENT);
+        const DriveMediumFields fields = ReadDriveMediumFields(master);
+        std::vector<std::string> shown;
+        for (const auto* field :
+             {&fields.driveName, &fields.driveType, &fields.mediumType, &fields.mediumState})
+            shown.push_back(field->value_or("-"));
+        EXPECT_EQ(shown, c.fields);
+        EXPECT_EQ(fields.eraseEnabled, c.erase);
+        EXPECT_EQ(fields.ok, !*c.failingCall);
+        EXPECT_EQ(fields.failureText, *c.failingCall ? "The device is not present or has been removed." : "");
+    }
 }
 
 } // namespace

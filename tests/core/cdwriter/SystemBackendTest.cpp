@@ -99,7 +99,7 @@ TEST(SystemBackend, LibburnRecordersFirstThenTheDiscImage) {
     platform::CancelFlag cancel{0};
     job.RunJob(nullptr, nullptr, nullptr, &cancel);
     EXPECT_EQ(job.Result().outcome, BurnOutcome::Burned) << job.Result().message;
-    EXPECT_EQ(testsupport::ReadBytes(dir / "album.bin").size(), 10u * 2352);
+    EXPECT_EQ(testsupport::ReadBytes(dir / "album.bin").size(), 300u * 2352); // padded to 4 seconds
     EXPECT_TRUE(platform::PathExists(dir / "album.cue"));
 
     CSystemDiscBackend::Options plain;
@@ -108,6 +108,29 @@ TEST(SystemBackend, LibburnRecordersFirstThenTheDiscImage) {
     ASSERT_TRUE(m2.InitDiscMaster());
     for (const std::string& name : Names(m2))
         EXPECT_NE(name, "Pelmora, Disc Image, 1.00");
+}
+
+TEST(SystemBackend, TheDiscImageIsTheLastEntry) {
+    // (A burn from the window shows that the image goes where SetImagePath says.)
+    testsupport::TempDir dir;
+    CTestDiscBackend recorders;
+    recorders.SetRecorders({TestRecorder{}});
+    CSystemDiscBackend::Options options;
+    options.imageFolder = dir.Path();
+    options.recorders = &recorders;
+    CSystemDiscBackend backend(options);
+    CDiscMaster master(&backend);
+    ASSERT_TRUE(master.InitDiscMaster());
+    const auto names = Names(master);
+    ASSERT_EQ(names,
+              (std::vector<std::string>{"TESTVEND, CD-RW RECORDER, 1.00", "Pelmora, Disc Image, 1.00"}));
+    EXPECT_TRUE(backend.IsImageRecorder(1, 2, names[1]));
+    EXPECT_FALSE(backend.IsImageRecorder(0, 2, names[0]));
+    EXPECT_FALSE(backend.IsImageRecorder(0, 2, names[1])); // a real recorder of that name comes first
+    EXPECT_TRUE(backend.SetImagePath(dir.Path(), "album"));
+    CSystemDiscBackend withoutImage({});
+    EXPECT_FALSE(withoutImage.IsImageRecorder(1, 2, names[1]));
+    EXPECT_FALSE(withoutImage.SetImagePath(dir.Path(), "album"));
 }
 
 } // namespace

@@ -232,7 +232,10 @@ TEST(WaveTransfer, MessagesPerBlock) {
         EXPECT_EQ(pos[i], rec.messages[2 * i].wParam);
         EXPECT_EQ(wave::WM_TRANSFER_TOTAL, rec.messages[2 * i + 1].id);
         EXPECT_EQ(pos[i], rec.messages[2 * i + 1].wParam);
-        EXPECT_FALSE(rec.messages[2 * i].posted);
+        for (const auto& m : {rec.messages[2 * i], rec.messages[2 * i + 1]}) {
+            EXPECT_TRUE(m.notified && m.notice == platform::Notice::Value) << "positions need no answer";
+            EXPECT_FALSE(m.posted);
+        }
     }
     rec.messages.clear();
     w.SetNotify(&rec, 1);
@@ -310,6 +313,8 @@ TEST(WaveTransfer, ImportFileTakesTheSourceFormat) {
     ASSERT_FALSE(rec.messages.empty());
     EXPECT_EQ(wave::WM_TRANSFER_RANGE, rec.messages[0].id);
     EXPECT_EQ(5001u, rec.messages[0].wParam);
+    EXPECT_TRUE(rec.messages[0].notified && rec.messages[0].notice == platform::Notice::Event)
+        << "a range is never merged with the positions around it";
     EXPECT_EQ(7u, rec.messages.size());
     ASSERT_EQ(1, w.Close());
     const auto b = ReadBytes(dir / "out.wav");

@@ -155,7 +155,7 @@ void MainDlgTest::cleanup() {
 std::unique_ptr<CMainDlg> MainDlgTest::Make(bool initialize) {
     auto main = std::make_unique<CMainDlg>(
         nullptr, [this](int id) { return std::make_unique<RecordingPage>(id, &m_world); },
-        [this](const std::string& name) { m_driveMediumCalls.push_back(name); });
+        [this](const std::string& name, int) { m_driveMediumCalls.push_back(name); });
     m_world.main = main.get();
     main->Tree()->SetDriveSource([this] { return std::vector<std::string>{m_dir.path().toStdString()}; });
     if (initialize)

@@ -7,9 +7,12 @@
 #include "NoWindowLeft.h"
 #include "app/QtMessageBox.h"
 #include "app/QtMessageTarget.h"
+#include "app/UiQueue.h"
 #include "app/UiThread.h"
+#include "platform/Text.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
+#include "wave/WaveFile.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -18,11 +21,14 @@
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <thread>
+#include <vector>
 
 using gui::CProgressDlg;
 
@@ -50,6 +56,23 @@ void WaitFor(const std::function<bool()>& done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
+// Runs `work` on a thread of its own while the UI thread sleeps (up to 5 s) without taking events.
+// True when the work was over before the UI thread woke: it never waited for the UI thread.
+bool RunWhileUiSleeps(const std::function<void()>& work) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    WaitFor([&] { return done.load(); });
+    const bool finishedAlone = done;
+    // A worker stuck on the UI thread gets its way now, so that the test fails instead of hanging.
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    worker.join();
+    return finishedAlone;
+}
+
 QLabel* Label(QWidget* dialog, int id) {
     return res::Control<QLabel>(dialog, id);
 }
@@ -73,6 +96,9 @@ private slots:
     void messageBoxFromTheWorkerThroughTheScriptedService();
     void qtMessageBoxFromTheWorker();
     void messageTargetRunsTheHandlerOnTheUiThread();
+    void progressNeverWaitsAndKeepsItsOrder_data();
+    void progressNeverWaitsAndKeepsItsOrder();
+    void notifiedValuesMergeOnlyWithTheirOwnKind();
 };
 
 void ProgressDlgTest::jobThatReturnsAtOnceClosesTheDialog() {
@@ -310,6 +336,157 @@ void ProgressDlgTest::messageTargetRunsTheHandlerOnTheUiThread() {
     for (const auto& [message, onUi] : seen)
         QVERIFY2(onUi, qPrintable(QString::number(message)));
     QCOMPARE(seen[2].first, platform::WM_USER + 202);
+}
+
+void ProgressDlgTest::progressNeverWaitsAndKeepsItsOrder_data() {
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<QString>("ui");
+    // The three ways a job's progress reaches the bar: the job moves the dialog's bar itself; the export
+    // page takes WM_TRANSFER_RANGE/POS; the import page takes WM_TRANSFER_TOTAL while the renderer sets
+    // the range on the dialog's bar. The UI thread is busy all along, takes the values at its own pace,
+    // or takes them all the time (racing the worker for every value).
+    for (const char* route : {"bar", "export page", "import page"})
+        for (const char* ui : {"busy", "free", "eager"})
+            QTest::addRow("%s, UI %s", route, ui) << QString(route) << QString(ui);
+}
+
+void ProgressDlgTest::progressNeverWaitsAndKeepsItsOrder() {
+    QFETCH(QString, route);
+    QFETCH(QString, ui);
+    const bool uiBusy = ui == "busy";
+    constexpr unsigned kQuery = platform::WM_USER + 300; // asks what the bar shows
+    constexpr int kFiles = 5;
+    // File k counts to 16 m + k through 16 i + k: every position names its file (value % 16).
+    std::vector<int> finals;
+    for (int k = 1; k <= kFiles; ++k)
+        finals.push_back(16 * (2000 + 37 * k) + k);
+
+    CProgressDlg dialog;
+    auto* widget = res::Control<QProgressBar>(&dialog, res::IDC_PROGRESS_BAR);
+    std::atomic<platform::IProgressBar*> jobBar{nullptr};
+    gui::CQtMessageTarget page([&](unsigned message, uintptr_t wParam, intptr_t) -> intptr_t {
+        platform::IProgressBar* bar = jobBar;
+        const auto value = static_cast<int64_t>(wParam);
+        if (message == kQuery)
+            return widget->value();
+        if (message == wave::WM_TRANSFER_RANGE)
+            bar->SetRange(0, value);
+        else if (message == wave::WM_TRANSFER_POS || message == wave::WM_TRANSFER_TOTAL)
+            bar->SetPos(value);
+        return 0;
+    });
+    std::vector<std::pair<int, int>> shown; // each value the widget took, with its maximum then
+    QObject::connect(widget, &QProgressBar::valueChanged, &dialog,
+                     [&](int value) { shown.emplace_back(widget->maximum(), value); });
+
+    std::atomic<bool> busy{false}, sent{false}, sentWhileBusy{false};
+    std::vector<intptr_t> answers;
+    LambdaJob job([&](auto, platform::ITextLine* status, platform::IProgressBar* bar, auto) {
+        jobBar = bar;
+        if (uiBusy) {
+            QMetaObject::invokeMethod(
+                &dialog,
+                [&] {
+                    busy = true;
+                    WaitFor([&] { return sent.load(); });
+                    sentWhileBusy = sent.load();
+                },
+                Qt::QueuedConnection);
+            WaitFor([&] { return busy.load(); });
+        }
+        for (int k = 1; k <= kFiles; ++k) {
+            const int final = finals[k - 1];
+            status->SetText(platform::Format("Track%d", k));
+            if (route == "export page")
+                page.Notify(wave::WM_TRANSFER_RANGE, final, 0, platform::Notice::Event);
+            else
+                bar->SetRange(0, final);
+            for (int pos = 16 + k; pos <= final; pos += 16) {
+                if (route == "bar")
+                    bar->SetPos(pos);
+                else
+                    page.Notify(route == "export page" ? wave::WM_TRANSFER_POS : wave::WM_TRANSFER_TOTAL, pos,
+                                0, platform::Notice::Value);
+                if (!uiBusy && pos % 1024 == k)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            if (!uiBusy)
+                answers.push_back(page.Send(kQuery, 0, 0));
+        }
+        sent = true;
+        if (uiBusy)
+            answers.push_back(page.Send(kQuery, 0, 0));
+    });
+    dialog.SetJob(&job);
+    QTimer eager;
+    if (ui == "eager") {
+        QObject::connect(&eager, &QTimer::timeout, [] { gui::CUiQueue::Deliver(); });
+        eager.start(0);
+    }
+    dialog.DoModal();
+    eager.stop();
+
+    if (uiBusy)
+        QVERIFY2(sentWhileBusy, "the worker waited for the UI thread");
+    // A question is answered on everything reported before it.
+    QCOMPARE(answers, uiBusy ? std::vector<intptr_t>{finals.back()}
+                             : std::vector<intptr_t>(finals.begin(), finals.end()));
+    QCOMPARE(Label(&dialog, res::IDC_STATUS_TEXT)->text(), QString("Track%1").arg(kFiles));
+    // Every value shown belongs to the range shown and is past the one before, and every range ends on
+    // its exact last value. (Before the job's first range: the dialog's own 0..1 at 0.)
+    std::vector<int> ranges, lastOfRange;
+    size_t values = 0;
+    for (const auto& [high, value] : shown) {
+        if (high <= 1)
+            continue;
+        ++values;
+        QVERIFY2(value % 16 == high % 16, qPrintable(QString("%1 under range %2").arg(value).arg(high)));
+        const bool sameRange = !ranges.empty() && ranges.back() == high;
+        QVERIFY2(!sameRange || value > lastOfRange.back(),
+                 qPrintable(QString("%1 after %2").arg(value).arg(sameRange ? lastOfRange.back() : -1)));
+        if (ranges.empty() || ranges.back() != high) {
+            ranges.push_back(high);
+            lastOfRange.push_back(value);
+        }
+        lastOfRange.back() = value;
+    }
+    QCOMPARE(ranges, finals);
+    QCOMPARE(lastOfRange, finals);
+    if (uiBusy) // everything waited: each file's positions came down to its last one
+        QCOMPARE(values, size_t(kFiles));
+}
+
+void ProgressDlgTest::notifiedValuesMergeOnlyWithTheirOwnKind() {
+    using platform::Notice;
+    constexpr unsigned kCount = platform::WM_USER + 4, kOther = platform::WM_USER + 3,
+                       kStage = platform::WM_USER + 5, kPosted = platform::WM_USER + 7;
+    QStringList seen;
+    gui::CQtMessageTarget target([&](unsigned message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+        const bool onUi = QThread::currentThread() == qApp->thread();
+        seen << QString("%1:%2/%3%4")
+                    .arg(message - platform::WM_USER)
+                    .arg(wParam)
+                    .arg(lParam)
+                    .arg(onUi ? "" : "!");
+        return 0;
+    });
+    const bool alone = RunWhileUiSleeps([&] {
+        target.Notify(kCount, 1, 10, Notice::Value);
+        target.Notify(kCount, 5, 10, Notice::Value);
+        target.Notify(kOther, 7, 0, Notice::Value);
+        target.Notify(kCount, 3, 20, Notice::Value); // counted against another total: kept apart
+        target.Notify(kCount, 20, 20, Notice::Value);
+        target.Post(kPosted, 1, 0);
+        target.Notify(kCount, 4, 20, Notice::Value); // after a posted message: kept apart
+        target.Notify(kStage, 9, 0, Notice::Event);
+        target.Notify(kStage, 9, 0, Notice::Event); // events are never merged
+        target.Notify(kCount, 20, 20, Notice::Value);
+    });
+    QVERIFY(alone);
+    QVERIFY(seen.isEmpty());
+    gui::CUiQueue::Deliver();
+    QCOMPARE(seen,
+             QStringList({"4:5/10", "3:7/0", "4:20/20", "7:1/0", "4:4/20", "5:9/0", "5:9/0", "4:20/20"}));
 }
 
 QTEST_MAIN(ProgressDlgTest)

@@ -27,6 +27,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -34,6 +35,7 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 using adl::EditType;
@@ -78,6 +80,18 @@ private:
     bool m_waiting = false;
     std::vector<std::string> m_texts;
 };
+
+// Every value the progress dialog's bar takes, with the bar's maximum then, from the moment it opens.
+std::shared_ptr<std::vector<std::pair<int, int>>> FollowBar() {
+    auto shown = std::make_shared<std::vector<std::pair<int, int>>>();
+    WhenModal([](QWidget* w) { return dynamic_cast<gui::CProgressDlg*>(w) != nullptr; },
+              [shown](QWidget* w) {
+                  auto* bar = res::Control<QProgressBar>(w, res::IDC_PROGRESS_BAR);
+                  QObject::connect(bar, &QProgressBar::valueChanged, bar,
+                                   [bar, shown](int value) { shown->emplace_back(value, bar->maximum()); });
+              });
+    return shown;
+}
 
 // Clicks the progress dialog's Cancel once `ready` says so, then runs `then`.
 void CancelWhen(std::function<bool()> ready, std::function<void()> then = {}) {
@@ -314,9 +328,12 @@ void TransferPagesTest::importWritesTheTickedTracks() {
     MakeSong("Song01");
     Open();
     SelectFolder(Pc());
+    const auto bar = FollowBar();
     Click(0, res::IDC_IMPORT);
     QVERIFY(m_box->Texts().empty());
     QCOMPARE(ZtPage()->LastResult().written, (std::vector<int>{1, 2}));
+    QVERIFY(!bar->empty());
+    QCOMPARE(bar->back().first, bar->back().second); // the last track's last total reached the bar
     QCOMPARE(testsupport::CardAudio(card::TrackFilePath(Pc(), 1)), testsupport::Marks(1, 4000));
     std::vector<int16_t> second(500, 0);
     const std::vector<int16_t> marks = testsupport::Marks(2, 3000);
@@ -590,7 +607,10 @@ void TransferPagesTest::exportIntoANewSongWritesItWhole() {
     SelectFolder(Pc());
     ChooseSong(1, "---:(New Song)");
     QCOMPARE(Ctl<QComboBox>(1, res::IDC_SONG)->currentText(), QString("Song02"));
+    const auto bar = FollowBar();
     Click(1, res::IDC_EXPORT);
+    QVERIFY(!bar->empty());
+    QCOMPARE(bar->back().first, bar->back().second); // the last file's last position reached the bar
     QCOMPARE(m_box->Texts(), std::vector<std::string>{"Create new song. Are you ok ?\nsong name : Song02"});
     QCOMPARE(CardEvents(Card(), "Song02"),
              (std::vector<std::string>{"zt50001.wav on 1", "zt50002.wav on 2", "zt50003.wav on 5"}));
@@ -609,7 +629,8 @@ void TransferPagesTest::exportIntoANewSongWritesItWhole() {
 void TransferPagesTest::cancelInTheSecondFileKeepsTheFirst() {
     MakeSong("Song01");
     PcTrack(1, 1000, {1, 16, 48000});
-    PcTrack(2, 48000 * 120, {1, 16, 48000}); // two minutes: long enough to be cancelled in
+    // Ten minutes: the copy runs on while the UI thread sees its track begin and presses Cancel.
+    PcTrack(2, 48000 * 600, {1, 16, 48000});
     PcTrack(3, 1000, {1, 16, 48000});
     Open();
     ShowTab(1);
