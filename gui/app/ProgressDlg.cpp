@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTimerEvent>
 #include <algorithm>
 #include <climits>
@@ -56,18 +57,15 @@ void CProgressDlg::ProgressBar::Reset() {
 }
 
 void CProgressDlg::ProgressBar::Take(const CUiQueue::Report& report) {
-    // QProgressBar repaints at once for a visible change; a hand-over may bring several. The bar is
-    // drawn once, with the latest, when the UI thread has taken them all.
+    // QProgressBar repaints at once for a visible change, and a file's range and last position come
+    // in hand-overs of their own. The bar is drawn at most once a frame, with the latest.
     if (!m_holdingPaint) {
         m_holdingPaint = true;
         m_bar->setUpdatesEnabled(false);
-        QMetaObject::invokeMethod(
-            m_bar,
-            [this] {
-                m_holdingPaint = false;
-                m_bar->setUpdatesEnabled(true);
-            },
-            Qt::QueuedConnection);
+        QTimer::singleShot(kFrameMs, m_bar, [this] {
+            m_holdingPaint = false;
+            m_bar->setUpdatesEnabled(true);
+        });
     }
     if (report.slot == kPos) {
         const uint64_t offset = report.a > m_low ? uint64_t(report.a) - uint64_t(m_low) : 0;

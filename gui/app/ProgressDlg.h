@@ -63,6 +63,7 @@ private:
 
     private:
         enum : unsigned { kRange, kPos };
+        static constexpr int kFrameMs = 16;
         void Take(const CUiQueue::Report& report) override;
         QProgressBar* m_bar = nullptr;
         CUiQueue::Cell m_posCell;
