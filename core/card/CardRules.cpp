@@ -104,14 +104,19 @@ std::string BitDepthText(int bits) {
 
 std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl) {
     std::array<bool, kTrackCount> inUse{};
-    const std::vector<int> order = wave::BuildEntryOrder(adl);
-    for (int track = 1; track <= kTrackCount; ++track) {
-        const auto entries = wave::GetTrackEntries(adl, order, track);
-        const auto runs = wave::BuildTimeline(entries, 0, wave::GetTrackEnd(entries));
-        inUse[track - 1] = std::any_of(runs.begin(), runs.end(),
-                                       [](const wave::TimelineRun& run) { return run.entry >= 0; });
-    }
+    const wave::SongTimeline timeline = wave::BuildSongTimeline(adl);
+    for (int track = 1; track <= kTrackCount; ++track)
+        inUse[track - 1] = timeline.tracks[track - 1].InUse();
     return inUse;
+}
+
+bool ReadSongTimeline(const std::string& card, const std::string& song, wave::SongTimeline* timeline) {
+    adl::CAdlFile adl;
+    if (!adl.Open(AdlPath(card, song), true))
+        return false;
+    *timeline = wave::BuildSongTimeline(adl);
+    adl.Close();
+    return true;
 }
 
 std::string SongMissingText(const std::string& card, const std::string& song) {

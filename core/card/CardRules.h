@@ -3,6 +3,7 @@
 // are, what a song tells about itself, and the tests made before writing to a card.
 
 #include "adl/AdlFile.h"
+#include "wave/Timeline.h"
 
 #include <array>
 #include <cstdint>
@@ -45,6 +46,8 @@ std::string BitDepthText(int bits);
 
 // Per track 1..16 (index 0..15): whether at least one sample of the track comes from an audio file.
 std::array<bool, kTrackCount> GetTracksInUse(const adl::CAdlFile& adl);
+// The song's timeline read from its ADL file (opened read-only); false when the file cannot be read.
+bool ReadSongTimeline(const std::string& card, const std::string& song, wave::SongTimeline* timeline);
 
 // What the user is told when the card's folder (a card pulled out) or the song's folder is not there;
 // empty when both are.

@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
 #include <memory>
-#include <queue>
 #include <set>
 
 namespace wave {
@@ -17,94 +15,6 @@ namespace {
 constexpr uint64_t kMaxSamples = (0xFFFFFFFFull - kAudioOffset) / 2;
 
 } // namespace
-
-std::vector<int> BuildEntryOrder(const adl::CAdlFile& adl) {
-    std::map<uint16_t, int> byNumber;
-    for (int i = 0; i < adl.GetEventCount(); ++i) {
-        const uint16_t number = adl.GetEventEntryNumber(i);
-        if (number > 0)
-            byNumber[number] = i; // the last listed wins
-    }
-    std::vector<int> order;
-    order.reserve(byNumber.size());
-    for (const auto& [number, index] : byNumber)
-        order.push_back(index);
-    return order;
-}
-
-std::vector<TrackEntry> GetTrackEntries(const adl::CAdlFile& adl, const std::vector<int>& order, int track) {
-    std::vector<TrackEntry> entries;
-    if (track < 1 || track > 16)
-        return entries;
-    for (int index : order) {
-        if (adl.GetEventDestChannel(index) != track)
-            continue;
-        TrackEntry e;
-        e.index = index;
-        e.sourceIn = adl.GetEventSourceIn(index).GetSamples();
-        e.destIn = adl.GetEventDestIn(index).GetSamples();
-        e.destOut = adl.GetEventDestOut(index).GetSamples();
-        e.silence = adl.GetEventEditType(index) == adl::EditType::Silence;
-        e.sourceName = adl.GetEventSourceName(index);
-        if (e.destOut > e.destIn)
-            entries.push_back(std::move(e));
-    }
-    return entries;
-}
-
-uint32_t GetTrackEnd(const std::vector<TrackEntry>& entries) {
-    uint32_t end = 0;
-    for (const auto& e : entries) {
-        if (e.silence) {
-            if (e.destIn <= end && end <= e.destOut)
-                end = e.destIn;
-        } else if (e.destOut >= end) {
-            end = e.destOut;
-        }
-    }
-    return end;
-}
-
-std::vector<TimelineRun> BuildTimeline(const std::vector<TrackEntry>& entries, uint64_t from, uint64_t to) {
-    std::vector<TimelineRun> runs;
-    if (to <= from)
-        return runs;
-    std::vector<uint64_t> cuts{from, to};
-    for (const auto& e : entries) {
-        if (e.destIn > from && e.destIn < to)
-            cuts.push_back(e.destIn);
-        if (e.destOut > from && e.destOut < to)
-            cuts.push_back(e.destOut);
-    }
-    std::sort(cuts.begin(), cuts.end());
-    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
-
-    std::vector<int> byStart(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i)
-        byStart[i] = static_cast<int>(i);
-    std::stable_sort(byStart.begin(), byStart.end(),
-                     [&](int a, int b) { return entries[a].destIn < entries[b].destIn; });
-
-    // Entries that have started, topmost (latest in entry order) first; ended ones drop out lazily.
-    std::priority_queue<int> active;
-    size_t next = 0;
-    for (size_t k = 0; k + 1 < cuts.size(); ++k) {
-        const uint64_t p = cuts[k];
-        while (next < byStart.size() && entries[byStart[next]].destIn <= p)
-            active.push(byStart[next++]);
-        while (!active.empty() && entries[active.top()].destOut <= p)
-            active.pop();
-        int top = active.empty() ? -1 : active.top();
-        if (top >= 0 && entries[top].silence)
-            top = -1;
-        const uint64_t length = cuts[k + 1] - p;
-        if (!runs.empty() && runs.back().entry == top)
-            runs.back().length += length;
-        else
-            runs.push_back({p, length, top});
-    }
-    return runs;
-}
 
 bool IsPlainSourceName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
@@ -175,16 +85,14 @@ RenderResult OutputFailed(const RenderRequest& request) {
 
 // The first source that is not mono 16-bit PCM (a 24-bit or stereo source would be copied as noise),
 // or "" when there is none.
-std::string FindForeignSource(const RenderRequest& request, const std::vector<TrackEntry>& entries,
-                              const std::vector<TimelineRun>& runs) {
+std::string FindForeignSource(const RenderRequest& request, const std::vector<Stretch>& stretches) {
     std::set<std::string> checked;
-    for (const auto& run : runs) {
-        if (run.entry < 0)
+    for (const auto& s : stretches) {
+        if (s.kind != StretchKind::Audio)
             continue;
-        const std::string& name = entries[run.entry].sourceName;
-        if (!IsPlainSourceName(name) || !checked.insert(name).second)
+        if (!IsPlainSourceName(s.sourceName) || !checked.insert(s.sourceName).second)
             continue;
-        std::string path = platform::JoinPath(request.songFolder, name);
+        std::string path = platform::JoinPath(request.songFolder, s.sourceName);
         if (IsForeignFormat(path))
             return path;
     }
@@ -192,20 +100,20 @@ std::string FindForeignSource(const RenderRequest& request, const std::vector<Tr
 }
 
 // One stretch taken from its entry's source; false with *result naming the failure.
-bool CopyRun(CWaveFile& out, CSourceCache& sources, const RenderRequest& request, const TrackEntry& e,
-             const TimelineRun& run, uint32_t destOffset, RenderResult* result) {
-    const std::string source = platform::JoinPath(request.songFolder, e.sourceName);
-    const uint64_t sourceOffset = 2 * (static_cast<uint64_t>(e.sourceIn) + (run.start - e.destIn));
+bool CopyStretch(CWaveFile& out, CSourceCache& sources, const RenderRequest& request, const Stretch& s,
+                 uint32_t destOffset, RenderResult* result) {
+    const std::string source = platform::JoinPath(request.songFolder, s.sourceName);
+    const uint64_t sourceOffset = 2 * s.sourceOffset;
     // A card file must never make us read elsewhere on the PC: such a name is never opened.
-    const bool plain = IsPlainSourceName(e.sourceName);
+    const bool plain = IsPlainSourceName(s.sourceName);
     CWaveSource* held = nullptr;
     uint16_t code = 0;
     if (plain && sourceOffset > 0xFFFFFFFFull) {
         code = CWaveFile::ERR_SOURCE_SHORT;
     } else if (!plain || (held = sources.Get(source)) == nullptr) {
         code = CWaveFile::ERR_SOURCE_OPEN;
-    } else if (!out.CopyFrom(*held, static_cast<uint32_t>(2 * run.length),
-                             static_cast<uint32_t>(sourceOffset), destOffset)) {
+    } else if (!out.CopyFrom(*held, static_cast<uint32_t>(2 * s.length), static_cast<uint32_t>(sourceOffset),
+                             destOffset)) {
         code = out.GetLastError();
     } else {
         return true;
@@ -215,28 +123,28 @@ bool CopyRun(CWaveFile& out, CSourceCache& sources, const RenderRequest& request
     return false;
 }
 
-// Writes the runs in order until one fails or the job is cancelled; the result counts the samples.
-RenderResult WriteRuns(CWaveFile& out, const RenderRequest& request, const std::vector<TrackEntry>& entries,
-                       const std::vector<TimelineRun>& runs) {
+// Writes the stretches in order until one fails or the job is cancelled; the result counts the samples.
+RenderResult WriteStretches(CWaveFile& out, const RenderRequest& request,
+                            const std::vector<Stretch>& stretches) {
     RenderResult result;
     result.status = RenderStatus::Complete;
     CSourceCache sources;
     uint64_t written = 0;
-    for (const auto& run : runs) {
+    for (const auto& s : stretches) {
         if (platform::IsCancelled(request.cancel))
             break;
         const auto destOffset = static_cast<uint32_t>(2 * written);
-        if (run.entry < 0) {
-            if (!out.WriteSilence(static_cast<uint32_t>(2 * run.length), destOffset)) {
+        if (s.kind != StretchKind::Audio) {
+            if (!out.WriteSilence(static_cast<uint32_t>(2 * s.length), destOffset)) {
                 result = OutputFailed(request);
                 break;
             }
-        } else if (!CopyRun(out, sources, request, entries[run.entry], run, destOffset, &result)) {
+        } else if (!CopyStretch(out, sources, request, s, destOffset, &result)) {
             break;
         }
         if (platform::IsCancelled(request.cancel))
             break;
-        written += run.length;
+        written += s.length;
     }
     result.samples = written;
     return result;
@@ -259,8 +167,8 @@ RenderResult RenderTrack(const RenderRequest& request) {
         return Failed(RenderStatus::UnknownRate, {}, 0);
     if (to - from > kMaxSamples)
         return OutputFailed(request);
-    const std::vector<TimelineRun> runs = BuildTimeline(entries, from, to);
-    if (std::string foreign = FindForeignSource(request, entries, runs); !foreign.empty())
+    const std::vector<Stretch> stretches = BuildStretches(entries, from, to);
+    if (std::string foreign = FindForeignSource(request, stretches); !foreign.empty())
         return Failed(RenderStatus::FormatMismatch, foreign, 0);
 
     CWaveFile out;
@@ -271,7 +179,7 @@ RenderResult RenderTrack(const RenderRequest& request) {
     if (request.progress)
         request.progress->SetRange(0, static_cast<int64_t>(2 * (to - from)));
 
-    RenderResult result = WriteRuns(out, request, entries, runs);
+    RenderResult result = WriteStretches(out, request, stretches);
     const uint64_t samples = result.samples;
     const bool closed = out.Close() != 0;
     if (platform::IsCancelled(request.cancel)) {

@@ -1,48 +1,17 @@
 #pragma once
-// Turns one track of a song into one continuous mono 16-bit WAV file. Each sample position takes the
-// value of the topmost entry covering it (highest entry number): a Cut copies from its source file,
-// a Silence gives zero, and so does a position no entry covers.
+// Turns one track of a song into one continuous mono 16-bit WAV file: the track's stretches
+// (Timeline.h) in turn, audio copied from its source file, a Silence entry or no entry as zero.
 
 #include "adl/AdlFile.h"
 #include "platform/MessageTarget.h"
 #include "platform/Progress.h"
+#include "wave/Timeline.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace wave {
-
-// Indices of the song's entries in ascending entry number, one per number greater than 0; of several
-// entries with the same number, the one listed last.
-std::vector<int> BuildEntryOrder(const adl::CAdlFile& adl);
-
-struct TrackEntry {
-    int index = 0; // event index in the song
-    uint32_t sourceIn = 0;
-    uint32_t destIn = 0;
-    uint32_t destOut = 0;
-    bool silence = false; // any other edit type copies from its source file
-    std::string sourceName;
-};
-
-// The track's entries in entry order. Entries that cover nothing (out not after in) are left out, and
-// tracks outside 1..16 have none.
-std::vector<TrackEntry> GetTrackEntries(const adl::CAdlFile& adl, const std::vector<int>& order, int track);
-
-// The end of the track for a whole-track render: the last entry reaching past the end so far moves it
-// out, a Silence over the end moves it back to where the Silence starts. 0 = nothing to render.
-uint32_t GetTrackEnd(const std::vector<TrackEntry>& entries);
-
-// A stretch of the output with one entry on top; entry is a position in the entry list, or -1 where
-// the output is silent (no entry, or a Silence entry on top).
-struct TimelineRun {
-    uint64_t start = 0;
-    uint64_t length = 0;
-    int entry = -1;
-};
-// The runs covering [from, to), adjacent runs of the same kind merged.
-std::vector<TimelineRun> BuildTimeline(const std::vector<TrackEntry>& entries, uint64_t from, uint64_t to);
 
 // True when the source name stays inside the song folder ("/", "\", "." and ".." do not).
 bool IsPlainSourceName(const std::string& name);

@@ -493,3 +493,55 @@ TEST(TrackRenderer, AnInterruptedRenderLeavesAHeaderThatIsTrue) {
         EXPECT_TRUE(std::equal(r.samples->begin(), r.samples->end(), complete.begin()));
     }
 }
+
+TEST(TrackRenderer, TimelineStretchesAreWhatImportWrites) {
+    // Every stretch of the song's timeline, on random songs: the samples the import wrote there come
+    // from the stretch's file and offset (or are zero), and its entry is the topmost one painted there.
+    Song song(6);
+    std::mt19937 rng(20261208);
+    auto pick = [&](uint32_t lo, uint32_t hi) {
+        return std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
+    };
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<Ev> events;
+        for (int k = static_cast<int>(pick(0, 9)); k > 0; --k) {
+            const uint32_t in = pick(0, 1500);
+            events.push_back(pick(0, 3) == 0
+                                 ? Sil(static_cast<uint16_t>(pick(0, 10)), in, in + pick(0, 600))
+                                 : Cut(static_cast<uint16_t>(pick(0, 10)), static_cast<int>(pick(1, 6)),
+                                       pick(0, 3000), in, in + pick(0, 900), static_cast<int>(pick(1, 2))));
+        }
+        std::vector<uint16_t> topNumber(3000, 0); // painted in entry-number order on track 1
+        std::map<uint16_t, Ev> byNumber;
+        for (const auto& e : events)
+            if (e.number > 0)
+                byNumber[e.number] = e;
+        for (const auto& [n, e] : byNumber)
+            for (uint32_t p = e.destIn; p < e.destOut && e.channel == 1; ++p)
+                topNumber[p] = n;
+
+        const Rendered r = song.Render(events);
+        adl::CAdlFile adl;
+        ASSERT_TRUE(adl.Open(song.Folder() + "/song.adl", true));
+        const wave::SongTimeline timeline = wave::BuildSongTimeline(adl);
+        const wave::TrackTimeline& track = timeline.tracks[0];
+        ASSERT_EQ(r.samples.has_value(), track.end > 0);
+        EXPECT_EQ(std::max(track.end, timeline.tracks[1].end), timeline.length);
+        uint64_t at = 0;
+        for (const auto& s : track.stretches) {
+            ASSERT_EQ(at, s.start);
+            ASSERT_GT(s.length, 0u);
+            at = s.End();
+            for (uint64_t p = s.start; p < s.End(); ++p) {
+                const int16_t heard = s.kind == wave::StretchKind::Audio
+                                          ? Mark(std::stoi(s.sourceName.substr(3)) - 1000,
+                                                 static_cast<uint32_t>(s.sourceOffset + (p - s.start)))
+                                          : 0;
+                ASSERT_EQ(heard, (*r.samples)[p]) << "position " << p;
+                ASSERT_EQ(topNumber[p], s.number) << "position " << p;
+            }
+        }
+        EXPECT_EQ(at, track.end);
+    }
+}
