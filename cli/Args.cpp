@@ -44,10 +44,14 @@ std::string* ValueOf(Args* args, const std::string& option) {
         return &args->tracks;
     if (option == "--stereo")
         return &args->stereo;
+    if (option == "--svg")
+        return &args->svg;
     return nullptr;
 }
 
 std::string MissingValueText(const std::string& option) {
+    if (option == "--svg")
+        return "--svg needs a file name";
     return option == "--tracks" ? "--tracks needs a list such as 1,3,5-8" : option + " needs split or mix";
 }
 

@@ -12,13 +12,14 @@ struct Args {
     std::set<std::string> flags; // long names, e.g. "--yes", "--ab", "--full", "--help", "--quiet"
     std::string tracks;          // value of --tracks
     std::string stereo;          // value of --stereo
+    std::string svg;             // value of --svg
     std::string error;           // set when the arguments cannot be understood
     bool Has(const std::string& flag) const { return flags.count(flag) != 0; }
 };
 
 // `allowed` lists the flags the command knows besides those every command takes (kCommonFlags);
-// "--tracks" and "--stereo" take a value. Short options stand for long ones (-h --help, -q --quiet, -y --yes)
-// and may be grouped ("-qy").
+// "--tracks", "--stereo" and "--svg" take a value. Short options stand for long ones (-h --help, -q --quiet,
+// -y --yes) and may be grouped ("-qy").
 Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& allowed);
 
 // Taken by every command: --help, --quiet, --verbose.

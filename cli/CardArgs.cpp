@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Table.h"
 
+#include "card/CardRules.h"
 #include "platform/FileSystem.h"
 #include "platform/OwnNames.h"
 
@@ -105,6 +106,13 @@ std::string NoSongText(const std::string& song, const std::string& where,
         text += "\"" + Printable(near[i]) + "\""; // names off the card reach the terminal
     }
     return text + "?";
+}
+
+bool CheckSong(const std::string& cardFolder, const std::string& song) {
+    if (platform::PathExists(card::AdlPath(cardFolder, song)))
+        return true;
+    Complain(NoSongText(song, "the card " + cardFolder, card::ListSongs(cardFolder)));
+    return false;
 }
 
 } // namespace cli

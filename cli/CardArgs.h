@@ -23,4 +23,7 @@ std::vector<std::string> NearNames(const std::string& typed, const std::vector<s
 std::string NoSongText(const std::string& song, const std::string& where,
                        const std::vector<std::string>& names);
 
+// True when the song's ADL file is there; told, with the near names of the card's songs, when not.
+bool CheckSong(const std::string& cardFolder, const std::string& song);
+
 } // namespace cli

@@ -181,14 +181,6 @@ void PrintSongJson(const std::string& cardFolder, const std::vector<SongFacts>& 
     json.EndArray().EndObject().Print();
 }
 
-// True when the song's ADL file is there; told, with the near names of the card's songs, when not.
-bool CheckSong(const std::string& cardFolder, const std::string& song) {
-    if (platform::PathExists(card::AdlPath(cardFolder, song)))
-        return true;
-    Complain(NoSongText(song, "the card " + cardFolder, card::ListSongs(cardFolder)));
-    return false;
-}
-
 // The song an export goes into: one that is not there yet is made as a new song, but never under a
 // name that differs from a song's only in case (the card's file system takes them for one name). A
 // name near a song's is made only after a warning. False (told) when the export must not go on.

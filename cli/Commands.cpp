@@ -23,6 +23,23 @@ const std::vector<Command>& AllCommands() {
          1,
          1,
          RunSongs},
+        {"timeline",
+         "timeline CARD SONG [--svg FILE]",
+         "show what each track of a song holds, as a table or an SVG picture",
+         "Lists, for every track of SONG on the card folder CARD, its stretches in order: from and to in\n"
+         "the song's time code (see 'songs'), the entry on top, and what is heard there: an audio file\n"
+         "(with the time in the file where the stretch starts), \"(silence)\" for a Silence entry or\n"
+         "\"(nothing)\" where no entry lies. Where entries overlap, the higher entry number is heard; the\n"
+         "stretches are exactly what import writes. Above the table: the song's length and its locate\n"
+         "points A and B.\n"
+         "--svg FILE writes the same as a picture instead: sixteen lanes, the audio coloured by file with\n"
+         "its waveform, Silence entries grey with a dashed edge, locate points A and B as lines. The\n"
+         "waveforms are read once and kept in $XDG_CACHE_HOME/pelmora (~/.cache/pelmora), never on the\n"
+         "card.",
+         {"--svg"},
+         2,
+         2,
+         RunTimeline},
         {"import",
          "import CARD SONG PCDIR [--tracks LIST] [--ab] [--yes]",
          "render a song's tracks from a card into a PC folder",

@@ -44,6 +44,7 @@ int RunBackup(const Args& args);
 int RunVerify(const Args& args);
 int RunRestore(const Args& args);
 int RunCheck(const Args& args);
+int RunTimeline(const Args& args);
 
 // Prints "pelmora-cli: <text>" on stderr.
 void Complain(const std::string& text);

@@ -14,7 +14,7 @@ _pelmora_cli_song_names() { # song folders of the folder $1 that start with $2
 
 _pelmora_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="songs import export cd-image recorders burn erase eject make-demo-card backup verify restore check"
+    local commands="songs timeline import export cd-image recorders burn erase eject make-demo-card backup verify restore check"
     local common="-h --help -q --quiet --verbose"
 
     # The command: the first word that is not an option.
@@ -40,6 +40,7 @@ _pelmora_cli() {
     local options="" kinds=""
     case $command in
     songs) options="--json" kinds="dir" ;;
+    timeline) options="--svg" kinds="dir song:1" ;;
     import) options="--tracks --ab -y --yes" kinds="dir song:1 dir" ;;
     export) options="--tracks --convert --stereo -y --yes" kinds="dir dir song:2" ;;
     cd-image) options="-y --yes" kinds="dir none wav..." ;;
@@ -56,6 +57,11 @@ _pelmora_cli() {
     esac
 
     [[ $prev == --tracks ]] && return 0 # a list such as 1,3,5-8
+    if [[ $prev == --svg ]]; then # the picture's file
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+        return 0
+    fi
     if [[ $prev == --stereo ]]; then
         mapfile -t COMPREPLY < <(compgen -W "split mix" -- "$cur")
         return 0
@@ -65,12 +71,12 @@ _pelmora_cli() {
         return 0
     fi
 
-    # The arguments before this one, without the options (and the values of --tracks and --stereo).
+    # The arguments before this one, without the options (and the values of --tracks, --stereo, --svg).
     local args=() skip=0
     for ((i = at + 1; i < COMP_CWORD; i++)); do
         if ((skip)); then
             skip=0
-        elif [[ ${COMP_WORDS[i]} == --tracks || ${COMP_WORDS[i]} == --stereo ]]; then
+        elif [[ ${COMP_WORDS[i]} == --tracks || ${COMP_WORDS[i]} == --stereo || ${COMP_WORDS[i]} == --svg ]]; then
             skip=1
         elif [[ ${COMP_WORDS[i]} != -* ]]; then
             args+=("${COMP_WORDS[i]}")

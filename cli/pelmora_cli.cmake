@@ -9,6 +9,8 @@ add_executable(pelmora-cli
     ${CMAKE_CURRENT_LIST_DIR}/CmdBackup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CmdCard.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CmdCheck.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CmdTimeline.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TimelineSvg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Cancel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DemoCard.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CmdDisc.cpp

@@ -77,6 +77,28 @@ TEST_F(CliJobs, SongsShowsRatesProtectionAndFoldersWithoutASong) {
     EXPECT_LT(run.out.find("Demo 44k"), run.out.find("Empty folder"));
 }
 
+TEST_F(CliJobs, TimelineAsATableAndAsAPicture) {
+    const CliRun run = RunCli("timeline " + Quote(card) + " 'Demo 44k'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* line : {"Length    00.00.07.00|0000", "Locate A  00.00.01.00|0000",
+                             "TR1   00.00.03.00|0000 00.00.04.00|0000 -     (nothing)",
+                             "TR3   00.00.02.12|0882 00.00.03.12|0882 6     (silence)",
+                             "TR4   00.00.00.12|0882 00.00.02.12|0882 7     zt50001.wav  00.00.04.00|0000"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+    EXPECT_EQ(run.out.find("TR5 "), std::string::npos);
+
+    const std::string svg = dir / "song.svg", cache = dir / "cache";
+    const CliRun drawn =
+        RunCli("timeline " + Quote(card) + " 'Demo 44k' --svg " + Quote(svg), {{"XDG_CACHE_HOME", cache}});
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    const std::string text = ReadText(svg);
+    EXPECT_EQ(0u, text.find("<?xml"));
+    for (const char* part : {">TR16<", "(silence)<", "<path d=\"M", ">A<", ">B<", "</svg>"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_EQ(5u, platform::FindFiles(cache + "/pelmora", "*.peaks").size());
+    EXPECT_EQ(RunCli("timeline " + Quote(card) + " Nope").status, 1);
+}
+
 TEST_F(CliJobs, QuestionsWithoutATerminalFailInsteadOfHanging) {
     const std::string pc = dir / "pc";
     ASSERT_EQ(RunCli("import " + Quote(card) + " 'Demo 44k' " + Quote(pc) + " --tracks 1").status, 0);
