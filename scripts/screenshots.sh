@@ -25,6 +25,34 @@ trap 'rm -rf "$home"' EXIT
 "$cli" make-demo-card "$home/card" >/dev/null
 "$cli" import "$home/card" "Demo 44k" "$home/Desktop" >/dev/null
 
+# A song of many overlapping regions on every track: the first demo song's files with a new event list.
+overlap_song() {
+    local song="$home/card/Overlaps" adl entry=0 track k at length from
+    cp -r "$home/card/Demo 44k" "$song"
+    mv "$song/Demo 44k.adl" "$song/Overlaps.adl"
+    adl="$song/Overlaps.adl"
+    tc() { printf '00.00.%02d.%02d|0000' $(($1 / 25)) $(($1 % 25)); } # frames at 25 fps
+    RANDOM=18
+    {
+        sed -n '1,/<EVENT_LIST>/p' "$adl"
+        for ((track = 1; track <= 16; track++)); do
+            for ((k = 0; k < 14; k++)); do
+                entry=$((entry + 1)) at=$((RANDOM % 1300)) length=$((10 + RANDOM % 140)) from=$((RANDOM % 50))
+                if ((RANDOM % 6 == 0)); then
+                    printf '\t\t(Entry)\t%04d\t(Silence)\t%d\t%s\t%s\t_\r\n' "$entry" "$track" "$(tc $at)" \
+                        "$(tc $((at + length / 3)))"
+                else
+                    printf '\t\t(Entry)\t%04d\t(Cut)\tF\t"zt5%04d.wav"\t1\t%d\t%s\t%s\t%s\t_\r\n' "$entry" \
+                        $((1 + RANDOM % 5)) "$track" "$(tc $from)" "$(tc $at)" "$(tc $((at + length)))"
+                fi
+            done
+        done
+        sed -n '/<\/EVENT_LIST>/,$p' "$adl"
+    } >"$adl.new"
+    mv "$adl.new" "$adl"
+}
+overlap_song
+
 # One run per view: the program opens the view itself once its main window shows
 # (PELMORA_SCREENSHOT_VIEW), the screen is captured and trimmed to the windows on it.
 shoot() {
@@ -44,3 +72,15 @@ shoot cdtracks main-cd-writer-tracks
 shoot drivemedium drive-medium
 shoot about about
 shoot progress progress
+shoot songview:"Demo 44k" song-view-demo44k
+shoot songview:"Demo 48k" song-view-demo48k
+shoot songview:Overlaps song-view-overlaps
+
+# The same song as the terminal draws it, made into a PNG to look at.
+XDG_CACHE_HOME="$home/.cache" "$cli" timeline "$home/card" Overlaps --svg "$out/timeline-overlaps.svg" 2>/dev/null
+if command -v rsvg-convert >/dev/null; then
+    rsvg-convert "$out/timeline-overlaps.svg" -o "$out/timeline-overlaps.png"
+else
+    convert "$out/timeline-overlaps.svg" "$out/timeline-overlaps.png"
+fi
+echo "$out/timeline-overlaps.png"

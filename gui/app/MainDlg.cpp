@@ -79,6 +79,7 @@ CMainDlg::CMainDlg(QWidget* parent, PageFactory pageFactory, DriveMediumRunner d
             [this](QTreeWidgetItem* current) { OnSelchangedTree(current); });
     connect(res::FindCommand(this, res::ID_TOOL_DRIVEMEDIUM), &QAction::triggered, this,
             &CMainDlg::OnDriveMedium);
+    connect(res::FindCommand(this, res::ID_TOOL_SONGVIEW), &QAction::triggered, this, &CMainDlg::OnSongView);
     connect(res::FindCommand(this, res::ID_HELP_ABOUT), &QAction::triggered, this, &CMainDlg::OnAbout);
 }
 
@@ -200,6 +201,13 @@ void CMainDlg::OnSelchangedTree(QTreeWidgetItem* item) {
 
 void CMainDlg::OnDriveMedium() {
     m_driveMedium(m_page3->GetCdDriveName(), m_page3->GetCdDriveIndex());
+}
+
+// The song view belongs to the "ZT to PC" page, whose tracks it ticks: that page is shown first.
+void CMainDlg::OnSongView() {
+    m_tab->setCurrentIndex(0);
+    if (auto* page = dynamic_cast<CZtToPcDlg*>(m_page1.get()))
+        page->OnSongView();
 }
 
 void CMainDlg::OnAbout() {

@@ -52,6 +52,7 @@ private:
     void OnSelchangeTab();
     void OnSelchangedTree(QTreeWidgetItem* item);
     void OnDriveMedium();
+    void OnSongView();
     void OnAbout();
 
     QIcon m_hIcon;

@@ -56,7 +56,15 @@ void ShowCdTracks(gui::CMainDlg* main) {
         first->setSelected(true);
 }
 
-// PELMORA_SCREENSHOT_VIEW (tab0, tab1, tab2, cdtracks, drivemedium, about, progress) opens that view
+// Chooses the song on the "ZT to PC" page and opens it in the song view.
+void ShowSongView(gui::CMainDlg* main, const QString& song) {
+    gui::CPageDlg* page = main->Page(0);
+    page->SelectSong(res::Control<QComboBox>(page, res::IDC_SONG)->findText(song));
+    res::FindCommand(main, res::ID_TOOL_SONGVIEW)->trigger();
+}
+
+// PELMORA_SCREENSHOT_VIEW (tab0, tab1, tab2, cdtracks, drivemedium, about, progress, songview:SONG)
+// opens that view
 // once the main window shows, for scripts/screenshots.sh; nothing else reads it.
 void ScheduleScreenshotView(const QString& view) {
     auto* timer = new QTimer(qApp);
@@ -73,6 +81,8 @@ void ScheduleScreenshotView(const QString& view) {
         else if (view == QLatin1String("drivemedium"))
             main->Page(2)->WhenCdDrivesListed(
                 [main] { res::FindCommand(main, res::ID_TOOL_DRIVEMEDIUM)->trigger(); });
+        else if (view.startsWith(QLatin1String("songview:")))
+            ShowSongView(main, view.mid(9));
         else if (view == QLatin1String("about"))
             res::FindCommand(main, res::ID_HELP_ABOUT)->trigger();
         else if (view == QLatin1String("progress")) {

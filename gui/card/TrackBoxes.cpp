@@ -25,6 +25,11 @@ void CTrackBoxes::Offer(const Tracks& tracks) {
     }
 }
 
+void CTrackBoxes::Tick(const Tracks& tracks) {
+    for (size_t i = 0; i < m_boxes.size(); ++i)
+        m_boxes[i]->setChecked(tracks[i] && m_boxes[i]->isEnabled());
+}
+
 CTrackBoxes::Tracks CTrackBoxes::Ticked() const {
     Tracks ticked{};
     for (size_t i = 0; i < m_boxes.size(); ++i)

@@ -21,6 +21,8 @@ public:
     void Reset();
     // The given tracks enabled and ticked; the others unticked and greyed.
     void Offer(const Tracks& tracks);
+    // Exactly the given tracks ticked, among the enabled boxes.
+    void Tick(const Tracks& tracks);
     Tracks Ticked() const;
     bool AnyTicked() const;
 

@@ -4,11 +4,14 @@
 #include "app/QtMessageBox.h"
 #include "app/QtMessageTarget.h"
 #include "card/DriveCombo.h"
+#include "card/PeakCache.h"
 #include "card/SongSummary.h"
+#include "card/SongView.h"
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 #include "wave/WaveFile.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -97,6 +100,9 @@ void CZtToPcDlg::RefreshSongInfo() {
     m_tracks.Reset();
     const card::SongSummary song = card::ReadSongSummary(m_driveCombo->currentText().toStdString(),
                                                          m_songCombo->currentText().toStdString());
+    // The main window's Song View command shows this page's song: only while there is one.
+    if (QAction* view = res::FindCommand(window(), res::ID_TOOL_SONGVIEW))
+        view->setEnabled(song.readable);
     if (!song.readable)
         return; // no track to offer; the texts keep what they showed
     m_rateText->setText(QString::fromStdString(song.rate));
@@ -123,6 +129,33 @@ void CZtToPcDlg::OnImport() {
     // Not in RunJob: the transfer messages reach the page after the worker made them, at the latest
     // before DoModal returns.
     m_progress = nullptr;
+}
+
+void CZtToPcDlg::OnSongView() {
+    const std::string drive = m_driveCombo->currentText().toStdString();
+    const std::string song = m_songCombo->currentText().toStdString();
+    wave::SongTimeline timeline;
+    if (song.empty() || !card::ReadSongTimeline(drive, song, &timeline))
+        return;
+    card::SongPeaksParams params;
+    params.card = drive;
+    params.song = song;
+    params.files = timeline.sources;
+    card::SongPeaksResult peaks = card::FindCachedSongPeaks(params);
+    if (peaks.peaks.size() < params.files.size()) {
+        // Cancelled, the view still opens: the files cached or read so far show their waveform.
+        card::CSongPeaksJob job(params, AppMessageBox());
+        auto dialog = std::make_unique<CProgressDlg>();
+        dialog->SetJob(&job);
+        dialog->DoModal();
+        peaks = job.Result(); // the cached peaks too
+    }
+    CSongView view(std::move(timeline), std::move(peaks.peaks), QString::fromStdString(song),
+                   m_tracks.Ticked(), window());
+    if (view.exec() != QDialog::Accepted)
+        return;
+    m_tracks.Tick(view.ChosenTracks());
+    OnTrackClicked();
 }
 
 void CZtToPcDlg::RunJob(platform::ITextLine* /*pProgressText*/, platform::ITextLine* pStatusText,

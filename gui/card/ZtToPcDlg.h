@@ -33,6 +33,9 @@ public:
     // The import, on the progress dialog's worker thread.
     void RunJob(platform::ITextLine* pProgressText, platform::ITextLine* pStatusText,
                 platform::IProgressBar* pProgress, platform::CancelFlag* pCancel) override;
+    // Shows the chosen song in the song view (reading its peaks first when they are not cached); its
+    // "Tick on page" ticks the tracks chosen there.
+    void OnSongView();
     // How the last import ended.
     const card::ImportResult& LastResult() const { return m_result; }
 

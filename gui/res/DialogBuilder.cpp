@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -264,6 +265,8 @@ void BuildMenu(int id, QMenuBar* menuBar) {
             QAction* action = menu->addAction(QString::fromUtf8(item.text));
             action->setProperty(kCommandProperty, item.command);
             action->setObjectName(QStringLiteral("cmd%1").arg(item.command));
+            if (item.shortcut)
+                action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
         }
     }
 }

@@ -82,6 +82,7 @@ const DialogTemplate* FindDialogTemplate(int id);
 struct MenuItemTemplate {
     const char* text; // "&" marks the mnemonic
     int command;
+    const char* shortcut = nullptr; // a key sequence such as "Ctrl+T"
 };
 struct MenuPopupTemplate {
     const char* text;
