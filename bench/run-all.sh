@@ -31,6 +31,10 @@ run soxpeer "$bin/pelmora_bench_soxpeer" 3 5 "$scratch"
 # In memory (/dev/shm when there is one): what it measures is the cost of the window, not of the disk.
 run progress "$bin/pelmora_bench_progress" 15
 run convert "$bin/pelmora_bench_convert" 3 3 "$scratch"
+TMPDIR=$scratch run peaks "$bin/pelmora_bench_peaks" --benchmark_enable_random_interleaving=true \
+    --benchmark_out="$log/peaks.json" --benchmark_out_format=json
+TMPDIR=$scratch run songview "$bin/pelmora_bench_songview" --benchmark_out="$log/songview.json" \
+    --benchmark_out_format=json
 
 python3 - "$log" <<'PY'
 import json, re, sys, os
@@ -43,6 +47,9 @@ def gb(name):
         if b.get("aggregate_name", "median") in ("median",) or "aggregate_name" not in b:
             times.setdefault(b["run_name"], []).append(b["real_time"])
     return {k: sorted(v)[len(v) // 2] for k, v in times.items()}
+
+def gbn(name):  # gb() keyed by the benchmark and its arguments alone
+    return {re.sub(r"/(iterations|repeats|real_time).*", "", k): v for k, v in gb(name).items()}
 
 def grab(name, pattern):
     m = re.search(pattern, open(os.path.join(log, name + ".txt")).read())
@@ -69,8 +76,20 @@ rows.append(("import behind the progress dialog", "no window", grab("progress", 
 rows.append(("export behind the progress dialog", "no window", grab("progress", r"export window / no window:\s*=\s*([\d.]+)x"),
              "<= 1.1"))
 rows.append(("convert 16 x 3 min to 48 kHz", "sox", grab("convert", r"=\s*([\d.]+)x sox"), "<= 1.0"))
+p = gbn("peaks")
+rows.append(("peaks of 16 x 3 min, from the disk", "read 1 MiB", p["BM_SongPeaks/1"] / p["BM_ReadSameBytes/1"], "<= 1.1"))
+rows.append(("peaks of 16 x 3 min, page cache", "read 1 MiB", p["BM_SongPeaks/0"] / p["BM_ReadSameBytes/0"], ""))
 print()
 print(f"{'benchmark':36} {'baseline':18} {'ratio':>7}  target")
 for name, base, ratio, target in rows:
     print(f"{name:36} {base:18} {ratio:7.2f}  {target}")
+v = gbn("songview")
+print()
+print(f"{'song view, 16 x 10 min, warm peaks':44} {'ms':>7}  aim")
+for key, text, aim in (("BM_OpenView/0", "open, 48 entries", "< 300"), ("BM_OpenView/1", "open, 5000 entries", "< 300"),
+                       ("BM_Frame/0/0", "frame, widest zoom, 48 entries", "< 16"),
+                       ("BM_Frame/0/1", "frame, narrowest zoom, 48 entries", "< 16"),
+                       ("BM_Frame/1/0", "frame, widest zoom, 5000 entries", "< 16"),
+                       ("BM_Frame/1/1", "frame, narrowest zoom, 5000 entries", "< 16")):
+    print(f"{text:44} {v[key]:7.1f}  {aim}")
 PY

@@ -62,15 +62,9 @@ bool CreateFolders(const std::string& path) {
     return platform::CreateDirectory(path) || platform::IsDirectory(path);
 }
 
-// What identifies the audio file's present content.
-struct Key {
-    std::string path;
-    uint64_t size = 0;
-    int64_t mtime = 0; // nanoseconds
-    Digest edges{};    // of the first and last 64 KiB
-};
+using Key = CPeakCache::FileKey;
 
-bool ReadKey(const std::string& audioPath, Key* key) {
+bool ReadFileKey(const std::string& audioPath, Key* key) {
     struct stat st {};
     if (::stat(audioPath.c_str(), &st) != 0)
         return false;
@@ -128,8 +122,15 @@ CPeakCache::CPeakCache(std::string folder, const std::string& card, uint64_t cap
     m_usable = !m_folder.empty() && !IsInside(ResolvedPath(m_folder), ResolvedPath(card));
 }
 
+bool CPeakCache::ReadKey(const std::string& audioPath, FileKey* key) {
+    return ReadFileKey(audioPath, key);
+}
+
 std::string CPeakCache::EntryPath(const std::string& audioPath) const {
-    const std::string path = ResolvedPath(audioPath);
+    return EntryPathOf(ResolvedPath(audioPath));
+}
+
+std::string CPeakCache::EntryPathOf(const std::string& path) const {
     const Digest d = Sha256(path.data(), path.size());
     static constexpr char kHex[] = "0123456789abcdef";
     std::string name;
@@ -142,9 +143,13 @@ std::string CPeakCache::EntryPath(const std::string& audioPath) const {
 
 bool CPeakCache::Find(const std::string& audioPath, wave::Peaks* peaks) const {
     Key key;
-    if (!m_usable || !ReadKey(audioPath, &key))
+    return m_usable && ReadFileKey(audioPath, &key) && Find(key, peaks);
+}
+
+bool CPeakCache::Find(const FileKey& key, wave::Peaks* peaks) const {
+    if (!m_usable)
         return false;
-    const std::string entry = EntryPath(audioPath);
+    const std::string entry = EntryPathOf(key.path);
     platform::File file;
     if (!file.Open(entry, platform::Access::Read, platform::Disposition::OpenExisting))
         return false;
@@ -172,9 +177,13 @@ bool CPeakCache::Find(const std::string& audioPath, wave::Peaks* peaks) const {
 
 bool CPeakCache::Store(const std::string& audioPath, const wave::Peaks& peaks) {
     Key key;
-    if (!m_usable || !ReadKey(audioPath, &key) || !CreateFolders(m_folder))
+    return m_usable && ReadFileKey(audioPath, &key) && Store(key, peaks);
+}
+
+bool CPeakCache::Store(const FileKey& key, const wave::Peaks& peaks) {
+    if (!m_usable || !CreateFolders(m_folder))
         return false;
-    const std::string entry = EntryPath(audioPath);
+    const std::string entry = EntryPathOf(key.path);
     const std::string part = entry + ".part";
     const std::vector<uint8_t> header = HeaderOf(key, peaks);
     platform::File file;
@@ -183,7 +192,8 @@ bool CPeakCache::Store(const std::string& audioPath, const wave::Peaks& peaks) {
     const size_t bytes = peaks.minMax.size() * sizeof(int16_t);
     const bool written = file.Write(header.data(), header.size()) == static_cast<int64_t>(header.size()) &&
                          file.Write(peaks.minMax.data(), bytes) == static_cast<int64_t>(bytes);
-    if (!file.Close() || !written || !platform::RenameReplace(part, entry)) {
+    // A cache is worth no wait for the disk: renamed without syncing the folder.
+    if (!file.Close() || !written || ::rename(part.c_str(), entry.c_str()) != 0) {
         platform::DeleteFile(part);
         return false;
     }
@@ -236,37 +246,54 @@ SongPeaksResult FindCachedSongPeaks(const SongPeaksParams& params) {
     return result;
 }
 
+namespace {
+
+// A file whose peaks are still to be read: its key (when it could be read) and its audio's size.
+struct Missing {
+    std::string name;
+    std::string path;
+    CPeakCache::FileKey key;
+    bool keyed = false;
+};
+
+} // namespace
+
 SongPeaksResult RunSongPeaks(const SongPeaksParams& params, platform::IMessageBox* /*box*/,
                              platform::ITextLine* status, platform::IProgressBar* progress,
                              const platform::CancelFlag* cancel, platform::IMessageTarget* /*target*/) {
-    SongPeaksResult result = FindCachedSongPeaks(params);
+    SongPeaksResult result;
     CPeakCache cache(CacheFolderOf(params), params.card, params.cacheCap);
-    std::vector<std::string> missing;
+    std::vector<Missing> missing;
     int64_t total = 0;
     for (const std::string& name : params.files) {
-        if (result.peaks.count(name) == 0) {
-            missing.push_back(name);
-            total += static_cast<int64_t>(wave::AudioBytes(AudioFilePath(params.card, params.song, name)));
+        Missing m{name, AudioFilePath(params.card, params.song, name), {}, false};
+        m.keyed = CPeakCache::ReadKey(m.path, &m.key);
+        wave::Peaks peaks;
+        if (m.keyed && cache.Find(m.key, &peaks)) {
+            result.peaks[name] = std::move(peaks);
+            continue;
         }
+        total += static_cast<int64_t>(wave::AudioBytes(m.path));
+        missing.push_back(std::move(m));
     }
     if (progress)
         progress->SetRange(0, total);
     int64_t base = 0;
-    for (const std::string& name : missing) {
-        const std::string path = AudioFilePath(params.card, params.song, name);
+    for (const Missing& m : missing) {
         if (status)
-            status->SetText("Reading " + name);
+            status->SetText("Reading " + m.name);
         wave::Peaks peaks;
-        const wave::PeaksStatus read = wave::ComputePeaks(path, &peaks, progress, base, cancel);
+        const wave::PeaksStatus read = wave::ComputePeaks(m.path, &peaks, progress, base, cancel);
         if (read == wave::PeaksStatus::Cancelled) {
             result.outcome = SongPeaksOutcome::Cancelled;
             return result;
         }
-        base += static_cast<int64_t>(wave::AudioBytes(path));
         if (read != wave::PeaksStatus::Complete)
             continue;
-        cache.Store(path, peaks);
-        result.peaks[name] = std::move(peaks);
+        base += static_cast<int64_t>(2 * peaks.samples);
+        if (m.keyed)
+            cache.Store(m.key, peaks);
+        result.peaks[m.name] = std::move(peaks);
         ++result.computed;
     }
     result.outcome = SongPeaksOutcome::Finished;

@@ -8,6 +8,7 @@
 #include "platform/Job.h"
 #include "wave/Peaks.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -25,17 +26,30 @@ public:
     // `card` is the card folder the audio files lie on: the cache is not used when its folder is on it.
     CPeakCache(std::string folder, const std::string& card, uint64_t capBytes = kDefaultPeakCacheCap);
 
+    // What identifies an audio file's present content.
+    struct FileKey {
+        std::string path; // resolved
+        uint64_t size = 0;
+        int64_t mtime = 0;                  // nanoseconds
+        std::array<uint8_t, 32> edges = {}; // SHA-256 of the first and last 64 KiB
+    };
+    // False when the file cannot be read.
+    static bool ReadKey(const std::string& audioPath, FileKey* key);
+
     // The peaks of the file when the cache holds a current entry for it.
     bool Find(const std::string& audioPath, wave::Peaks* peaks) const;
+    bool Find(const FileKey& key, wave::Peaks* peaks) const;
     // Keeps the peaks of the file (written beside and renamed into place), then trims the folder to
     // its cap. False when nothing was kept (the folder cannot be written, or lies on the card).
     bool Store(const std::string& audioPath, const wave::Peaks& peaks);
+    bool Store(const FileKey& key, const wave::Peaks& peaks);
     // True when the folder may be written: it is not on the card.
     bool IsUsable() const { return m_usable; }
     // The entry file for an audio file.
     std::string EntryPath(const std::string& audioPath) const;
 
 private:
+    std::string EntryPathOf(const std::string& resolvedPath) const;
     void Trim() const;
 
     std::string m_folder;

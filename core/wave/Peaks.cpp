@@ -43,6 +43,17 @@ bool OpenAudio(const std::string& path, platform::File& file, uint64_t* bytes) {
     return file.Seek(data.dataOffset, platform::Whence::Begin) == data.dataOffset;
 }
 
+// The smallest and largest of `count` samples, in a loop the compiler turns into vector code.
+void MinMax(const int16_t* samples, size_t count, int16_t* lo, int16_t* hi) {
+    int16_t low = *lo, high = *hi;
+    for (size_t k = 0; k < count; ++k) {
+        low = samples[k] < low ? samples[k] : low;
+        high = samples[k] > high ? samples[k] : high;
+    }
+    *lo = low;
+    *hi = high;
+}
+
 // Folds whole samples into the blocks; `filled` counts the samples already in the last block.
 void Fold(const int16_t* samples, size_t count, Peaks* peaks, uint32_t* filled) {
     for (size_t i = 0; i < count;) {
@@ -51,13 +62,8 @@ void Fold(const int16_t* samples, size_t count, Peaks* peaks, uint32_t* filled) 
             peaks->minMax.push_back(std::numeric_limits<int16_t>::min());
         }
         const size_t n = std::min<size_t>(count - i, kPeakBlock - *filled);
-        int16_t lo = peaks->minMax[peaks->minMax.size() - 2], hi = peaks->minMax.back();
-        for (size_t k = i; k < i + n; ++k) {
-            lo = std::min(lo, samples[k]);
-            hi = std::max(hi, samples[k]);
-        }
-        peaks->minMax[peaks->minMax.size() - 2] = lo;
-        peaks->minMax.back() = hi;
+        int16_t* pair = &peaks->minMax[peaks->minMax.size() - 2];
+        MinMax(samples + i, n, &pair[0], &pair[1]);
         i += n;
         *filled = static_cast<uint32_t>((*filled + n) % kPeakBlock);
     }
@@ -73,7 +79,7 @@ PeaksStatus ComputePeaks(const std::string& path, Peaks* peaks, platform::IProgr
     if (!OpenAudio(path, file, &bytes))
         return PeaksStatus::Unreadable;
     peaks->minMax.reserve(2 * (bytes / 2 / kPeakBlock + 1));
-    constexpr size_t kBuffer = 1 << 20;
+    constexpr size_t kBuffer = 128 << 10; // read and folded while it is still in the processor's cache
     std::vector<int16_t> buffer(kBuffer / 2);
     uint64_t done = 0;
     uint32_t filled = 0;
