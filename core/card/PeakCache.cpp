@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -184,7 +185,8 @@ bool CPeakCache::Store(const FileKey& key, const wave::Peaks& peaks) {
     if (!m_usable || !CreateFolders(m_folder))
         return false;
     const std::string entry = EntryPathOf(key.path);
-    const std::string part = entry + ".part";
+    // A name of this process's own: two windows may keep the same file's peaks at once.
+    const std::string part = entry + "." + std::to_string(::getpid()) + ".part";
     const std::vector<uint8_t> header = HeaderOf(key, peaks);
     platform::File file;
     if (!file.Open(part, platform::Access::ReadWrite, platform::Disposition::CreateAlways))
@@ -217,6 +219,14 @@ void CPeakCache::Trim() const {
         held.push_back({path, static_cast<uint64_t>(st.st_size),
                         static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec});
         total += static_cast<uint64_t>(st.st_size);
+    }
+    // What a process that ended while writing left behind goes once it is clearly not being written.
+    const auto stale = std::chrono::system_clock::now() - std::chrono::minutes(10);
+    for (const auto& e : platform::FindFiles(m_folder, "*.part")) {
+        struct stat st {};
+        const std::string path = platform::JoinPath(m_folder, e.name);
+        if (::stat(path.c_str(), &st) == 0 && std::chrono::system_clock::from_time_t(st.st_mtime) < stale)
+            platform::DeleteFile(path);
     }
     std::sort(held.begin(), held.end(), [](const Held& a, const Held& b) { return a.used < b.used; });
     for (const Held& h : held) {

@@ -95,8 +95,15 @@ TEST_F(PeakCacheTest, TheCapRemovesTheEntriesUsedLeastRecently) {
     wave::Peaks found;
     ASSERT_TRUE(cache.Find(Path(1), &found));
 
+    // Left by writers that ended halfway: the old one goes, one being written now stays.
+    const std::string oldPart = params.cacheFolder + "/a.1.part", newPart = params.cacheFolder + "/b.2.part";
+    ASSERT_TRUE(WriteText(oldPart, "x") && WriteText(newPart, "x"));
+    ASSERT_EQ(0, ::utimensat(AT_FDCWD, oldPart.c_str(), old, 0));
+
     card::CPeakCache capped(params.cacheFolder, card, 2 * static_cast<uint64_t>(st.st_size) + 64);
     ASSERT_TRUE(capped.Store(Path(3), peaks[2]));
+    EXPECT_FALSE(platform::PathExists(oldPart));
+    EXPECT_TRUE(platform::PathExists(newPart));
     EXPECT_TRUE(platform::PathExists(cache.EntryPath(Path(1))));
     EXPECT_FALSE(platform::PathExists(cache.EntryPath(Path(2))));
     EXPECT_TRUE(platform::PathExists(cache.EntryPath(Path(3))));
