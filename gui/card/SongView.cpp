@@ -171,6 +171,13 @@ void CTimelineArea::scrollContentsBy(int /*dx*/, int /*dy*/) {
 
 void CTimelineArea::wheelEvent(QWheelEvent* event) {
     if (!(event->modifiers() & Qt::ControlModifier)) {
+        // With every lane in sight the wheel moves along the song instead.
+        if (verticalScrollBar()->maximum() == 0 && event->angleDelta().x() == 0) {
+            QScrollBar* along = horizontalScrollBar();
+            along->setValue(along->value() - event->angleDelta().y() * along->pageStep() / 960);
+            event->accept();
+            return;
+        }
         QAbstractScrollArea::wheelEvent(event);
         return;
     }

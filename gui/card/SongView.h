@@ -2,8 +2,9 @@
 // The song view: the sixteen tracks of a song side by side in time, as the import will write them.
 // Each lane shows its audible stretches in the colour of their source file with the file's waveform,
 // Silence entries hatched, and locate points A and B as lines over every lane; the ruler counts in
-// the song's own time code. Ctrl + wheel and the + and - keys zoom, the scroll bars move. Clicking
-// the number of a lane in use chooses it; "Tick on page" hands the chosen tracks to the page.
+// the song's own time code. Ctrl + wheel and the + and - keys zoom (0 shows the whole song); the
+// wheel and the scroll bars move. Clicking the number of a lane in use chooses it; "Tick on page"
+// hands the chosen tracks to the page.
 
 #include "card/CardRules.h"
 #include "wave/Peaks.h"

@@ -20,7 +20,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <memory>
 
 using adl::EditType;
@@ -33,8 +35,8 @@ struct Seen {
     QString title;
     std::vector<std::pair<int, int>> hits; // track and entry number (0: none) at each probed point
     QStringList tips;
-    double widest = 0, zoomedIn = 0;
-    bool roundTrip = true;
+    double widest = 0, zoomedIn = 0, wheelZoomed = 0;
+    bool roundTrip = true, wheelMoves = false;
 };
 
 } // namespace
@@ -150,6 +152,17 @@ void SongViewTest::lanesStretchesAndTooltipsAreThoseImportWrites() {
         const gui::CTimelineArea::Hit hit = area->HitTest(area->PointAt(2, 1100));
         seen.roundTrip = hit.track == 2 && hit.stretch >= 0 &&
                          view->Song().tracks[1].stretches[static_cast<size_t>(hit.stretch)].number == 3;
+        auto wheel = [area](Qt::KeyboardModifiers keys) {
+            const QPointF at(300, 100);
+            QWheelEvent event(at, area->viewport()->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, keys,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(area->viewport(), &event);
+        };
+        const int along = area->horizontalScrollBar()->value();
+        wheel(Qt::NoModifier);
+        seen.wheelMoves = area->horizontalScrollBar()->value() > along;
+        wheel(Qt::ControlModifier);
+        seen.wheelZoomed = area->SamplesPerPixel();
         view->reject();
     });
     QCOMPARE(seen.title, QStringLiteral("Song view - Song"));
@@ -163,6 +176,8 @@ void SongViewTest::lanesStretchesAndTooltipsAreThoseImportWrites() {
     QCOMPARE(seen.tips.at(5), QStringLiteral("TR2  Entry 4: (silence)\n00.00.00.01/0080 - 00.00.00.01/0580"));
     QVERIFY(seen.tips.at(1).isEmpty() && seen.tips.at(2).isEmpty());
     QVERIFY(seen.zoomedIn < seen.widest / 2);
+    QVERIFY(seen.wheelMoves);
+    QVERIFY(seen.wheelZoomed > seen.zoomedIn);
     QVERIFY(seen.roundTrip);
 }
 
