@@ -271,6 +271,10 @@ void CTimelineArea::PaintLane(QPainter& p, int lane, int left, int right) const 
         p.fillRect(box, it->colour);
         if (it->peaks)
             PaintWave(p, *it, top, static_cast<int>(x0), static_cast<int>(std::ceil(x1)));
+        if (box.width() > 3) { // an edge, so that neighbouring stretches of one file stay apart
+            p.setPen(QColor(0, 0, 0, 60));
+            p.drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
+        }
     }
 }
 
