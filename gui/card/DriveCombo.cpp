@@ -24,6 +24,18 @@ void CDriveCombo::paintEvent(QPaintEvent* /*event*/) {
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 
+void ResetDriveEntries(QComboBox* combo, QString* shown) {
+    *shown = combo->currentText();
+    combo->clear();
+}
+
+bool SelectDriveEntry(QComboBox* combo, int index, QString* shown) {
+    SelectEntry(combo, index);
+    const bool kept = !shown->isEmpty() && combo->currentText() == *shown;
+    shown->clear();
+    return kept;
+}
+
 void AddDriveEntry(QComboBox* combo, const std::string& drive) {
     const bool keepEmpty = combo->currentIndex() < 0;
     const QString text = QString::fromStdString(drive);

@@ -114,7 +114,7 @@ void CPcToZtDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
 }
 
 void CPcToZtDlg::ResetDrives() {
-    m_driveCombo->clear();
+    ResetDriveEntries(m_driveCombo, &m_shownDrive);
 }
 
 void CPcToZtDlg::AddDrive(const std::string& drive) {
@@ -122,8 +122,8 @@ void CPcToZtDlg::AddDrive(const std::string& drive) {
 }
 
 int CPcToZtDlg::SelectDrive(int index) {
-    SelectEntry(m_driveCombo, index);
-    FillSongList();
+    if (!SelectDriveEntry(m_driveCombo, index, &m_shownDrive))
+        FillSongList();
     const int selected = m_driveCombo->currentIndex();
     if (m_pDriveIndex)
         *m_pDriveIndex = selected;

@@ -52,7 +52,7 @@ void CZtToPcDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
 }
 
 void CZtToPcDlg::ResetDrives() {
-    m_driveCombo->clear();
+    ResetDriveEntries(m_driveCombo, &m_shownDrive);
 }
 
 void CZtToPcDlg::AddDrive(const std::string& drive) {
@@ -60,8 +60,8 @@ void CZtToPcDlg::AddDrive(const std::string& drive) {
 }
 
 int CZtToPcDlg::SelectDrive(int index) {
-    SelectEntry(m_driveCombo, index);
-    FillSongList();
+    if (!SelectDriveEntry(m_driveCombo, index, &m_shownDrive))
+        FillSongList();
     const int selected = m_driveCombo->currentIndex();
     if (m_pDriveIndex)
         *m_pDriveIndex = selected;

@@ -153,7 +153,7 @@ void CCdWriterDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
 }
 
 void CCdWriterDlg::ResetDrives() {
-    m_driveCombo->clear();
+    ResetDriveEntries(m_driveCombo, &m_shownDrive);
 }
 
 void CCdWriterDlg::AddDrive(const std::string& drive) {
@@ -161,8 +161,8 @@ void CCdWriterDlg::AddDrive(const std::string& drive) {
 }
 
 int CCdWriterDlg::SelectDrive(int index) {
-    SelectEntry(m_driveCombo, index);
-    FillSongList();
+    if (!SelectDriveEntry(m_driveCombo, index, &m_shownDrive))
+        FillSongList();
     const int selected = m_driveCombo->currentIndex();
     if (m_pDriveIndex)
         *m_pDriveIndex = selected;

@@ -207,7 +207,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
 
 const std::vector<MenuPopupTemplate>& FindMenuTemplate(int id) {
     static const std::vector<MenuPopupTemplate> menu = {
-        {"Tool(&T)", {{"Drive/Medium(&D)", ID_TOOL_DRIVEMEDIUM}}},
+        {"Tool(&T)",
+         {{"Drive/Medium(&D)", ID_TOOL_DRIVEMEDIUM}, {"Safely Remove Card(&R)", ID_TOOL_SAFEREMOVAL}}},
         {"Help(&H)", {{"About Pelmora(&A)", ID_HELP_ABOUT}}},
     };
     static const std::vector<MenuPopupTemplate> none;
