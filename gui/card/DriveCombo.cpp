@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <utility>
 
 namespace gui {
 
@@ -29,11 +30,14 @@ void ResetDriveEntries(QComboBox* combo, QString* shown) {
     combo->clear();
 }
 
-bool SelectDriveEntry(QComboBox* combo, int index, QString* shown) {
+DriveChange SelectDriveEntry(QComboBox* combo, int index, QString* shown) {
     SelectEntry(combo, index);
-    const bool kept = !shown->isEmpty() && combo->currentText() == *shown;
-    shown->clear();
-    return kept;
+    const QString before = std::exchange(*shown, QString());
+    if (before.isEmpty())
+        return DriveChange::Changed;
+    if (combo->currentText() == before)
+        return DriveChange::Kept;
+    return combo->currentIndex() < 0 ? DriveChange::Gone : DriveChange::Changed;
 }
 
 void AddDriveEntry(QComboBox* combo, const std::string& drive) {

@@ -122,8 +122,17 @@ void CPcToZtDlg::AddDrive(const std::string& drive) {
 }
 
 int CPcToZtDlg::SelectDrive(int index) {
-    if (!SelectDriveEntry(m_driveCombo, index, &m_shownDrive))
+    switch (SelectDriveEntry(m_driveCombo, index, &m_shownDrive)) {
+    case DriveChange::Kept:
+        break; // the song and the ticked tracks stay
+    case DriveChange::Gone:
+        m_songs.Fill({});
+        MirrorSongs();
+        break;
+    case DriveChange::Changed:
         FillSongList();
+        break;
+    }
     const int selected = m_driveCombo->currentIndex();
     if (m_pDriveIndex)
         *m_pDriveIndex = selected;

@@ -191,6 +191,17 @@ void DriveWatcherTest::cardsComeAndGoOnEveryPage() {
     CheckPages({folder}, 0);
     QCOMPARE(Combo(0, res::IDC_SONG)->currentIndex(), 0);
     QCOMPARE(Ticked(), (std::vector<int>{1, 2}));
+
+    // The last drive goes: no page offers its songs any longer.
+    card::SetExtraCardFolders({});
+    m_disks->Add(Card());
+    QTRY_COMPARE(Drives(0), QStringList{card});
+    m_disks->Remove(QStringLiteral("sdb1"));
+    QTRY_COMPARE(Drives(0).size(), 0);
+    CheckPages({}, -1);
+    for (int page = 0; page < 3; ++page)
+        QCOMPARE(Combo(page, res::IDC_SONG)->count(), 0);
+    QCOMPARE(Ticked(), std::vector<int>{});
 }
 
 void DriveWatcherTest::systemAndFixedDevicesNeverCount() {
