@@ -250,6 +250,9 @@ void DriveWatcherTest::safeRemoval_data() {
     const QString card = QString::fromStdString(P("cardB"));
     QTest::newRow("removed") << "removed" << true << QStringList{"Unmount sdb1", "PowerOff sdb1"}
                              << "The card in " + card + " can now be removed safely.";
+    // A reader that cannot be switched off: unmounted, the card leaves the list all the same.
+    QTest::newRow("removed, stays powered") << "unpowered" << true << QStringList{"Unmount sdb1"}
+                                            << "The card in " + card + " can now be removed safely.";
     QTest::newRow("busy")
         << "busy" << true << QStringList{"Unmount sdb1"}
         << "The card in " + card +
@@ -268,7 +271,9 @@ void DriveWatcherTest::safeRemoval() {
     QFETCH(bool, enabled);
     QFETCH(QStringList, calls);
     QFETCH(QString, text);
-    m_disks->Add(Card());
+    FakeDevice device = Card();
+    device.canPowerOff = situation != "unpowered";
+    m_disks->Add(device);
     m_disks->SetBusy(situation == "busy");
     Open();
     QCOMPARE(Drives(0).size(), 2);
@@ -289,7 +294,7 @@ void DriveWatcherTest::safeRemoval() {
     QCOMPARE(QString::fromStdString(m_box->Texts()[0]), text);
     QCOMPARE(m_disks->Calls(), calls);
     // Taken out, the card leaves the list; otherwise it stays.
-    QTRY_COMPARE(Drives(0).size(), situation == "removed" ? 1 : 2);
+    QTRY_COMPARE(Drives(0).size(), situation == "removed" || situation == "unpowered" ? 1 : 2);
 }
 
 void DriveWatcherTest::mountInfoFollowsARealMount() {
