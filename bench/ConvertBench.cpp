@@ -5,6 +5,7 @@
 //
 // Usage: pelmora_bench_convert [minutes=3] [rounds=3] [folder=/tmp]
 
+#include "BenchSupport.h"
 #include "adl/AdlCodes.h"
 #include "card/ExportJob.h"
 #include "card/NewSong.h"
@@ -65,33 +66,6 @@ bool WriteSource(const std::string& path, int id, uint32_t frames) {
         ok = std::fwrite(block.data(), 1, static_cast<size_t>(n) * 6, f) == static_cast<size_t>(n) * 6;
     }
     return std::fclose(f) == 0 && ok;
-}
-
-double Seconds(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// The 16-bit samples of a file's data chunk, which ends both our files and sox's.
-std::vector<int16_t> Samples(const std::string& path) {
-    wave::CWaveFile w;
-    std::vector<int16_t> samples;
-    if (!w.Open(path, 1))
-        return samples;
-    const uint32_t bytes = w.GetChunkSize(wave::CWaveFile::CHUNK_DATA);
-    w.Close();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return samples;
-    std::fseek(f, -static_cast<long>(bytes), SEEK_END);
-    samples.resize(bytes / 2);
-    samples.resize(std::fread(samples.data(), 2, samples.size(), f));
-    std::fclose(f);
-    return samples;
 }
 
 double DifferenceDb(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
@@ -159,7 +133,7 @@ int main(int argc, char** argv) {
             return 1;
         auto t0 = std::chrono::steady_clock::now();
         const card::ExportResult r = card::RunExport(params, nullptr, nullptr, nullptr, nullptr);
-        ours.push_back(Seconds(std::chrono::steady_clock::now() - t0));
+        ours.push_back(bench::Seconds(std::chrono::steady_clock::now() - t0));
         if (r.outcome != card::ExportOutcome::Finished || r.written.size() != kTracks) {
             std::fprintf(stderr, "export failed: %s\n", r.message.c_str());
             return 1;
@@ -171,12 +145,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "sox failed\n");
             return 1;
         }
-        theirs.push_back(Seconds(std::chrono::steady_clock::now() - t0));
+        theirs.push_back(bench::Seconds(std::chrono::steady_clock::now() - t0));
     }
-    const double difference = DifferenceDb(Samples(first), Samples(soxOut + "/tr01.wav"));
+    const double difference =
+        DifferenceDb(bench::DataSamples(first), bench::DataSamples(soxOut + "/tr01.wav"));
     std::printf("convert %d x %u min 24-bit 44.1 kHz stereo -> 48 kHz mono (median of %d): export %.2f s, "
                 "sox %.2f s = %.2fx sox\n",
-                kTracks, minutes, rounds, Median(ours), Median(theirs), Median(ours) / Median(theirs));
+                kTracks, minutes, rounds, bench::Median(ours), bench::Median(theirs),
+                bench::Median(ours) / bench::Median(theirs));
     std::printf("TR1 against sox's: %.1f dBFS RMS apart (two dithers and two filters)\n", difference);
     std::system(("rm -rf '" + root + "'").c_str());
     return 0;

@@ -3,6 +3,7 @@
 // flushes every file to the card before it counts). Run in one process so the ratios compare like
 // with like on a shared machine.
 
+#include "BenchSupport.h"
 #include "card/ExportJob.h"
 #include "card/NewSong.h"
 #include "platform/FileSystem.h"
@@ -40,31 +41,8 @@ const std::string& Setup() {
     platform::CreateDirectory(root + "/pc");
     platform::CreateDirectory(root + "/card");
     platform::CreateDirectory(root + "/copy");
-    const uint32_t bytes = kSamples * 2;
-    std::vector<uint8_t> data(bytes);
-    for (int n = 1; n <= 16; ++n) {
-        uint32_t x = 0x9E3779B9u * static_cast<uint32_t>(n);
-        for (auto& b : data) {
-            x = x * 1664525u + 1013904223u;
-            b = static_cast<uint8_t>(x >> 24);
-        }
-        uint8_t h[44] = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
-                         ' ', 16,  0,   0,   0,  1, 0,   1,   0,   0,   0,   0,   0,   0,   0,
-                         0,   0,   2,   0,   16, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
-        auto put = [&h](int at, uint32_t v) {
-            for (int i = 0; i < 4; ++i)
-                h[at + i] = static_cast<uint8_t>(v >> (8 * i));
-        };
-        put(4, 36 + bytes);
-        put(24, kRate);
-        put(28, kRate * 2);
-        put(40, bytes);
-        const std::string path = platform::Format("%s/pc/tr%02d.wav", root.c_str(), n);
-        FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f || std::fwrite(h, 1, 44, f) != 44 || std::fwrite(data.data(), 1, bytes, f) != bytes)
-            std::abort();
-        std::fclose(f);
-    }
+    if (!bench::WritePcTrackFiles(root + "/pc", 16, kRate, kSamples))
+        std::abort();
     return root;
 }
 

@@ -6,6 +6,7 @@
 //
 // Usage: pelmora_bench_progress [rounds=15] [folder=/dev/shm, else /tmp]
 
+#include "BenchSupport.h"
 #include "app/ProgressDlg.h"
 #include "app/QtMessageTarget.h"
 #include "card/ExportJob.h"
@@ -36,37 +37,6 @@ namespace {
 
 constexpr uint32_t kRate = 44100;
 constexpr uint32_t kSamples = kRate * 180;
-
-// tr01.wav .. tr16.wav as PC programs write them (44-byte header), mono 16-bit.
-bool MakePcFiles(const std::string& folder) {
-    const uint32_t bytes = kSamples * 2;
-    std::vector<uint8_t> data(bytes);
-    for (int n = 1; n <= 16; ++n) {
-        uint32_t x = 0x9E3779B9u * static_cast<uint32_t>(n);
-        for (auto& b : data) {
-            x = x * 1664525u + 1013904223u;
-            b = static_cast<uint8_t>(x >> 24);
-        }
-        uint8_t h[44] = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
-                         ' ', 16,  0,   0,   0,  1, 0,   1,   0,   0,   0,   0,   0,   0,   0,
-                         0,   0,   2,   0,   16, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
-        auto put = [&h](int at, uint32_t v) {
-            for (int i = 0; i < 4; ++i)
-                h[at + i] = static_cast<uint8_t>(v >> (8 * i));
-        };
-        put(4, 36 + bytes);
-        put(24, kRate);
-        put(28, kRate * 2);
-        put(40, bytes);
-        FILE* f = std::fopen(platform::Format("%s/tr%02d.wav", folder.c_str(), n).c_str(), "wb");
-        if (!f)
-            return false;
-        const bool written = std::fwrite(h, 1, 44, f) == 44 && std::fwrite(data.data(), 1, bytes, f) == bytes;
-        if (std::fclose(f) != 0 || !written)
-            return false;
-    }
-    return true;
-}
 
 // Processor time of the whole process (every thread, the UI thread's included).
 double ProcessorSeconds() {
@@ -191,11 +161,6 @@ void Check(bool ok, const char* what) {
     }
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -223,7 +188,7 @@ int main(int argc, char** argv) {
         std::system(("rm -rf '" + cardRoot + "/" + name + "'").c_str());
         Check(card::CreateNewSong(cardRoot + "/" + name, pc, exportParams.tracks, nullptr), "new song");
     };
-    Check(MakePcFiles(pc), "PC files");
+    Check(bench::WritePcTrackFiles(pc, 16, kRate, kSamples), "PC files");
     newSong("Song");
     Check(card::RunExport(exportParams, nullptr, nullptr, nullptr, nullptr).written.size() == 16, "song");
 
@@ -291,24 +256,28 @@ int main(int argc, char** argv) {
     std::printf("16 tracks x 3 min, mono 16-bit 44.1 kHz, %.1f MB each way; medians of %d rounds\n",
                 16.0 * kSamples * 2 / 1e6, rounds);
     std::printf("                     time     processor\n");
-    std::printf("import, no window:   %.3f s  %.3f s\n", Median(importAlone.wall), Median(importAlone.cpu));
+    std::printf("import, no window:   %.3f s  %.3f s\n", bench::Median(importAlone.wall),
+                bench::Median(importAlone.cpu));
     std::printf("import, window:      %.3f s  %.3f s  (page handler ran %ld times)\n",
-                Median(importShown.wall), Median(importShown.cpu), importShown.calls);
-    std::printf("export, no window:   %.3f s  %.3f s\n", Median(exportAlone.wall), Median(exportAlone.cpu));
+                bench::Median(importShown.wall), bench::Median(importShown.cpu), importShown.calls);
+    std::printf("export, no window:   %.3f s  %.3f s\n", bench::Median(exportAlone.wall),
+                bench::Median(exportAlone.cpu));
     std::printf("export, window:      %.3f s  %.3f s  (page handler ran %ld times)\n",
-                Median(exportShown.wall), Median(exportShown.cpu), exportShown.calls);
+                bench::Median(exportShown.wall), bench::Median(exportShown.cpu), exportShown.calls);
     std::printf("UI thread busy during a job behind the dialog: import %.1f ms, export %.1f ms\n",
-                Median(importShown.ui) * 1e3, Median(exportShown.ui) * 1e3);
+                bench::Median(importShown.ui) * 1e3, bench::Median(exportShown.ui) * 1e3);
     std::printf(
         "times the job's thread waited: import %.0f / %.0f, export %.0f / %.0f (window / no window)\n",
-        Median(importShown.waits), Median(importAlone.waits), Median(exportShown.waits),
-        Median(exportAlone.waits));
+        bench::Median(importShown.waits), bench::Median(importAlone.waits), bench::Median(exportShown.waits),
+        bench::Median(exportAlone.waits));
     std::printf("one notified value costs the worker %.1f ns\n", NanosecondsPerValue());
     std::printf("processor time, import window / no window: %.3fx, export: %.3fx\n",
-                Median(importShown.cpu) / Median(importAlone.cpu),
-                Median(exportShown.cpu) / Median(exportAlone.cpu));
-    std::printf("import window / no window: = %.3fx\n", Median(importShown.wall) / Median(importAlone.wall));
-    std::printf("export window / no window: = %.3fx\n", Median(exportShown.wall) / Median(exportAlone.wall));
+                bench::Median(importShown.cpu) / bench::Median(importAlone.cpu),
+                bench::Median(exportShown.cpu) / bench::Median(exportAlone.cpu));
+    std::printf("import window / no window: = %.3fx\n",
+                bench::Median(importShown.wall) / bench::Median(importAlone.wall));
+    std::printf("export window / no window: = %.3fx\n",
+                bench::Median(exportShown.wall) / bench::Median(exportAlone.wall));
     std::system(("rm -rf '" + root + "'").c_str());
     return 0;
 }

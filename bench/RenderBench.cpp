@@ -5,6 +5,7 @@
 //
 // Usage: pelmora_bench_render [minutes=3] [rounds=3] [folder=/tmp]
 
+#include "BenchSupport.h"
 #include "adl/TimeCode.h"
 #include "card/ImportJob.h"
 #include "platform/FileSystem.h"
@@ -153,10 +154,6 @@ private:
     std::thread m_thread;
 };
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 void ClearOutputs(const std::string& pc) {
     for (int t = 1; t <= 16; ++t)
         platform::DeleteFile(platform::Format("%s/tr%02d.wav", pc.c_str(), t));
@@ -176,7 +173,7 @@ double Render(const std::string& card, const std::string& pc, platform::IMessage
     platform::CancelFlag cancel{0};
     const auto start = std::chrono::steady_clock::now();
     const auto r = card::RunImport(Params(card, pc), nullptr, nullptr, nullptr, &cancel, target);
-    const double s = Seconds(start);
+    const double s = bench::SecondsSince(start);
     if (r.written.size() != 16) {
         std::fprintf(stderr, "render failed: %zu tracks written\n", r.written.size());
         std::exit(1);
@@ -243,7 +240,7 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         if (std::system(("cp '" + pc + "'/tr*.wav '" + copy + "'/").c_str()) != 0)
             return 1;
-        cp.push_back(Seconds(start));
+        cp.push_back(bench::SecondsSince(start));
     }
     auto median = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());

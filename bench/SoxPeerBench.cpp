@@ -4,6 +4,7 @@
 //
 // Usage: pelmora_bench_soxpeer [minutes=3] [rounds=5] [folder=/tmp]
 
+#include "BenchSupport.h"
 #include "adl/AdlFile.h"
 #include "card/ImportJob.h"
 #include "platform/FileSystem.h"
@@ -88,34 +89,6 @@ std::vector<Segment> Timeline(const std::vector<Region>& regions, uint32_t end) 
     return out;
 }
 
-double Seconds(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::vector<int16_t> Samples(const std::string& path) {
-    wave::CWaveFile w;
-    std::vector<int16_t> samples;
-    if (!w.Open(path, 1))
-        return samples;
-    const uint32_t bytes = w.GetChunkSize(wave::CWaveFile::CHUNK_DATA);
-    w.Close();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return samples;
-    // Both our files (audio at 32768) and sox's (a plain 44-byte header) end with the data chunk.
-    std::fseek(f, -static_cast<long>(bytes), SEEK_END);
-    samples.resize(bytes / 2);
-    const size_t got = std::fread(samples.data(), 2, samples.size(), f);
-    samples.resize(got);
-    std::fclose(f);
-    return samples;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -184,7 +157,7 @@ int main(int argc, char** argv) {
         params.tracks[0] = true;
         auto t0 = std::chrono::steady_clock::now();
         const auto result = card::RunImport(params, nullptr, nullptr, nullptr, nullptr);
-        ours.push_back(Seconds(std::chrono::steady_clock::now() - t0));
+        ours.push_back(bench::Seconds(std::chrono::steady_clock::now() - t0));
         if (result.written.size() != 1) {
             std::fprintf(stderr, "render failed\n");
             return 1;
@@ -195,10 +168,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "sox failed: %s\n", command.c_str());
             return 1;
         }
-        theirs.push_back(Seconds(std::chrono::steady_clock::now() - t0));
+        theirs.push_back(bench::Seconds(std::chrono::steady_clock::now() - t0));
     }
-    const bool same = Samples(pc + "/tr01.wav") == Samples(root + "/sox.wav");
-    const double mo = Median(ours), ms = Median(theirs);
+    const bool same = bench::DataSamples(pc + "/tr01.wav") == bench::DataSamples(root + "/sox.wav");
+    const double mo = bench::Median(ours), ms = bench::Median(theirs);
     std::printf("one track, %u min at 48 kHz, %zu regions\n", minutes, regions.size());
     std::printf("sox pipeline:   %.3f s (median of %d)\n", ms, rounds);
     std::printf("pelmora render: %.3f s  = %.2fx sox\n", mo, mo / ms);

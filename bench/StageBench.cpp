@@ -5,6 +5,7 @@
 //
 // Usage: pelmora_bench_stage [rounds=3] [folder=/tmp]
 
+#include "BenchSupport.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/ImageDiscBackend.h"
 #include "platform/FileSystem.h"
@@ -61,15 +62,6 @@ bool WriteWav(const std::string& path, uint32_t dataBytes, uint32_t seed) {
     return std::fclose(f) == 0;
 }
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -116,19 +108,19 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        stage.push_back(Seconds(t0));
+        stage.push_back(bench::SecondsSince(t0));
 
         t0 = std::chrono::steady_clock::now();
         if (std::system(cpCommand.c_str()) != 0)
             return 1;
-        cp.push_back(Seconds(t0));
+        cp.push_back(bench::SecondsSince(t0));
         if (std::system(syncCommand.c_str()) != 0)
             return 1;
-        cpSync.push_back(Seconds(t0));
+        cpSync.push_back(bench::SecondsSince(t0));
         std::system(("rm -f '" + copy + "'/*.wav").c_str());
     }
 
-    const double s = Median(stage), c = Median(cp), cs = Median(cpSync);
+    const double s = bench::Median(stage), c = bench::Median(cp), cs = bench::Median(cpSync);
     std::printf("74-minute disc, %d tracks, %.1f MB of WAV, %d rounds (medians)\n", kTracks, bytes / 1e6,
                 rounds);
     std::printf("  stage + record image : %.3f s  (%.0f MB/s)\n", s, bytes / 1e6 / s);

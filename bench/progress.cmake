@@ -2,4 +2,4 @@
 # window (offscreen Qt).
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 add_executable(pelmora_bench_progress ${CMAKE_CURRENT_LIST_DIR}/ProgressBench.cpp)
-target_link_libraries(pelmora_bench_progress PRIVATE pelmora_gui pelmora_card)
+target_link_libraries(pelmora_bench_progress PRIVATE pelmora_bench_support pelmora_gui pelmora_card)

@@ -9,6 +9,7 @@ packages=(
     libburn-dev libssl-dev libsndfile1-dev libsoxr-dev
     sox libcdio-utils bchunk
     help2man python3
+    dpkg-dev file desktop-file-utils appstream
     dbus-daemon
     xvfb xauth xdotool
     clang libclang-rt-14-dev clang-format clang-tidy

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the static checks (format, include arrows, then clang-tidy once the
 # Debug tree is built), a short run of each fuzz target (when clang is there), the Debug build's suite,
-# then the same suite under AddressSanitizer and UBSan (ctest's summary comes last).
+# then the same suite under AddressSanitizer and UBSan (ctest's summary comes last). The Debian package
+# is built from the Debug tree and checked (scripts/package-check.sh).
 # Usage: scripts/test.sh [dev|asan]...   (both, the checks and the fuzz smoke run when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,8 @@ for preset in "${presets[@]}"; do
     cmake --build --preset "$preset" -j "$jobs"
     if [ "$smoke" -eq 1 ] && [ "$preset" = dev ]; then
         scripts/check.sh tidy
+        echo "== the Debian package"
+        scripts/package-check.sh build/dev
     fi
     echo "== ${preset}: tests"
     ctest --preset "$preset" -j "$jobs"

@@ -86,10 +86,14 @@ std::string SampleRateText(adl::SampleRateCode sampleRateCode) {
 int GetSongBitDepth(const std::string& card, const std::string& song) {
     const std::string folder = SongFolderPath(card, song);
     const auto found = platform::FindFiles(folder, "*.wav");
-    if (found.empty())
+    // A file of ours on its way into the song (or left there by a kill) is not the song's audio yet.
+    const auto first = std::find_if(found.begin(), found.end(), [](const platform::FindEntry& e) {
+        return !platform::IsOwnName(e.name);
+    });
+    if (first == found.end())
         return 0;
     wave::CWaveFile file;
-    if (!file.Open(platform::JoinPath(folder, found.front().name), 1))
+    if (!file.Open(platform::JoinPath(folder, first->name), 1))
         return 0;
     uint16_t channels = 0, bits = 0;
     uint32_t rate = 0;

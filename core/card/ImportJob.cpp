@@ -35,6 +35,7 @@ public:
         : m_params(params), m_song(song), m_box(box), m_status(status), m_result(result) {}
 
     void Run() {
+        RemoveEndedRenderings(m_params.pcFolder);
         for (int track = 1; track <= kTrackCount; ++track) {
             if (m_params.tracks[track - 1] && !ImportTrack(track))
                 break;
@@ -96,6 +97,17 @@ private:
             platform::RenameNoReplace(request.outputPath, output);
         platform::RemoveTree(folder);
         return rendered;
+    }
+
+    // The folders RenderBeside made in the PC folder for imports that were killed or lost their power
+    // before they could remove them. Those of a run still going are left alone.
+    static void RemoveEndedRenderings(const std::string& pcFolder) {
+        const std::string pattern = std::string(platform::kOwnNamePrefix) + "import-*";
+        for (const platform::FindEntry& entry : platform::FindFiles(pcFolder, pattern)) {
+            if ((entry.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) &&
+                platform::IsOwnNameOfEndedProcess(entry.name))
+                platform::RemoveTree(platform::JoinPath(pcFolder, entry.name));
+        }
     }
 
     // Replaces (or makes) `output` by the complete rendering, which is on the disk first, so that no

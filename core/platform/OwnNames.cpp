@@ -4,6 +4,9 @@
 #include "platform/Text.h"
 
 #include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace platform {
@@ -29,6 +32,22 @@ std::string OwnNameKind(const std::string& name) {
     const size_t start = sizeof kOwnNamePrefix - 1;
     const size_t dash = base.find('-', start);
     return base.substr(start, dash == std::string::npos ? std::string::npos : dash - start);
+}
+
+bool IsOwnNameOfEndedProcess(const std::string& name) {
+    const std::string kind = OwnNameKind(name);
+    if (kind.empty())
+        return false;
+    const std::string base = BaseName(name);
+    const char* digits = base.c_str() + sizeof kOwnNamePrefix - 1 + kind.size();
+    if (*digits != '-')
+        return false;
+    char* end = nullptr;
+    const long pid = std::strtol(digits + 1, &end, 10);
+    if (end == digits + 1 || *end != '-' || pid <= 0 || pid == static_cast<long>(::getpid()))
+        return false;
+    // Signal 0 only asks whether the process exists; EPERM means it does, as another user's.
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 } // namespace platform

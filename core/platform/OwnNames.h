@@ -20,5 +20,8 @@ std::string NewOwnName(const std::string& kind, const std::string& tail = {});
 std::string OwnNameFor(const std::string& kind, const std::string& name);
 // The kind of an own name ("new" for ".pelmora-new-..."), empty for a name that is not one.
 std::string OwnNameKind(const std::string& name);
+// True when `name` was made by NewOwnName in a process that has ended: what it names is nobody's work
+// any more. False for this process, a process still running, and a name without a process.
+bool IsOwnNameOfEndedProcess(const std::string& name);
 
 } // namespace platform

@@ -300,6 +300,7 @@ void CCdWriterDlg::ShowTracks(const std::string& message) {
         item->setText(1, QString::fromStdString(row.fileName));
         item->setText(2, QString::fromStdString(row.time));
         item->setText(3, QString::fromStdString(row.path));
+        item->setToolTip(3, item->text(3)); // the column is wider than the list shows
         item->setSelected(row.selected);
         if (row.selected && !firstSelected)
             firstSelected = item;

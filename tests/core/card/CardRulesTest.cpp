@@ -49,6 +49,9 @@ TEST(CardRules, BitDepthComesFromTheFirstWave) {
     for (const char* song : {"deep", "none", "odd", "plain"})
         ASSERT_TRUE(platform::CreateDirectory(card / song));
     ASSERT_TRUE(WriteCardWav(card / "deep/zt50001.wav", 1, 10, {1, 24, 48000}));
+    // A 16-bit file of ours on its way in is not the song's, wherever the listing puts it.
+    for (const char* part : {".pelmora-part-7-1-a.wav", ".pelmora-part-7-2-z.wav"})
+        ASSERT_TRUE(WriteCardWav(card / (std::string("deep/") + part), 2, 10));
     ASSERT_TRUE(WriteCardWav(card / "plain/zt50001.wav", 1, 10));
     ASSERT_TRUE(testsupport::WriteText(card / "none/notes.txt", "x"));
     ASSERT_TRUE(WriteCardWav(card / "odd/x.WAV", 1, 10));

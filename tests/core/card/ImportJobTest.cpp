@@ -6,6 +6,7 @@
 #include "Wav.h"
 #include "platform/Faults.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnNames.h"
 #include "platform/Text.h"
 #include "wave/WaveFile.h"
 
@@ -247,6 +248,21 @@ TEST_F(ImportTest, CancelDuringTheSecondTrack) {
     EXPECT_FALSE(platform::PathExists(Track(3)));
     EXPECT_EQ(2u, m_lines.texts.size());
     EXPECT_EQ(1000 + 2048, m_bar.Pos()) << "500 samples of silence, then one block of audio";
+}
+
+TEST_F(ImportTest, FoldersOfKilledImportsAreRemovedAndOthersLeft) {
+    // A killed import leaves its rendering folder; the next import into the folder removes it, but
+    // never one of a process that still runs (this one, init) or a name that is not ours.
+    const std::string ended = ".pelmora-import-2147483646-1", running = ".pelmora-import-1-1",
+                      mine = platform::NewOwnName("import"), users = "pelmora-import-2147483646-1";
+    for (const std::string& name : {ended, running, mine, users}) {
+        ASSERT_TRUE(platform::CreateDirectory(m_pc / ("out/" + name)));
+        ASSERT_TRUE(testsupport::WriteText(m_pc / ("out/" + name + "/tr01.wav"), "half"));
+    }
+    EXPECT_EQ(ImportOutcome::Finished, Run(Params({1})).outcome);
+    EXPECT_FALSE(platform::PathExists(m_pc / ("out/" + ended)));
+    for (const std::string& name : {running, mine, users})
+        EXPECT_TRUE(platform::PathExists(m_pc / ("out/" + name + "/tr01.wav"))) << name;
 }
 
 TEST_F(ImportTest, RunsAsAProgressJobOnAWorker) {
