@@ -69,6 +69,8 @@ QIcon WaveIcon() {
 CPcToZtDlg::CPcToZtDlg() : CPageDlg(res::IDD_PC_TO_ZT) {}
 
 QWidget* CPcToZtDlg::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
+    if (control.id == res::IDC_DRIVE)
+        return new CDriveCombo(parent);
     if (control.id != res::IDC_SONG)
         return nullptr;
     return new CSongCombo(
