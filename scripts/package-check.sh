@@ -30,7 +30,7 @@ for size in 16 32 48 256; do
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in qt6-qpa-plugins libqt6widgets6 libburn4 libsndfile1 libsoxr0 libssl3; do
+for lib in qt6-qpa-plugins libqt6widgets6 libqt6dbus6 libburn4 libsndfile1 libsoxr0 libssl3; do
     [[ "$depends" == *"$lib"* ]] || { echo "package-check: Depends lacks $lib: $depends"; fail=1; }
 done
 

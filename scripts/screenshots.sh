@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs pelmora under a virtual X server and saves screenshots of the main window on each tab, the CD
-# writer page with the demo card's mixdowns in its track list, the Drive/Medium dialog, the About box
-# and the progress dialog, to look at the windows as a user sees them. The window works on
+# writer page with the demo card's mixdowns in its track list, the window made larger, the Tool menu,
+# the Drive/Medium dialog, the About box and the progress dialog, to look at the windows as a user sees them. The window works on
 # a demo card (--card) and starts in a desktop folder that holds the tracks imported from its first
 # song, so the pages show a chosen song, its ticked tracks and a filled file list.
 # Usage: scripts/screenshots.sh [build-folder] [output-folder]
@@ -68,6 +68,8 @@ shoot() {
 shoot tab0 main-zt-to-pc
 shoot tab1 main-pc-to-zt
 shoot tab2 main-cd-writer
+shoot resized main-resized
+shoot toolmenu tool-menu
 shoot cdtracks main-cd-writer-tracks
 shoot drivemedium drive-medium
 shoot about about

@@ -10,6 +10,7 @@ packages=(
     sox libcdio-utils bchunk
     help2man python3
     dpkg-dev file desktop-file-utils appstream
+    dbus-daemon
     xvfb xauth xdotool
     clang libclang-rt-14-dev clang-format clang-tidy
 )

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -45,29 +46,49 @@ std::string Canonical(const std::string& path) {
     return buf;
 }
 
-// A block device counts as removable when it or its parent disk says so, when it is an SD/MMC
-// card, or when it sits on USB.
-bool IsRemovableDevice(const std::string& device) {
+// What sysfs says of a mount's block device: its bus and the removable flag of it or its parent disk.
+DeviceFacts ProbeSysfs(const MountEntry& mount) {
+    DeviceFacts facts{mount.path, mount.fsType, {}, false, false, false};
     struct stat st {};
+    const std::string& device = mount.device;
     if (device.rfind("/dev/", 0) != 0 || ::stat(device.c_str(), &st) != 0 || !S_ISBLK(st.st_mode))
-        return false;
+        return facts;
     const std::string sys = Canonical("/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
                                       std::to_string(minor(st.st_rdev)));
     if (sys.empty())
-        return false;
-    if (sys.find("/usb") != std::string::npos || sys.find("/mmcblk") != std::string::npos)
-        return true;
-    if (ReadFlag(sys + "/removable"))
-        return true;
+        return facts;
+    if (sys.find("/usb") != std::string::npos)
+        facts.bus = "usb";
+    else if (sys.find("/mmcblk") != std::string::npos)
+        facts.bus = "sdio";
     const auto slash = sys.rfind('/');
-    return slash != std::string::npos && ReadFlag(sys.substr(0, slash) + "/removable");
+    facts.removable = ReadFlag(sys + "/removable") ||
+                      (slash != std::string::npos && ReadFlag(sys.substr(0, slash) + "/removable"));
+    return facts;
 }
 
-} // namespace
+std::mutex g_probeMutex;
+MountProbe g_probe;
 
-std::vector<MountEntry> ParseMountInfo(const std::string& text) {
+DeviceFacts Probe(const MountEntry& mount) {
+    MountProbe probe;
+    {
+        std::lock_guard lock(g_probeMutex);
+        probe = g_probe;
+    }
+    return probe ? probe(mount) : ProbeSysfs(mount);
+}
+
+std::string ReadMountInfo() {
+    std::ifstream in("/proc/self/mountinfo");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every line of mountinfo, in its order, whatever the type.
+std::vector<MountEntry> ParseMountTable(const std::string& text) {
     std::vector<MountEntry> mounts;
-    std::set<std::string> seen;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -83,37 +104,70 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
         const auto dash = std::find(f.begin() + 6, f.end(), "-");
         if (dash == f.end() || std::distance(dash, f.end()) < 3)
             continue;
-        MountEntry m;
-        m.path = Unescape(f[4]);
-        m.fsType = *(dash + 1);
-        m.device = Unescape(*(dash + 2));
-        if (!IsUserFileSystem(m.fsType, m.path))
-            continue;
-        if (!seen.insert(m.path).second)
-            continue;
-        mounts.push_back(std::move(m));
+        mounts.push_back({Unescape(f[4]), Unescape(*(dash + 2)), *(dash + 1), false});
     }
+    return mounts;
+}
+
+} // namespace
+
+std::vector<MountEntry> ParseMountInfo(const std::string& text) {
+    std::vector<MountEntry> mounts;
+    std::set<std::string> seen;
+    for (MountEntry& m : ParseMountTable(text))
+        if (IsUserFileSystem(m.fsType, m.path) && seen.insert(m.path).second)
+            mounts.push_back(std::move(m));
     std::sort(mounts.begin(), mounts.end(),
               [](const MountEntry& a, const MountEntry& b) { return a.path < b.path; });
     return mounts;
 }
 
+bool IsRemovableDrive(const DeviceFacts& facts) {
+    if (facts.mountPoint == "/" || facts.hintSystem || !IsUserFileSystem(facts.fsType, facts.mountPoint))
+        return false;
+    return facts.removable || facts.mediaRemovable || facts.bus == "usb" || facts.bus == "sdio";
+}
+
+void SetMountProbe(MountProbe probe) {
+    std::lock_guard lock(g_probeMutex);
+    g_probe = std::move(probe);
+}
+
+std::vector<DeviceFacts> ProbeMounts() {
+    // Probed before the filter: a test's probe may describe a mount of its own as a card.
+    std::vector<DeviceFacts> mounted;
+    std::set<std::string> seen;
+    for (const MountEntry& m : ParseMountTable(ReadMountInfo())) {
+        DeviceFacts facts = Probe(m);
+        if (IsUserFileSystem(facts.fsType, facts.mountPoint) && seen.insert(facts.mountPoint).second)
+            mounted.push_back(std::move(facts));
+    }
+    std::sort(mounted.begin(), mounted.end(),
+              [](const DeviceFacts& a, const DeviceFacts& b) { return a.mountPoint < b.mountPoint; });
+    return mounted;
+}
+
 std::vector<MountEntry> ListMounts() {
-    std::ifstream in("/proc/self/mountinfo");
-    std::stringstream text;
-    text << in.rdbuf();
-    auto mounts = ParseMountInfo(text.str());
+    auto mounts = ParseMountInfo(ReadMountInfo());
     for (auto& m : mounts)
-        m.removable = m.path != "/" && IsRemovableDevice(m.device);
+        m.removable = IsRemovableDrive(Probe(m));
     return mounts;
 }
 
 std::vector<std::string> ListRemovableDrives() {
     std::vector<std::string> drives;
-    for (const auto& m : ListMounts())
-        if (m.removable)
-            drives.push_back(m.path);
+    for (const auto& facts : ProbeMounts())
+        if (IsRemovableDrive(facts))
+            drives.push_back(facts.mountPoint);
     return drives;
+}
+
+std::vector<std::string> ListSystemViewMounts() {
+    std::vector<std::string> views;
+    for (const MountEntry& m : ParseMountTable(ReadMountInfo()))
+        if (IsSystemView(m.fsType, m.path))
+            views.push_back(m.path);
+    return views;
 }
 
 } // namespace platform

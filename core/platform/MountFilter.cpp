@@ -20,7 +20,35 @@ constexpr auto kExcludedTypes = std::to_array<std::string_view>({
     "sysfs",      "tmpfs",       "tracefs",
 });
 
+// Excluded types that hold ordinary folders: memory, images, union layers, the automounter.
+constexpr auto kFolderTypes = std::to_array<std::string_view>({
+    "aufs",
+    "autofs",
+    "overlay",
+    "ramfs",
+    "rootfs",
+    "squashfs",
+    "tmpfs",
+});
+
+constexpr auto kSystemTrees = std::to_array<std::string_view>({"/dev", "/proc", "/run", "/sys"});
+
+bool InSystemTree(std::string_view mountPoint) {
+    return std::any_of(kSystemTrees.begin(), kSystemTrees.end(), [mountPoint](std::string_view tree) {
+        return mountPoint == tree || (mountPoint.substr(0, tree.size()) == tree &&
+                                      mountPoint.size() > tree.size() && mountPoint[tree.size()] == '/');
+    });
+}
+
 } // namespace
+
+bool IsSystemView(std::string_view fsType, std::string_view mountPoint) {
+    if (IsUserFileSystem(fsType, mountPoint))
+        return false;
+    const bool folders = std::find(kFolderTypes.begin(), kFolderTypes.end(), fsType) != kFolderTypes.end() ||
+                         fsType.substr(0, 5) == "fuse.";
+    return !folders || InSystemTree(mountPoint);
+}
 
 bool IsUserFileSystem(std::string_view fsType, std::string_view mountPoint) {
     static_assert(std::is_sorted(kExcludedTypes.begin(), kExcludedTypes.end()));

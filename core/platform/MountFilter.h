@@ -11,4 +11,9 @@ namespace platform {
 // mounted from (an overlay on a live system or in a container).
 bool IsUserFileSystem(std::string_view fsType, std::string_view mountPoint);
 
+// True for the kernel's and the system's own views: kernel interfaces wherever they are mounted, and
+// anything at or below /proc, /sys, /dev and /run. Memory and image file systems elsewhere (a tmpfs
+// /tmp, a snap) are plain folders to browse, only not drives of their own.
+bool IsSystemView(std::string_view fsType, std::string_view mountPoint);
+
 } // namespace platform

@@ -5,15 +5,21 @@
 #include "platform/Text.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileIconProvider>
 #include <QHeaderView>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QStyle>
 
+#include <algorithm>
+#include <set>
 #include <vector>
 
 namespace gui {
 namespace {
+
+constexpr int kPathRole = Qt::UserRole;
 
 bool IsSubfolder(const platform::FindEntry& e) {
     return (e.attributes & platform::FILE_ATTRIBUTE_DIRECTORY) && e.name != "." && e.name != "..";
@@ -24,11 +30,12 @@ std::string WithSeparator(const std::string& text) {
     return !text.empty() && text.back() == '/' ? text : text + "/";
 }
 
-// Drives are mount points and may nest ("/" and "/home"): the longest one holding the path wins.
+// Drives are mount points and places are folders; they may nest ("/", "/home", the home folder): the
+// longest one holding the path wins.
 QTreeWidgetItem* DriveHolding(QTreeWidgetItem* root, const std::string& path, size_t* driveLength) {
     QTreeWidgetItem* item = nullptr;
     for (int i = 0; i < root->childCount(); ++i) {
-        const std::string drive = root->child(i)->text(0).toStdString();
+        const std::string drive = root->child(i)->data(0, kPathRole).toString().toStdString();
         const bool holds = path == drive || path.rfind(WithSeparator(drive), 0) == 0;
         if (holds && (!item || drive.size() > *driveLength)) {
             item = root->child(i);
@@ -54,6 +61,23 @@ std::vector<std::string> Components(const std::string& path, size_t from) {
 
 } // namespace
 
+std::vector<CDirectoryTree::Place> CDirectoryTree::StandardPlaces() {
+    std::vector<Place> places;
+    const auto add = [&places](QStandardPaths::StandardLocation location) {
+        const QString path = QStandardPaths::writableLocation(location);
+        if (path.isEmpty() || !QDir(path).exists())
+            return;
+        const std::string clean = QDir::cleanPath(path).toStdString();
+        // Where there is no folder of its own, a location falls back to the home folder.
+        if (std::none_of(places.begin(), places.end(), [&](const Place& p) { return p.path == clean; }))
+            places.push_back({QStandardPaths::displayName(location).toStdString(), clean});
+    };
+    add(QStandardPaths::HomeLocation);
+    add(QStandardPaths::MusicLocation);
+    add(QStandardPaths::DesktopLocation);
+    return places;
+}
+
 CDirectoryTree::CDirectoryTree(QWidget* parent) : QTreeWidget(parent) {
     m_driveSource = [] {
         std::vector<std::string> paths;
@@ -61,6 +85,7 @@ CDirectoryTree::CDirectoryTree(QWidget* parent) : QTreeWidget(parent) {
             paths.push_back(m.path);
         return paths;
     };
+    m_placeSource = StandardPlaces;
     setHeaderHidden(true);
     setColumnCount(1);
     setRootIsDecorated(true);
@@ -86,20 +111,59 @@ bool CDirectoryTree::Initialize() {
     root->setIcon(0, computer);
     addTopLevelItem(root);
 
-    for (const std::string& drive : drives) {
-        QIcon normal, open;
-        GetItemIcons(drive, &normal, &open);
-        auto* item = new QTreeWidgetItem(QStringList(QString::fromStdString(drive)));
-        item->setIcon(0, normal);
-        root->addChild(item);
-        if (HasSubfolders(drive))
-            item->addChild(new QTreeWidgetItem(QStringList(QString())));
+    m_placeCount = 0;
+    for (const Place& place : m_placeSource ? m_placeSource() : std::vector<Place>()) {
+        if (!platform::IsDirectory(place.path))
+            continue;
+        root->addChild(MakeItem(QString::fromStdString(place.text), place.path, QString()));
+        ++m_placeCount;
     }
+    for (const std::string& drive : drives)
+        root->addChild(MakeItem(QString::fromStdString(drive), drive, QString()));
     // The drive list is fixed from here on: expanding the root reads nothing.
     m_populating = true;
     expandItem(root);
     m_populating = false;
     return true;
+}
+
+QTreeWidgetItem* CDirectoryTree::MakeItem(const QString& text, const std::string& path,
+                                          const QString& placeholder) const {
+    QIcon normal, open;
+    GetItemIcons(path, &normal, &open);
+    auto* item = new QTreeWidgetItem(QStringList(text));
+    item->setIcon(0, normal);
+    item->setData(0, kPathRole, QString::fromStdString(path));
+    if (HasSubfolders(path))
+        item->addChild(new QTreeWidgetItem(QStringList(placeholder)));
+    return item;
+}
+
+void CDirectoryTree::RefreshDrives() {
+    QTreeWidgetItem* root = RootItem();
+    if (!root || !m_driveSource)
+        return;
+    const std::vector<std::string> drives = m_driveSource();
+    for (int i = root->childCount() - 1; i >= m_placeCount; --i) {
+        const std::string path = GetItemPath(root->child(i));
+        if (std::find(drives.begin(), drives.end(), path) == drives.end())
+            delete root->takeChild(i);
+    }
+    // The drives that stay are in the source's order already: the new ones go in between.
+    for (int i = 0; i < int(drives.size()); ++i) {
+        QTreeWidgetItem* at = root->child(m_placeCount + i);
+        if (!at || GetItemPath(at) != drives[i])
+            root->insertChild(m_placeCount + i,
+                              MakeItem(QString::fromStdString(drives[i]), drives[i], QString()));
+    }
+}
+
+QTreeWidgetItem* CDirectoryTree::TopItem(const std::string& path) const {
+    QTreeWidgetItem* root = RootItem();
+    for (int i = 0; root && i < root->childCount(); ++i)
+        if (GetItemPath(root->child(i)) == path)
+            return root->child(i);
+    return nullptr;
 }
 
 void CDirectoryTree::GetItemIcons(const std::string& path, QIcon* normal, QIcon* open) const {
@@ -170,18 +234,17 @@ bool CDirectoryTree::RebuildChildren(QTreeWidgetItem* item, const std::string& f
     const std::vector<platform::FindEntry> entries = platform::FindFiles(folder, "*");
     if (entries.empty() && !platform::IsDirectory(folder))
         return false;
+    // /proc, /sys, /dev, /run and the like are the system's views, not folders to work in.
+    const std::vector<std::string> views = platform::ListSystemViewMounts();
+    const std::set<std::string> systemViews(views.begin(), views.end());
     for (const auto& e : entries) {
         if (!IsSubfolder(e) || (e.attributes & platform::FILE_ATTRIBUTE_HIDDEN))
             continue;
         const std::string full = platform::JoinPath(folder, e.name);
-        QIcon normal, open;
-        GetItemIcons(full, &normal, &open);
+        if (systemViews.count(full))
+            continue;
         const QString name = QString::fromStdString(e.name);
-        auto* child = new QTreeWidgetItem(QStringList(name));
-        child->setIcon(0, normal);
-        InsertSorted(item, child);
-        if (HasSubfolders(full))
-            child->addChild(new QTreeWidgetItem(QStringList(name)));
+        InsertSorted(item, MakeItem(name, full, name));
     }
     return true;
 }
@@ -193,16 +256,9 @@ void CDirectoryTree::OnItemExpanding(QTreeWidgetItem* item) {
 }
 
 std::string CDirectoryTree::GetItemPath(const QTreeWidgetItem* item) const {
-    std::string path;
-    bool first = true;
-    for (; item && item->parent(); item = item->parent()) {
-        std::string text = item->text(0).toStdString();
-        if (!first)
-            text = WithSeparator(text);
-        path.insert(0, text);
-        first = false;
-    }
-    return path;
+    if (!item || !item->parent())
+        return {};
+    return item->data(0, kPathRole).toString().toStdString();
 }
 
 bool CDirectoryTree::SelectPath(const std::string& path, bool scroll) {

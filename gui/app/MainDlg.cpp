@@ -2,6 +2,8 @@
 
 #include "app/AboutDlg.h"
 #include "app/DirectoryTree.h"
+#include "app/DriveWatcher.h"
+#include "app/ProgressDlg.h"
 #include "app/QtMessageBox.h"
 #include "card/PcToZtDlg.h"
 #include "card/RecorderDrives.h"
@@ -14,12 +16,16 @@
 
 #include <QAction>
 #include <QDir>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace gui {
 
@@ -53,11 +59,10 @@ CMainDlg::CMainDlg(QWidget* parent, PageFactory pageFactory, DriveMediumRunner d
     m_page3 = pageFactory(res::IDD_CD_WRITER);
 
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
     auto* menuBar = new QMenuBar(this);
     res::BuildMenu(res::IDR_MENU, menuBar);
     layout->setMenuBar(menuBar);
@@ -71,16 +76,55 @@ CMainDlg::CMainDlg(QWidget* parent, PageFactory pageFactory, DriveMediumRunner d
                              return m_tab = new QTabWidget(owner);
                          return nullptr;
                      });
+    LayOut(client);
     layout->addWidget(client);
     setWindowTitle(client->windowTitle());
     setFont(client->font());
+    resize(client->width(), client->height() + menuBar->sizeHint().height());
 
+    m_watcher = new CDriveWatcher(this);
+    m_tree->SetDriveSource([this] { return m_watcher->MountPoints(); });
+    connect(m_watcher, &CDriveWatcher::mountsChanged, this, &CMainDlg::OnMountsChanged);
     connect(m_tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnSelchangedTree(current); });
     connect(res::FindCommand(this, res::ID_TOOL_DRIVEMEDIUM), &QAction::triggered, this,
             &CMainDlg::OnDriveMedium);
+    QAction* safeRemoval = res::FindCommand(this, res::ID_TOOL_SAFEREMOVAL);
+    connect(safeRemoval, &QAction::triggered, this, &CMainDlg::OnSafeRemoval);
+    // The selected drive is the pages' to change: the command is judged when the menu opens.
+    if (auto* toolMenu = qobject_cast<QMenu*>(safeRemoval->parent()))
+        connect(toolMenu, &QMenu::aboutToShow, this, &CMainDlg::EnableSafeRemoval);
     connect(res::FindCommand(this, res::ID_TOOL_SONGVIEW), &QAction::triggered, this, &CMainDlg::OnSongView);
     connect(res::FindCommand(this, res::ID_HELP_ABOUT), &QAction::triggered, this, &CMainDlg::OnAbout);
+}
+
+void CMainDlg::LayOut(QWidget* client) {
+    // The template's places become the default size; the tree pane and the tab control then follow
+    // the window, while the pages keep their own size at their place in the tab control.
+    const QRect tree = m_tree->geometry();
+    const QRect tab = m_tab->geometry();
+    const QSize size = client->size();
+    client->setMinimumSize(0, 0);
+    client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    auto* splitter = new QSplitter(Qt::Horizontal, client);
+    splitter->setChildrenCollapsible(false);
+    splitter->setHandleWidth(std::max(1, tab.left() - tree.right() - 1));
+    splitter->addWidget(m_tree);
+    auto* right = new QWidget(splitter);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, tab.top(), size.width() - tab.right() - 1,
+                                    size.height() - tab.bottom() - 1);
+    rightLayout->addWidget(m_tab);
+    m_tab->setMinimumSize(tab.size());
+    m_tree->setMinimumWidth(tree.width() / 2);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({tree.width(), size.width() - tab.left()});
+    auto* clientLayout = new QHBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->addWidget(splitter);
+    client->resize(size);
 }
 
 CMainDlg::~CMainDlg() {
@@ -154,6 +198,7 @@ bool CMainDlg::OnInitDialog() {
     if (QAction* driveMedium = res::FindCommand(this, res::ID_TOOL_DRIVEMEDIUM))
         driveMedium->setEnabled(false);
     m_page3->WhenCdDrivesListed([this] { EnableDriveMedium(); });
+    EnableSafeRemoval();
     return true;
 }
 
@@ -165,8 +210,8 @@ void CMainDlg::EnableDriveMedium() {
 void CMainDlg::FindRecorderDrives() {
     m_page1->ResetDrives();
     // The machine's removable drives in order, then the card folders named on the command line.
-    const std::vector<std::string> drives = card::FindRecorderDrives();
-    for (const std::string& drive : drives) {
+    m_drives = m_watcher->RecorderDrives();
+    for (const std::string& drive : m_drives) {
         m_page1->AddDrive(drive);
         m_page2->AddDrive(drive);
         m_page3->AddDrive(drive);
@@ -174,6 +219,67 @@ void CMainDlg::FindRecorderDrives() {
     m_page1->SelectDrive(0);
     m_page2->SelectDrive(0);
     m_page3->SelectDrive(0);
+}
+
+void CMainDlg::OnMountsChanged() {
+    if (!m_page1->IsCreated())
+        return; // the window has not opened yet: it lists the drives when it does
+    if (CProgressDlg::AnyRunning()) {
+        // The job works on the drive it was given; the pages learn of the change once it has ended.
+        if (!m_refreshPending)
+            CProgressDlg::AfterJobs(this, [this] {
+                m_refreshPending = false;
+                RefreshRecorderDrives();
+            });
+        m_refreshPending = true;
+        return;
+    }
+    RefreshRecorderDrives();
+}
+
+void CMainDlg::RefreshRecorderDrives() {
+    m_tree->RefreshDrives();
+    std::vector<std::string> drives = m_watcher->RecorderDrives();
+    if (drives == m_drives)
+        return;
+    const bool hadSelection = m_nDriveIndex >= 0 && m_nDriveIndex < int(m_drives.size());
+    const std::string selected = hadSelection ? m_drives[m_nDriveIndex] : std::string();
+    const auto kept = std::find(drives.begin(), drives.end(), selected);
+    const bool keep = hadSelection && kept != drives.end();
+    const int index = keep ? int(kept - drives.begin()) : 0;
+    m_drives = std::move(drives);
+    for (int i = 0; i < 3; ++i) {
+        CPageDlg* page = Page(i);
+        page->ResetDrives();
+        for (const std::string& drive : m_drives)
+            page->AddDrive(drive);
+        // Selecting the drive it showed again, a page keeps its song and ticked tracks.
+        page->SelectDrive(index);
+    }
+    if (!keep)
+        for (int i = 0; i < 3; ++i)
+            Page(i)->SelectSong(0);
+    EnableSafeRemoval();
+}
+
+void CMainDlg::EnableSafeRemoval() {
+    const bool card = m_nDriveIndex >= 0 && m_nDriveIndex < int(m_drives.size()) &&
+                      m_watcher->IsRemovable(m_drives[m_nDriveIndex]);
+    if (QAction* safeRemoval = res::FindCommand(this, res::ID_TOOL_SAFEREMOVAL))
+        safeRemoval->setEnabled(card && !m_removing && !CProgressDlg::AnyRunning());
+}
+
+void CMainDlg::OnSafeRemoval() {
+    if (m_removing || m_nDriveIndex < 0 || m_nDriveIndex >= int(m_drives.size()))
+        return;
+    const std::string drive = m_drives[m_nDriveIndex];
+    m_removing = true;
+    EnableSafeRemoval();
+    m_watcher->SafelyRemove(drive, [this, drive](card::Removal result, const std::string& detail) {
+        m_removing = false;
+        EnableSafeRemoval();
+        platform::Tell(AppMessageBox(), card::RemovalText(result, drive, detail));
+    });
 }
 
 void CMainDlg::OnSelchangeTab() {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QTabWidget;
 class QTreeWidgetItem;
@@ -16,6 +17,7 @@ class QTreeWidgetItem;
 namespace gui {
 
 class CDirectoryTree;
+class CDriveWatcher;
 
 class CMainDlg : public QDialog {
 public:
@@ -36,6 +38,9 @@ public:
     CDirectoryTree* Tree() const { return m_tree; }
     QTabWidget* TabControl() const { return m_tab; }
     CPageDlg* Page(int index) const;
+    CDriveWatcher* DriveWatcher() const { return m_watcher; }
+    // The recorder drives the pages list, in their order.
+    const std::vector<std::string>& RecorderDrives() const { return m_drives; }
 
     // The folder selected at start: the desktop, or the home folder where there is none.
     static std::string DesktopFolder();
@@ -47,8 +52,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void LayOut(QWidget* client);
     void FindRecorderDrives();
+    // The drive list again after a mount change: every page's combo rebuilt around the drive that was
+    // selected; waits while a job runs.
+    void OnMountsChanged();
+    void RefreshRecorderDrives();
     void EnableDriveMedium();
+    void EnableSafeRemoval();
+    void OnSafeRemoval();
     void OnSelchangeTab();
     void OnSelchangedTree(QTreeWidgetItem* item);
     void OnDriveMedium();
@@ -62,6 +74,10 @@ private:
     QTabWidget* m_tab = nullptr;
     CDirectoryTree* m_tree = nullptr;
     DriveMediumRunner m_driveMedium;
+    CDriveWatcher* m_watcher = nullptr;
+    std::vector<std::string> m_drives;
+    bool m_refreshPending = false;
+    bool m_removing = false;
 };
 
 // The pages the program ships with; page classes of their own replace the plain ones here.

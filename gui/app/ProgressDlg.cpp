@@ -7,12 +7,15 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QTimerEvent>
 #include <algorithm>
 #include <climits>
+#include <utility>
+#include <vector>
 
 namespace gui {
 
@@ -115,7 +118,26 @@ void CProgressDlg::EnableCancel(int enable) {
     RunOnUiThread(this, [this] { m_cancelButton->setEnabled(m_bCancelEnabled != 0); });
 }
 
+namespace {
+
+int g_running = 0;
+std::vector<std::pair<QPointer<QObject>, std::function<void()>>> g_afterJobs;
+
+} // namespace
+
+bool CProgressDlg::AnyRunning() {
+    return g_running > 0;
+}
+
+void CProgressDlg::AfterJobs(QObject* context, std::function<void()> then) {
+    if (g_running == 0)
+        QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+    else
+        g_afterJobs.emplace_back(context, std::move(then));
+}
+
 int CProgressDlg::DoModal() {
+    ++g_running;
     OnInitDialog();
     const int result = exec();
     // The worker has posted the close as its last use of the dialog; it only has to finish now.
@@ -123,6 +145,12 @@ int CProgressDlg::DoModal() {
         m_worker.join();
     // Whoever opened the dialog sees everything the job reported once it returns.
     CUiQueue::Deliver();
+    if (--g_running == 0) {
+        // Queued: whoever opened the dialog finishes with the job's result first.
+        for (auto& [context, then] : std::exchange(g_afterJobs, {}))
+            if (context)
+                QMetaObject::invokeMethod(context.data(), std::move(then), Qt::QueuedConnection);
+    }
     return result;
 }
 

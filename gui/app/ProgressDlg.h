@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 class QLabel;
@@ -24,6 +25,12 @@ public:
     // Greys or enables Cancel; callable before DoModal and from the job on the worker thread.
     void EnableCancel(int enable) override;
     int DoModal();
+
+    // True while a job's dialog is open (UI thread).
+    static bool AnyRunning();
+    // Runs `then` on `context`'s thread once no job runs, at once when none does; never when
+    // `context` has gone by then.
+    static void AfterJobs(QObject* context, std::function<void()> then);
 
     // Written once (0 -> 1) by the Cancel button, read by the job.
     platform::CancelFlag m_bCancel{0};

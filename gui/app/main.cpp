@@ -14,8 +14,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -63,8 +65,15 @@ void ShowSongView(gui::CMainDlg* main, const QString& song) {
     res::FindCommand(main, res::ID_TOOL_SONGVIEW)->trigger();
 }
 
-// PELMORA_SCREENSHOT_VIEW (tab0, tab1, tab2, cdtracks, drivemedium, about, progress, songview:SONG)
-// opens that view
+// The window made larger, still on the screen, with a wider tree pane.
+void ShowResized(gui::CMainDlg* main) {
+    main->setGeometry(main->geometry().adjusted(-180, -80, 180, 80));
+    if (auto* splitter = main->findChild<QSplitter*>())
+        splitter->setSizes({splitter->sizes().value(0) + 120, splitter->sizes().value(1) + 240});
+}
+
+// PELMORA_SCREENSHOT_VIEW (tab0, tab1, tab2, cdtracks, drivemedium, resized, toolmenu, about, progress,
+// songview:SONG) opens that view
 // once the main window shows, for scripts/screenshots.sh; nothing else reads it.
 void ScheduleScreenshotView(const QString& view) {
     auto* timer = new QTimer(qApp);
@@ -83,6 +92,10 @@ void ScheduleScreenshotView(const QString& view) {
                 [main] { res::FindCommand(main, res::ID_TOOL_DRIVEMEDIUM)->trigger(); });
         else if (view.startsWith(QLatin1String("songview:")))
             ShowSongView(main, view.mid(9));
+        else if (view == QLatin1String("resized"))
+            ShowResized(main);
+        else if (view == QLatin1String("toolmenu"))
+            main->findChild<QMenuBar*>()->setActiveAction(main->findChild<QMenuBar*>()->actions().value(0));
         else if (view == QLatin1String("about"))
             res::FindCommand(main, res::ID_HELP_ABOUT)->trigger();
         else if (view == QLatin1String("progress")) {

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <utility>
 
 namespace gui {
 
@@ -22,6 +23,21 @@ void CDriveCombo::paintEvent(QPaintEvent* /*event*/) {
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
     option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideLeft, text.width());
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+void ResetDriveEntries(QComboBox* combo, QString* shown) {
+    *shown = combo->currentText();
+    combo->clear();
+}
+
+DriveChange SelectDriveEntry(QComboBox* combo, int index, QString* shown) {
+    SelectEntry(combo, index);
+    const QString before = std::exchange(*shown, QString());
+    if (before.isEmpty())
+        return DriveChange::Changed;
+    if (combo->currentText() == before)
+        return DriveChange::Kept;
+    return combo->currentIndex() < 0 ? DriveChange::Gone : DriveChange::Changed;
 }
 
 void AddDriveEntry(QComboBox* combo, const std::string& drive) {

@@ -69,6 +69,8 @@ QIcon WaveIcon() {
 CPcToZtDlg::CPcToZtDlg() : CPageDlg(res::IDD_PC_TO_ZT) {}
 
 QWidget* CPcToZtDlg::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
+    if (control.id == res::IDC_DRIVE)
+        return new CDriveCombo(parent);
     if (control.id != res::IDC_SONG)
         return nullptr;
     return new CSongCombo(
@@ -114,7 +116,7 @@ void CPcToZtDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
 }
 
 void CPcToZtDlg::ResetDrives() {
-    m_driveCombo->clear();
+    ResetDriveEntries(m_driveCombo, &m_shownDrive);
 }
 
 void CPcToZtDlg::AddDrive(const std::string& drive) {
@@ -122,8 +124,17 @@ void CPcToZtDlg::AddDrive(const std::string& drive) {
 }
 
 int CPcToZtDlg::SelectDrive(int index) {
-    SelectEntry(m_driveCombo, index);
-    FillSongList();
+    switch (SelectDriveEntry(m_driveCombo, index, &m_shownDrive)) {
+    case DriveChange::Kept:
+        break; // the song and the ticked tracks stay
+    case DriveChange::Gone:
+        m_songs.Fill({});
+        MirrorSongs();
+        break;
+    case DriveChange::Changed:
+        FillSongList();
+        break;
+    }
     const int selected = m_driveCombo->currentIndex();
     if (m_pDriveIndex)
         *m_pDriveIndex = selected;

@@ -9,6 +9,7 @@
 #include "card/TrackBoxes.h"
 #include "platform/Progress.h"
 
+#include <QString>
 #include <atomic>
 
 class QComboBox;
@@ -61,6 +62,7 @@ private:
     CTrackBoxes m_tracks;
     QTreeWidget* m_fileList = nullptr;
     QComboBox* m_driveCombo = nullptr;
+    QString m_shownDrive; // the drive shown before the drive list was rebuilt
     QComboBox* m_songCombo = nullptr;
     QPushButton* m_exportButton = nullptr;
     card::CSongComboModel m_songs;

@@ -55,7 +55,7 @@ void CZtToPcDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
 }
 
 void CZtToPcDlg::ResetDrives() {
-    m_driveCombo->clear();
+    ResetDriveEntries(m_driveCombo, &m_shownDrive);
 }
 
 void CZtToPcDlg::AddDrive(const std::string& drive) {
@@ -63,8 +63,16 @@ void CZtToPcDlg::AddDrive(const std::string& drive) {
 }
 
 int CZtToPcDlg::SelectDrive(int index) {
-    SelectEntry(m_driveCombo, index);
-    FillSongList();
+    switch (SelectDriveEntry(m_driveCombo, index, &m_shownDrive)) {
+    case DriveChange::Kept:
+        break; // the song and the ticked tracks stay
+    case DriveChange::Gone:
+        m_songCombo->clear();
+        break;
+    case DriveChange::Changed:
+        FillSongList();
+        break;
+    }
     const int selected = m_driveCombo->currentIndex();
     if (m_pDriveIndex)
         *m_pDriveIndex = selected;

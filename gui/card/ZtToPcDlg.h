@@ -8,6 +8,7 @@
 #include "card/TrackBoxes.h"
 #include "platform/Progress.h"
 
+#include <QString>
 #include <atomic>
 
 class QComboBox;
@@ -57,6 +58,7 @@ private:
     std::string m_folder;
     CTrackBoxes m_tracks;
     QComboBox* m_driveCombo = nullptr;
+    QString m_shownDrive; // the drive shown before the drive list was rebuilt
     QComboBox* m_songCombo = nullptr;
     QLabel* m_rateText = nullptr;
     QLabel* m_bitText = nullptr;

@@ -153,7 +153,7 @@ void CCdWriterDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
 }
 
 void CCdWriterDlg::ResetDrives() {
-    m_driveCombo->clear();
+    ResetDriveEntries(m_driveCombo, &m_shownDrive);
 }
 
 void CCdWriterDlg::AddDrive(const std::string& drive) {
@@ -161,8 +161,16 @@ void CCdWriterDlg::AddDrive(const std::string& drive) {
 }
 
 int CCdWriterDlg::SelectDrive(int index) {
-    SelectEntry(m_driveCombo, index);
-    FillSongList();
+    switch (SelectDriveEntry(m_driveCombo, index, &m_shownDrive)) {
+    case DriveChange::Kept:
+        break; // the song and the ticked tracks stay
+    case DriveChange::Gone:
+        m_songCombo->clear();
+        break;
+    case DriveChange::Changed:
+        FillSongList();
+        break;
+    }
     const int selected = m_driveCombo->currentIndex();
     if (m_pDriveIndex)
         *m_pDriveIndex = selected;

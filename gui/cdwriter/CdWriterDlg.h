@@ -11,6 +11,7 @@
 #include "cdwriter/TrackList.h"
 #include "platform/Progress.h"
 
+#include <QString>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -89,6 +90,7 @@ private:
 
     QRadioButton* m_locationPc = nullptr;
     QComboBox* m_driveCombo = nullptr;
+    QString m_shownDrive; // the drive shown before the drive list was rebuilt
     QComboBox* m_songCombo = nullptr;
     QTreeWidget* m_waveList = nullptr;
     QTreeWidget* m_trackList = nullptr;

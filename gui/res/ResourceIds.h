@@ -20,6 +20,7 @@ constexpr int IDR_MENU = 133;
 
 // Menu and system-menu commands.
 constexpr int ID_TOOL_DRIVEMEDIUM = 32774;
+constexpr int ID_TOOL_SAFEREMOVAL = 32775;
 constexpr int ID_TOOL_SONGVIEW = 32780;
 constexpr int ID_HELP_ABOUT = 32772;
 constexpr int IDM_ABOUTBOX = 0x10;

@@ -208,7 +208,9 @@ const DialogTemplate* FindDialogTemplate(int id) {
 const std::vector<MenuPopupTemplate>& FindMenuTemplate(int id) {
     static const std::vector<MenuPopupTemplate> menu = {
         {"Tool(&T)",
-         {{"Drive/Medium(&D)", ID_TOOL_DRIVEMEDIUM}, {"Song View(&S)...", ID_TOOL_SONGVIEW, "Ctrl+T"}}},
+         {{"Drive/Medium(&D)", ID_TOOL_DRIVEMEDIUM},
+          {"Safely Remove Card(&R)", ID_TOOL_SAFEREMOVAL},
+          {"Song View(&S)...", ID_TOOL_SONGVIEW, "Ctrl+T"}}},
         {"Help(&H)", {{"About Pelmora(&A)", ID_HELP_ABOUT}}},
     };
     static const std::vector<MenuPopupTemplate> none;

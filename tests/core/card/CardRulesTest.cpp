@@ -1,4 +1,5 @@
 #include "card/CardRules.h"
+#include "card/RecorderDrives.h"
 #include "card/SongSummary.h"
 
 #include "Song.h"
@@ -161,3 +162,20 @@ TEST(CardRules, ADamagedSongOffersNoTrack) {
     EXPECT_TRUE(card::ReadSongSummary(card.Path(), "song").tracksInUse[0]);
     EXPECT_FALSE(card::ReadSongSummary(card / "gone", "song").readable);
 }
+
+namespace {
+
+TEST(RecorderDrives, RemovableMountsSortedThenTheCardFoldersAsNamed) {
+    card::SetExtraCardFolders({"/copies/zt", "/media/b", "/copies/old"});
+    const std::vector<platform::DeviceFacts> mounted = {
+        {"/media/b", "vfat", "usb", true, true, false},
+        {"/", "ext4", "", false, false, false},
+        {"/media/a", "exfat", "sdio", false, false, false},
+        {"/media/c", "vfat", "usb", true, true, true}, // a system device
+    };
+    EXPECT_EQ(card::RecorderDrivesFrom(mounted),
+              (std::vector<std::string>{"/media/a", "/media/b", "/copies/zt", "/copies/old"}));
+    card::SetExtraCardFolders({});
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 // kernel views, runtime memory, system images and overlay layers do not.
 
 #include "platform/Drives.h"
+#include "platform/MountFilter.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,52 @@ TEST(MountFilter, OneDrivePerPathSortedAndHiddenMountsDoNotClaimAPath) {
     EXPECT_EQ(mounts[0].path, "/");
     EXPECT_EQ(mounts[1].path, "/mnt/nas");
     EXPECT_EQ(mounts[1].fsType, "nfs4");
+}
+
+} // namespace
+
+namespace {
+
+TEST(RemovableDrive, DecidedFromTheDeviceFactsAlone) {
+    struct Case {
+        DeviceFacts facts;
+        bool removable;
+    };
+    const Case cases[] = {
+        {{"/media/a/ZT", "vfat", "usb", false, false, false}, true},   // USB reader, no flag
+        {{"/media/a/ZT", "exfat", "sdio", false, false, false}, true}, // built-in SD slot
+        {{"/media/a/ZT", "vfat", "", true, false, false}, true},       // flagged removable
+        {{"/media/a/ZT", "vfat", "", false, true, false}, true},       // removable medium
+        {{"/media/a/ZT", "vfat", "usb", true, true, true}, false},     // the system's own, whatever else
+        {{"/", "vfat", "usb", true, true, false}, false},              // the system root never
+        {{"/data", "ext4", "", false, false, false}, false},           // a fixed disk
+        {{"/media/a/ZT", "tmpfs", "usb", true, true, false}, false},   // no file system a user opens
+        {{"/mnt/nas", "nfs4", "", false, false, false}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.facts.mountPoint + " " + c.facts.fsType + " bus=" + c.facts.bus);
+        EXPECT_EQ(IsRemovableDrive(c.facts), c.removable);
+    }
+}
+
+TEST(MountFilter, SystemViewsAreKernelInterfacesAndWhatLiesUnderTheSystemFolders) {
+    const MountCase cases[] = {
+        {"proc", "proc", "/proc", true},
+        {"sysfs", "sysfs", "/sys", true},
+        {"devtmpfs", "udev", "/dev", true},
+        {"tmpfs", "tmpfs", "/run", true},
+        {"tmpfs", "tmpfs", "/dev/shm", true},
+        {"cgroup2", "cgroup2", "/mnt/cg", true},
+        {"tmpfs", "tmpfs", "/tmp", false},
+        {"squashfs", "/dev/loop0", "/snap/core", false},
+        {"tmpfs", "tmpfs", "/running", false},
+        {"ext4", "/dev/sda1", "/", false},
+        {"vfat", "/dev/sdb1", "/run/media/a/ZT", false}, // a card the desktop mounted below /run
+    };
+    for (const MountCase& c : cases) {
+        SCOPED_TRACE(std::string(c.fsType) + " at " + c.path);
+        EXPECT_EQ(IsSystemView(c.fsType, c.path), c.shown);
+    }
 }
 
 } // namespace

@@ -39,6 +39,9 @@ private slots:
     void itemPaths();
     void selectPath();
     void nestedDrivesPickTheLongest();
+    void placesComeFirstAndShareTheirFolders();
+    void systemViewsAreNotOffered();
+    void refreshedDrivesKeepWhatStays();
 
 private:
     void Mk(const QString& relative) { QVERIFY(QDir().mkpath(m_dir->filePath(relative))); }
@@ -57,6 +60,7 @@ void DirectoryTreeTest::init() {
     Mk("d1/onlyhidden/.secret");
     Mk("d2");
     m_tree = std::make_unique<CDirectoryTree>();
+    m_tree->SetPlaceSource({}); // drives only; placesComeFirst covers the places
     m_tree->SetDriveSource([this] { return std::vector<std::string>{P("d1"), P("d2"), P("missing")}; });
     QVERIFY(m_tree->Initialize());
 }
@@ -131,6 +135,7 @@ void DirectoryTreeTest::itemPaths() {
 
     // A drive text that already ends with the separator does not get a second one.
     CDirectoryTree system;
+    system.SetPlaceSource({});
     system.SetDriveSource([] { return std::vector<std::string>{"/"}; });
     QVERIFY(system.Initialize());
     QTreeWidgetItem* slash = system.RootItem()->child(0);
@@ -180,6 +185,55 @@ void DirectoryTreeTest::nestedDrivesPickTheLongest() {
     // "inner" is not a prefix of "innerx": that one is reached through the outer drive.
     QVERIFY(tree.SelectPath(P("outer/innerx/deep"), false));
     QCOMPARE(tree.currentItem()->parent()->parent()->text(0), QString::fromStdString(P("outer")));
+}
+
+void DirectoryTreeTest::placesComeFirstAndShareTheirFolders() {
+    CDirectoryTree tree;
+    tree.SetPlaceSource([this] {
+        return std::vector<CDirectoryTree::Place>{
+            {"Home", P("d1")}, {"Music", P("d1/Music")}, {"Gone", P("no")}};
+    });
+    tree.SetDriveSource([this] { return std::vector<std::string>{P("d1"), P("d2")}; });
+    QVERIFY(tree.Initialize());
+    QTreeWidgetItem* root = tree.RootItem();
+    QCOMPARE(Texts(root), QStringList({"Home", "Music", QString::fromStdString(P("d1")),
+                                       QString::fromStdString(P("d2"))}));
+    // One folder, whichever way it is reached: through its place, its home, or the drive.
+    QCOMPARE(tree.GetItemPath(Child(root, "Music")), P("d1/Music"));
+    tree.expandItem(root->child(2));
+    QCOMPARE(tree.GetItemPath(Child(root->child(2), "Music")), P("d1/Music"));
+    QVERIFY(tree.SelectPath(P("d1/Music/Live"), false));
+    QCOMPARE(tree.currentItem()->parent(), Child(root, "Music"));
+    QCOMPARE(tree.GetItemPath(tree.currentItem()), P("d1/Music/Live"));
+    QVERIFY(tree.SelectPath(P("d1/Music"), false));
+    QCOMPARE(tree.currentItem(), Child(root, "Music"));
+}
+
+void DirectoryTreeTest::systemViewsAreNotOffered() {
+    CDirectoryTree tree;
+    tree.SetPlaceSource({});
+    tree.SetDriveSource([] { return std::vector<std::string>{"/"}; });
+    QVERIFY(tree.Initialize());
+    QTreeWidgetItem* slash = tree.RootItem()->child(0);
+    tree.expandItem(slash);
+    for (const char* view : {"proc", "sys", "dev"})
+        QVERIFY2(!Child(slash, view), view);
+    QVERIFY(Child(slash, "tmp") || !QDir("/tmp").exists());
+}
+
+void DirectoryTreeTest::refreshedDrivesKeepWhatStays() {
+    Mk("d3");
+    std::vector<std::string> drives = {P("d1"), P("d2")};
+    m_tree->SetDriveSource([&drives] { return drives; });
+    QVERIFY(m_tree->Initialize());
+    QVERIFY(m_tree->SelectPath(P("d1/Music"), false));
+    QTreeWidgetItem* d1 = m_tree->RootItem()->child(0);
+    drives = {P("d1"), P("d3")};
+    m_tree->RefreshDrives();
+    QCOMPARE(Texts(m_tree->RootItem()),
+             QStringList({QString::fromStdString(P("d1")), QString::fromStdString(P("d3"))}));
+    QCOMPARE(m_tree->RootItem()->child(0), d1); // the same item, still open on the same folder
+    QCOMPARE(m_tree->GetItemPath(m_tree->currentItem()), P("d1/Music"));
 }
 
 QTEST_MAIN(DirectoryTreeTest)
