@@ -1,12 +1,39 @@
 #include "BenchSupport.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "wave/WaveFile.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace bench {
+namespace {
+
+std::vector<std::string>& ScratchFolders() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+void RemoveScratchFolders() {
+    for (const std::string& folder : ScratchFolders())
+        platform::RemoveTree(folder);
+}
+
+} // namespace
+
+std::string ScratchFolder(const std::string& name) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+        std::abort();
+    if (ScratchFolders().empty())
+        std::atexit(RemoveScratchFolders);
+    ScratchFolders().push_back(pattern);
+    return pattern;
+}
 
 double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();

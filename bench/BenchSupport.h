@@ -1,6 +1,6 @@
 #pragma once
-// What the benchmarks share: timing, the median of rounds, the PC's track files they start from, and
-// the samples of a finished file for comparing ours with a peer tool's.
+// What the benchmarks share: a scratch folder, timing, the median of rounds, the PC's track files they start
+// from, and the samples of a finished file for comparing ours with a peer tool's.
 
 #include <chrono>
 #include <cstdint>
@@ -8,6 +8,10 @@
 #include <vector>
 
 namespace bench {
+
+// A new folder of its own under $TMPDIR (or /tmp) whose name starts with `name`; it is removed with
+// everything in it when the program exits. Aborts when no folder can be made.
+std::string ScratchFolder(const std::string& name);
 
 double Seconds(std::chrono::steady_clock::duration d);
 double SecondsSince(std::chrono::steady_clock::time_point since);

@@ -23,21 +23,11 @@ constexpr uint32_t kSamples = kRate * 180;
 
 std::string root;
 
-void Cleanup() {
-    if (!root.empty())
-        std::system(("rm -rf '" + root + "'").c_str());
-}
-
 // The PC folder with tr01.wav .. tr16.wav as PC programs write them (44-byte header).
 const std::string& Setup() {
     if (!root.empty())
         return root;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pelmora-export-bench-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        std::abort();
-    root = pattern;
-    std::atexit(Cleanup);
+    root = bench::ScratchFolder("pelmora-export-bench");
     platform::CreateDirectory(root + "/pc");
     platform::CreateDirectory(root + "/card");
     platform::CreateDirectory(root + "/copy");

@@ -4,6 +4,7 @@
 // Argument 0: the files are in the page cache (the read is a memory copy); 1: they are dropped from it
 // first and come from the disk, as from a card. Target: peaks / read <= 1.1.
 
+#include "BenchSupport.h"
 #include "card/CardRules.h"
 #include "card/PeakCache.h"
 #include "platform/FileSystem.h"
@@ -29,19 +30,9 @@ constexpr int kFiles = 16;
 std::string root;
 card::SongPeaksParams params;
 
-void Cleanup() {
-    if (!root.empty())
-        std::system(("rm -rf '" + root + "'").c_str());
-}
-
 // A card with the song "Bench" of 16 files, each a tone of its own.
 void Setup() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pelmora-peaks-bench-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        std::abort();
-    root = pattern;
-    std::atexit(Cleanup);
+    root = bench::ScratchFolder("pelmora-peaks-bench");
     params.card = root + "/card";
     params.song = "Bench";
     platform::CreateDirectory(params.card);

@@ -4,6 +4,7 @@
 // pixel), for a song of 48 entries and for one of 5000 entries over the same audio (offscreen Qt).
 // Aims: open < 0.3 s, a frame < 16 ms.
 
+#include "BenchSupport.h"
 #include "card/CardRules.h"
 #include "card/PeakCache.h"
 #include "card/SongView.h"
@@ -34,11 +35,6 @@ const char* const kSongs[2] = {"few", "many"};
 constexpr int kEntries[2] = {48, 5000};
 
 std::string root;
-
-void Cleanup() {
-    if (!root.empty())
-        std::system(("rm -rf '" + root + "'").c_str());
-}
 
 std::string Tc(uint32_t samples) {
     const uint32_t frame = kRate / 25, seconds = samples / kRate;
@@ -112,12 +108,7 @@ card::SongPeaksParams Params(int song, const wave::SongTimeline& timeline) {
 
 // Both songs on a card (the second's files hard links of the first's), their peaks in the cache.
 void Setup() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pelmora-view-bench-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        std::abort();
-    root = pattern;
-    std::atexit(Cleanup);
+    root = bench::ScratchFolder("pelmora-view-bench");
     const std::string card = root + "/card", few = card + "/few", many = card + "/many";
     if (!platform::CreateDirectory(card) || !platform::CreateDirectory(few) ||
         !platform::CreateDirectory(many) || !WriteSources(few))

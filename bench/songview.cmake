@@ -2,4 +2,4 @@
 # (offscreen Qt).
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 add_executable(pelmora_bench_songview ${CMAKE_CURRENT_LIST_DIR}/SongViewBench.cpp)
-target_link_libraries(pelmora_bench_songview PRIVATE pelmora_gui pelmora_card benchmark::benchmark)
+target_link_libraries(pelmora_bench_songview PRIVATE pelmora_bench_support pelmora_gui pelmora_card benchmark::benchmark)
