@@ -66,20 +66,18 @@ QIcon WaveIcon() {
 
 } // namespace
 
-CPcToZtDlg::CPcToZtDlg() : CPageDlg(res::IDD_PC_TO_ZT) {}
+CPcToZtDlg::CPcToZtDlg() : CCardPage(res::IDD_PC_TO_ZT) {}
 
 QWidget* CPcToZtDlg::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
-    if (control.id == res::IDC_DRIVE)
-        return new CDriveCombo(parent);
     if (control.id != res::IDC_SONG)
-        return nullptr;
+        return CCardPage::MakeControl(control, parent);
     return new CSongCombo(
         parent, [this] { OnDropDown(); }, [this] { OnCloseUp(); });
 }
 
 bool CPcToZtDlg::OnInitDialog() {
     m_fileList = res::Control<QTreeWidget>(this, res::IDC_FILE_LIST);
-    m_driveCombo = res::Control<QComboBox>(this, res::IDC_DRIVE);
+    BindDriveCombo();
     m_songCombo = res::Control<QComboBox>(this, res::IDC_SONG);
     m_exportButton = res::Control<QPushButton>(this, res::IDC_EXPORT);
     m_tracks.Bind(this, [this] { m_exportButton->setEnabled(m_tracks.AnyTicked()); });
@@ -88,7 +86,7 @@ bool CPcToZtDlg::OnInitDialog() {
         this);
 
     connect(m_exportButton, &QPushButton::clicked, this, [this] { OnExport(); });
-    connect(m_driveCombo, &QComboBox::activated, this, [this] { OnSelchangeDrive(); });
+    connect(DriveCombo(), &QComboBox::activated, this, [this] { OnSelchangeDrive(); });
     connect(m_songCombo, &QComboBox::activated, this, [this](int index) { OnSongChosen(index); });
     connect(m_songCombo->lineEdit(), &QLineEdit::textEdited, this,
             [this](const QString& t) { OnEditChange(t); });
@@ -108,37 +106,6 @@ bool CPcToZtDlg::OnInitDialog() {
     m_fileList->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(midlight); "
                                              "border-bottom: 1px solid palette(midlight); }"));
     return true;
-}
-
-void CPcToZtDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
-    m_pDriveIndex = pDriveIndex;
-    m_pSongIndex = pSongIndex;
-}
-
-void CPcToZtDlg::ResetDrives() {
-    ResetDriveEntries(m_driveCombo, &m_shownDrive);
-}
-
-void CPcToZtDlg::AddDrive(const std::string& drive) {
-    AddDriveEntry(m_driveCombo, drive);
-}
-
-int CPcToZtDlg::SelectDrive(int index) {
-    switch (SelectDriveEntry(m_driveCombo, index, &m_shownDrive)) {
-    case DriveChange::Kept:
-        break; // the song and the ticked tracks stay
-    case DriveChange::Gone:
-        m_songs.Fill({});
-        MirrorSongs();
-        break;
-    case DriveChange::Changed:
-        FillSongList();
-        break;
-    }
-    const int selected = m_driveCombo->currentIndex();
-    if (m_pDriveIndex)
-        *m_pDriveIndex = selected;
-    return selected;
 }
 
 int CPcToZtDlg::SelectSong(int index) {
@@ -170,12 +137,16 @@ void CPcToZtDlg::ListWaveFiles() {
 }
 
 void CPcToZtDlg::FillSongList() {
-    if (m_pDriveIndex)
-        *m_pDriveIndex = m_driveCombo->currentIndex();
-    const std::string drive = m_driveCombo->currentText().toStdString();
+    ShareDrive();
+    const std::string drive = CurrentDrive();
     if (drive.empty())
         return;
     m_songs.Fill(card::ListSongs(drive));
+    MirrorSongs();
+}
+
+void CPcToZtDlg::ClearSongList() {
+    m_songs.Fill({});
     MirrorSongs();
 }
 
@@ -192,7 +163,7 @@ void CPcToZtDlg::OnSongChosen(int index) {
 }
 
 void CPcToZtDlg::OnDropDown() {
-    m_songs.DropDown(m_pDriveIndex ? *m_pDriveIndex != -1 : m_driveCombo->currentIndex() != -1);
+    m_songs.DropDown(AnyDriveChosen());
     MirrorSongs();
 }
 
@@ -212,8 +183,7 @@ void CPcToZtDlg::HandleSongSelection() {
 }
 
 void CPcToZtDlg::StoreSong() {
-    if (m_pSongIndex)
-        *m_pSongIndex = m_songs.Selection();
+    ShareSong(m_songs.Selection());
 }
 
 void CPcToZtDlg::MirrorSongs() {
@@ -240,7 +210,7 @@ void CPcToZtDlg::OnEditChange(const QString& typed) {
 
 void CPcToZtDlg::OnExport() {
     m_params = {};
-    m_params.card = m_driveCombo->currentText().toStdString();
+    m_params.card = CurrentDrive();
     m_params.song = m_songCombo->currentText().toStdString();
     m_params.pcFolder = m_folder;
     m_params.tracks = m_tracks.Ticked();
@@ -260,8 +230,7 @@ void CPcToZtDlg::OnExport() {
     case card::ExportCommand::TooManySongs:
         m_songs.Select(0);
         MirrorSongs();
-        if (m_pSongIndex)
-            *m_pSongIndex = 0;
+        ShareSong(0);
         return;
     case card::ExportCommand::Stopped:
         return;

@@ -3,7 +3,7 @@
 // new one, and Export, which copies the ticked tracks into the song. The page is also the export's
 // progress job; the checks, the new song and the copies are the core export's.
 
-#include "app/PageDlg.h"
+#include "card/CardPage.h"
 #include "card/ExportJob.h"
 #include "card/SongCombo.h"
 #include "card/TrackBoxes.h"
@@ -20,14 +20,10 @@ namespace gui {
 
 class CQtMessageTarget;
 
-class CPcToZtDlg : public CPageDlg, public platform::CProgressJob {
+class CPcToZtDlg : public CCardPage, public platform::CProgressJob {
 public:
     CPcToZtDlg();
 
-    void SetSharedSelection(int* pDriveIndex, int* pSongIndex) override;
-    void ResetDrives() override;
-    void AddDrive(const std::string& drive) override;
-    int SelectDrive(int index) override;
     int SelectSong(int index) override;
     void SetFolder(const std::string& path) override;
 
@@ -40,10 +36,11 @@ public:
 protected:
     bool OnInitDialog() override;
     QWidget* MakeControl(const res::ControlTemplate& control, QWidget* parent) override;
+    void FillSongList() override;
+    void ClearSongList() override;
 
 private:
     void ListWaveFiles();
-    void FillSongList();
     void OnSelchangeDrive();
     void OnSongChosen(int index);
     void OnDropDown();
@@ -56,13 +53,9 @@ private:
     void StoreSong();
     intptr_t OnTransferMessage(unsigned message, uintptr_t wParam);
 
-    int* m_pDriveIndex = nullptr;
-    int* m_pSongIndex = nullptr;
     std::string m_folder;
     CTrackBoxes m_tracks;
     QTreeWidget* m_fileList = nullptr;
-    QComboBox* m_driveCombo = nullptr;
-    QString m_shownDrive; // the drive shown before the drive list was rebuilt
     QComboBox* m_songCombo = nullptr;
     QPushButton* m_exportButton = nullptr;
     card::CSongComboModel m_songs;

@@ -20,14 +20,10 @@
 
 namespace gui {
 
-CZtToPcDlg::CZtToPcDlg() : CPageDlg(res::IDD_ZT_TO_PC) {}
-
-QWidget* CZtToPcDlg::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
-    return control.id == res::IDC_DRIVE ? new CDriveCombo(parent) : nullptr;
-}
+CZtToPcDlg::CZtToPcDlg() : CCardPage(res::IDD_ZT_TO_PC) {}
 
 bool CZtToPcDlg::OnInitDialog() {
-    m_driveCombo = res::Control<QComboBox>(this, res::IDC_DRIVE);
+    BindDriveCombo();
     m_songCombo = res::Control<QComboBox>(this, res::IDC_SONG);
     m_rateText = res::Control<QLabel>(this, res::IDC_SAMPLING_FREQ);
     m_bitText = res::Control<QLabel>(this, res::IDC_BIT);
@@ -38,7 +34,7 @@ bool CZtToPcDlg::OnInitDialog() {
         [this](unsigned message, uintptr_t wParam, intptr_t) { return OnTransferMessage(message, wParam); },
         this);
 
-    connect(m_driveCombo, &QComboBox::activated, this, [this] { OnSelchangeDrive(); });
+    connect(DriveCombo(), &QComboBox::activated, this, [this] { OnSelchangeDrive(); });
     connect(m_songCombo, &QComboBox::activated, this, [this] { RefreshSongInfo(); });
     connect(m_modeAll, &QRadioButton::toggled, this, [this](bool all) { m_mode = all ? 0 : 1; });
     connect(m_importButton, &QPushButton::clicked, this, [this] { OnImport(); });
@@ -47,36 +43,6 @@ bool CZtToPcDlg::OnInitDialog() {
     m_tracks.Reset();
     m_modeAll->setChecked(true);
     return true;
-}
-
-void CZtToPcDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
-    m_pDriveIndex = pDriveIndex;
-    m_pSongIndex = pSongIndex;
-}
-
-void CZtToPcDlg::ResetDrives() {
-    ResetDriveEntries(m_driveCombo, &m_shownDrive);
-}
-
-void CZtToPcDlg::AddDrive(const std::string& drive) {
-    AddDriveEntry(m_driveCombo, drive);
-}
-
-int CZtToPcDlg::SelectDrive(int index) {
-    switch (SelectDriveEntry(m_driveCombo, index, &m_shownDrive)) {
-    case DriveChange::Kept:
-        break; // the song and the ticked tracks stay
-    case DriveChange::Gone:
-        m_songCombo->clear();
-        break;
-    case DriveChange::Changed:
-        FillSongList();
-        break;
-    }
-    const int selected = m_driveCombo->currentIndex();
-    if (m_pDriveIndex)
-        *m_pDriveIndex = selected;
-    return selected;
 }
 
 int CZtToPcDlg::SelectSong(int index) {
@@ -90,24 +56,26 @@ void CZtToPcDlg::SetFolder(const std::string& path) {
 }
 
 void CZtToPcDlg::FillSongList() {
-    FillSongs(m_songCombo, m_driveCombo->currentText().toStdString());
+    FillSongs(m_songCombo, CurrentDrive());
+}
+
+void CZtToPcDlg::ClearSongList() {
+    m_songCombo->clear();
 }
 
 void CZtToPcDlg::OnSelchangeDrive() {
-    if (m_pDriveIndex)
-        *m_pDriveIndex = m_driveCombo->currentIndex();
+    ShareDrive();
     FillSongList();
     SelectEntry(m_songCombo, 0);
     RefreshSongInfo();
 }
 
 void CZtToPcDlg::RefreshSongInfo() {
-    if (m_pSongIndex)
-        *m_pSongIndex = m_songCombo->currentIndex();
+    ShareSong(m_songCombo->currentIndex());
     m_importButton->setEnabled(false);
     m_tracks.Reset();
-    const card::SongSummary song = card::ReadSongSummary(m_driveCombo->currentText().toStdString(),
-                                                         m_songCombo->currentText().toStdString());
+    const card::SongSummary song =
+        card::ReadSongSummary(CurrentDrive(), m_songCombo->currentText().toStdString());
     // The main window's Song View command shows this page's song: only while there is one.
     if (QAction* view = res::FindCommand(window(), res::ID_TOOL_SONGVIEW))
         view->setEnabled(song.readable);
@@ -126,7 +94,7 @@ void CZtToPcDlg::OnTrackClicked() {
 void CZtToPcDlg::OnImport() {
     // The inputs are read here: the progress dialog is modal, so nothing can change them meanwhile.
     m_params = {};
-    m_params.card = m_driveCombo->currentText().toStdString();
+    m_params.card = CurrentDrive();
     m_params.song = m_songCombo->currentText().toStdString();
     m_params.pcFolder = m_folder;
     m_params.tracks = m_tracks.Ticked();
@@ -140,7 +108,7 @@ void CZtToPcDlg::OnImport() {
 }
 
 void CZtToPcDlg::OnSongView() {
-    const std::string drive = m_driveCombo->currentText().toStdString();
+    const std::string drive = CurrentDrive();
     const std::string song = m_songCombo->currentText().toStdString();
     wave::SongTimeline timeline;
     if (song.empty() || !card::ReadSongTimeline(drive, song, &timeline))

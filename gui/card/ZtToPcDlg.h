@@ -3,7 +3,7 @@
 // audio and import them into the PC folder as tr01.wav ... tr16.wav. The page is also the import's
 // progress job; the work itself is the core import.
 
-#include "app/PageDlg.h"
+#include "card/CardPage.h"
 #include "card/ImportJob.h"
 #include "card/TrackBoxes.h"
 #include "platform/Progress.h"
@@ -20,14 +20,10 @@ namespace gui {
 
 class CQtMessageTarget;
 
-class CZtToPcDlg : public CPageDlg, public platform::CProgressJob {
+class CZtToPcDlg : public CCardPage, public platform::CProgressJob {
 public:
     CZtToPcDlg();
 
-    void SetSharedSelection(int* pDriveIndex, int* pSongIndex) override;
-    void ResetDrives() override;
-    void AddDrive(const std::string& drive) override;
-    int SelectDrive(int index) override;
     int SelectSong(int index) override;
     void SetFolder(const std::string& path) override;
 
@@ -42,10 +38,10 @@ public:
 
 protected:
     bool OnInitDialog() override;
-    QWidget* MakeControl(const res::ControlTemplate& control, QWidget* parent) override;
+    void FillSongList() override;
+    void ClearSongList() override;
 
 private:
-    void FillSongList();
     void OnSelchangeDrive();
     void RefreshSongInfo();
     void OnTrackClicked();
@@ -53,12 +49,8 @@ private:
     intptr_t OnTransferMessage(unsigned message, uintptr_t wParam);
 
     int m_mode = 0; // 0 = ALL, 1 = A - B
-    int* m_pDriveIndex = nullptr;
-    int* m_pSongIndex = nullptr;
     std::string m_folder;
     CTrackBoxes m_tracks;
-    QComboBox* m_driveCombo = nullptr;
-    QString m_shownDrive; // the drive shown before the drive list was rebuilt
     QComboBox* m_songCombo = nullptr;
     QLabel* m_rateText = nullptr;
     QLabel* m_bitText = nullptr;

@@ -55,7 +55,7 @@ template <size_t N> void SetColumns(QTreeWidget* list, const Column (&columns)[N
 } // namespace
 
 CCdWriterDlg::CCdWriterDlg()
-    : CPageDlg(res::IDD_CD_WRITER), m_backend(AppDiscBackend()), m_discMaster(m_backend) {}
+    : CCardPage(res::IDD_CD_WRITER), m_backend(AppDiscBackend()), m_discMaster(m_backend) {}
 
 CCdWriterDlg::~CCdWriterDlg() {
     // The scan works on the page's service: it ends before the service goes.
@@ -65,13 +65,9 @@ CCdWriterDlg::~CCdWriterDlg() {
         m_discMaster.ReleaseDiscMaster();
 }
 
-QWidget* CCdWriterDlg::MakeControl(const res::ControlTemplate& control, QWidget* parent) {
-    return control.id == res::IDC_DRIVE ? new CDriveCombo(parent) : nullptr;
-}
-
 bool CCdWriterDlg::OnInitDialog() {
     m_locationPc = res::Control<QRadioButton>(this, res::IDC_LOCATION_PC);
-    m_driveCombo = res::Control<QComboBox>(this, res::IDC_DRIVE);
+    BindDriveCombo();
     m_songCombo = res::Control<QComboBox>(this, res::IDC_SONG);
     m_waveList = res::Control<QTreeWidget>(this, res::IDC_FILE_LIST);
     m_trackList = res::Control<QTreeWidget>(this, res::IDC_TRACK_LIST);
@@ -87,7 +83,7 @@ bool CCdWriterDlg::OnInitDialog() {
     for (int id : {res::IDC_LOCATION_PC, res::IDC_LOCATION_ZT})
         connect(res::Control<QRadioButton>(this, id), &QRadioButton::clicked, this,
                 [this] { OnDriveLocation(); });
-    connect(m_driveCombo, &QComboBox::activated, this, [this] { OnSelchangeDrive(); });
+    connect(DriveCombo(), &QComboBox::activated, this, [this] { OnSelchangeDrive(); });
     connect(m_songCombo, &QComboBox::activated, this, [this] { OnSongChange(); });
     connect(m_cdDriveCombo, &QComboBox::activated, this, [this] { OnSelchangeCdDrive(); });
     const std::pair<int, void (CCdWriterDlg::*)()> buttons[] = {{res::IDC_ADD, &CCdWriterDlg::OnAdd},
@@ -147,42 +143,11 @@ void CCdWriterDlg::WhenCdDrivesListed(const std::function<void()>& listed) {
         m_whenListed.push_back(listed);
 }
 
-void CCdWriterDlg::SetSharedSelection(int* pDriveIndex, int* pSongIndex) {
-    m_pDriveIndex = pDriveIndex;
-    m_pSongIndex = pSongIndex;
-}
-
-void CCdWriterDlg::ResetDrives() {
-    ResetDriveEntries(m_driveCombo, &m_shownDrive);
-}
-
-void CCdWriterDlg::AddDrive(const std::string& drive) {
-    AddDriveEntry(m_driveCombo, drive);
-}
-
-int CCdWriterDlg::SelectDrive(int index) {
-    switch (SelectDriveEntry(m_driveCombo, index, &m_shownDrive)) {
-    case DriveChange::Kept:
-        break; // the song and the ticked tracks stay
-    case DriveChange::Gone:
-        m_songCombo->clear();
-        break;
-    case DriveChange::Changed:
-        FillSongList();
-        break;
-    }
-    const int selected = m_driveCombo->currentIndex();
-    if (m_pDriveIndex)
-        *m_pDriveIndex = selected;
-    return selected;
-}
-
 int CCdWriterDlg::SelectSong(int index) {
     SelectEntry(m_songCombo, index);
     OnSongChange();
     const int selected = m_songCombo->currentIndex();
-    if (m_pSongIndex)
-        *m_pSongIndex = selected;
+    ShareSong(selected);
     return selected;
 }
 
@@ -210,7 +175,7 @@ void CCdWriterDlg::OnDriveLocation() {
 std::string CCdWriterDlg::SourceFolder() const {
     if (m_locationPc->isChecked())
         return m_folder;
-    const std::string drive = m_driveCombo->currentText().toStdString();
+    const std::string drive = CurrentDrive();
     const std::string song = m_songCombo->currentText().toStdString();
     return drive.empty() || song.empty() ? std::string() : card::MixFolderPath(drive, song);
 }
@@ -223,9 +188,12 @@ void CCdWriterDlg::ListWaveFiles() {
 }
 
 void CCdWriterDlg::FillSongList() {
-    if (m_pDriveIndex)
-        *m_pDriveIndex = m_driveCombo->currentIndex();
-    FillSongs(m_songCombo, m_driveCombo->currentText().toStdString());
+    ShareDrive();
+    FillSongs(m_songCombo, CurrentDrive());
+}
+
+void CCdWriterDlg::ClearSongList() {
+    m_songCombo->clear();
 }
 
 void CCdWriterDlg::OnSelchangeDrive() {
@@ -235,8 +203,7 @@ void CCdWriterDlg::OnSelchangeDrive() {
 }
 
 void CCdWriterDlg::OnSongChange() {
-    if (m_pSongIndex)
-        *m_pSongIndex = m_songCombo->currentIndex();
+    ShareSong(m_songCombo->currentIndex());
     ListWaveFiles();
 }
 

@@ -4,7 +4,7 @@
 // track list's rules are the core model's; the page mirrors it. The page's own recorder service
 // starts in the background, so that a slow drive scan never holds up the window.
 
-#include "app/PageDlg.h"
+#include "card/CardPage.h"
 #include "cdwriter/BurnJob.h"
 #include "cdwriter/DiscMaster.h"
 #include "cdwriter/DiscProgress.h"
@@ -29,15 +29,11 @@ namespace gui {
 class CProgressDlg;
 class CQtMessageTarget;
 
-class CCdWriterDlg : public CPageDlg, public platform::CProgressJob {
+class CCdWriterDlg : public CCardPage, public platform::CProgressJob {
 public:
     CCdWriterDlg();
     ~CCdWriterDlg() override;
 
-    void SetSharedSelection(int* pDriveIndex, int* pSongIndex) override;
-    void ResetDrives() override;
-    void AddDrive(const std::string& drive) override;
-    int SelectDrive(int index) override;
     int SelectSong(int index) override;
     void SetFolder(const std::string& path) override;
     std::string GetCdDriveName() const override;
@@ -54,7 +50,8 @@ public:
 
 protected:
     bool OnInitDialog() override;
-    QWidget* MakeControl(const res::ControlTemplate& control, QWidget* parent) override;
+    void FillSongList() override;
+    void ClearSongList() override;
 
 private:
     void StartRecorderScan();
@@ -62,7 +59,6 @@ private:
     void OnDriveLocation();
     std::string SourceFolder() const;
     void ListWaveFiles();
-    void FillSongList();
     void OnSelchangeDrive();
     void OnSongChange();
     void OnSelchangeCdDrive();
@@ -78,8 +74,6 @@ private:
     void ReadTrackSelection();
     intptr_t OnDiscMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
 
-    int* m_pDriveIndex = nullptr;
-    int* m_pSongIndex = nullptr;
     std::string m_folder;
     cdwriter::IDiscBackend* m_backend;
     cdwriter::CDiscMaster m_discMaster; // the page's own: CD drive list, active recorder, free space
@@ -89,8 +83,6 @@ private:
     cdwriter::CTrackListModel m_tracks;
 
     QRadioButton* m_locationPc = nullptr;
-    QComboBox* m_driveCombo = nullptr;
-    QString m_shownDrive; // the drive shown before the drive list was rebuilt
     QComboBox* m_songCombo = nullptr;
     QTreeWidget* m_waveList = nullptr;
     QTreeWidget* m_trackList = nullptr;
