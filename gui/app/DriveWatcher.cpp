@@ -1,5 +1,6 @@
 #include "app/DriveWatcher.h"
 
+#include "app/DiskServiceNames.h"
 #include "platform/MountFilter.h"
 
 #include <QDBusArgument>
@@ -17,13 +18,8 @@
 namespace gui {
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.UDisks2");
-const QString kRoot = QStringLiteral("/org/freedesktop/UDisks2");
-const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString kBlock = QStringLiteral("org.freedesktop.UDisks2.Block");
-const QString kDrive = QStringLiteral("org.freedesktop.UDisks2.Drive");
-const QString kFilesystem = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
+using namespace udisks;
+
 // The start-up question waits this long for a service that hangs; changes come as signals.
 constexpr int kAskMs = 5000;
 // Unmounting flushes what is still cached for the card, which takes a while on a slow card.

@@ -1,5 +1,7 @@
 #include "FakeDiskService.h"
 
+#include "app/DiskServiceNames.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -13,12 +15,7 @@
 namespace testsupport {
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.UDisks2");
-const QString kRoot = QStringLiteral("/org/freedesktop/UDisks2");
-const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
-const QString kBlock = QStringLiteral("org.freedesktop.UDisks2.Block");
-const QString kDrive = QStringLiteral("org.freedesktop.UDisks2.Drive");
-const QString kFilesystem = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
+using namespace gui::udisks;
 
 using Interfaces = QMap<QString, QVariantMap>;
 using ManagedObjects = QMap<QDBusObjectPath, Interfaces>;
