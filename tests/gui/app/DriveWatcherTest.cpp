@@ -7,6 +7,7 @@
 #include "Fakes.h"
 #include "ModalDriver.h"
 #include "NoWindowLeft.h"
+#include "ScratchHome.h"
 #include "Song.h"
 #include "TestSupport.h"
 #include "Wav.h"
@@ -90,10 +91,7 @@ private:
 };
 
 void DriveWatcherTest::initTestCase() {
-    QVERIFY(m_dir.isValid());
-    qputenv("HOME", m_dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-    QVERIFY(QDir().mkpath(m_dir.filePath("Desktop")));
+    QVERIFY(UseScratchHome(m_dir));
     if (!testsupport::HaveTool("dbus-daemon"))
         QSKIP("dbus-daemon is not installed (scripts/setup.sh installs it)");
     m_bus = std::make_unique<testsupport::PrivateBus>();

@@ -5,6 +5,7 @@
 #include "Fakes.h"
 #include "ModalDriver.h"
 #include "NoWindowLeft.h"
+#include "ScratchHome.h"
 #include "app/AboutDlg.h"
 #include "app/DirectoryTree.h"
 #include "app/QtMessageBox.h"
@@ -130,10 +131,7 @@ private:
 
 void MainDlgTest::initTestCase() {
     // A home of our own with a desktop folder in it, and two folders that act as recorder cards.
-    QVERIFY(m_dir.isValid());
-    qputenv("HOME", m_dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-    QVERIFY(QDir().mkpath(m_dir.filePath("Desktop")));
+    QVERIFY(UseScratchHome(m_dir));
     QVERIFY(QDir().mkpath(m_dir.filePath("cardB/SONG1")));
     QVERIFY(QDir().mkpath(m_dir.filePath("cardA")));
     QCOMPARE(CMainDlg::DesktopFolder(), P("Desktop"));

@@ -6,6 +6,7 @@
 #include "Fakes.h"
 #include "ModalDriver.h"
 #include "NoWindowLeft.h"
+#include "ScratchHome.h"
 #include "Song.h"
 #include "TestSupport.h"
 #include "Wav.h"
@@ -68,11 +69,7 @@ private:
 };
 
 void SongViewTest::initTestCase() {
-    QVERIFY(m_dir.isValid());
-    qputenv("HOME", m_dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("XDG_CACHE_HOME", m_dir.filePath(QStringLiteral("cache")).toUtf8());
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("Desktop"))));
+    QVERIFY(UseScratchHome(m_dir));
     gui::SetAppMessageBox(&m_box);
 }
 

@@ -5,6 +5,7 @@
 #include "Fakes.h"
 #include "ModalDriver.h"
 #include "NoWindowLeft.h"
+#include "ScratchHome.h"
 #include "Song.h"
 #include "TestSupport.h"
 #include "Wav.h"
@@ -187,10 +188,7 @@ private:
 };
 
 void TransferPagesTest::initTestCase() {
-    QVERIFY(m_dir.isValid());
-    qputenv("HOME", m_dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-    QVERIFY(QDir().mkpath(m_dir.filePath("Desktop")));
+    QVERIFY(UseScratchHome(m_dir));
 }
 
 void TransferPagesTest::init() {

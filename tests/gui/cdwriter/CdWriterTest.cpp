@@ -7,6 +7,7 @@
 #include "Fakes.h"
 #include "ModalDriver.h"
 #include "NoWindowLeft.h"
+#include "ScratchHome.h"
 #include "TestDiscBackend.h"
 #include "TestSupport.h"
 #include "Wav.h"
@@ -188,10 +189,7 @@ private:
 };
 
 void CdWriterTest::initTestCase() {
-    QVERIFY(m_dir.isValid());
-    qputenv("HOME", m_dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_dir.filePath("config").toUtf8());
-    QVERIFY(QDir().mkpath(m_dir.filePath("Desktop")));
+    QVERIFY(UseScratchHome(m_dir));
 }
 
 void CdWriterTest::init() {

@@ -2,6 +2,7 @@
 // test command), driven by real pointer events from xdotool, and the files it writes read back.
 
 #include "NoWindowLeft.h"
+#include "ScratchHome.h"
 #include "Song.h"
 #include "TestSupport.h"
 #include "Wav.h"
@@ -46,11 +47,9 @@ private slots:
 
 void XImportTest::importClickedThrough() {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
+    QVERIFY(UseScratchHome(dir));
     const std::string root = dir.path().toStdString(), card = root + "/card", pc = root + "/pc";
-    qputenv("HOME", dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-    for (const std::string& folder : {card, card + "/Song01", pc, root + "/Desktop"})
+    for (const std::string& folder : {card, card + "/Song01", pc})
         QVERIFY(platform::CreateDirectory(folder));
     QVERIFY(testsupport::WriteCardWav(card + "/Song01/zt50001.wav", 1, 4000));
     QVERIFY(testsupport::WriteCardWav(card + "/Song01/zt50002.wav", 2, 3000));
