@@ -7,11 +7,25 @@
 #include "res/DialogBuilder.h"
 #include "res/ResourceIds.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <memory>
 
 namespace gui {
+namespace {
+
+// The wait cursor while the recorder is asked something: a scan of the drives or a look at the disc can
+// take seconds on a real recorder, during which the window does not answer.
+class CBusyCursor {
+public:
+    CBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CBusyCursor() { QApplication::restoreOverrideCursor(); }
+    CBusyCursor(const CBusyCursor&) = delete;
+    CBusyCursor& operator=(const CBusyCursor&) = delete;
+};
+
+} // namespace
 
 CDriveMediumDlg::CDriveMediumDlg(QWidget* parent)
     : QDialog(parent), m_backend(AppDiscBackend()), m_discMaster(m_backend) {
@@ -51,15 +65,21 @@ int CDriveMediumDlg::DoModal() {
 }
 
 bool CDriveMediumDlg::OnInitDialog() {
-    if (!m_discMaster.InitDiscMaster()) {
+    bool started = false, selected = false;
+    {
+        const CBusyCursor busy;
+        started = m_discMaster.InitDiscMaster();
+        if (started && m_driveName.empty()) {
+            m_driveName = m_discMaster.GetActiveRecorderName(); // recorder 0 after start-up
+            m_driveIndex = m_driveName.empty() ? -1 : 0;
+        }
+        selected = started && SelectDrive();
+    }
+    if (!started) {
         Report(ERR_INIT);
         return true;
     }
-    if (m_driveName.empty()) {
-        m_driveName = m_discMaster.GetActiveRecorderName(); // recorder 0 after start-up
-        m_driveIndex = m_driveName.empty() ? -1 : 0;
-    }
-    if (!SelectDrive()) {
+    if (!selected) {
         Report(ERR_DEVICE);
         return true;
     }
@@ -69,7 +89,10 @@ bool CDriveMediumDlg::OnInitDialog() {
 
 bool CDriveMediumDlg::RefreshInfo() {
     m_eraseButton->setEnabled(false);
-    const cdwriter::DriveMediumFields fields = cdwriter::ReadDriveMediumFields(m_discMaster);
+    const cdwriter::DriveMediumFields fields = [this] {
+        const CBusyCursor busy;
+        return cdwriter::ReadDriveMediumFields(m_discMaster);
+    }();
     const std::pair<const std::optional<std::string>*, QLabel*> shown[] = {
         {&fields.driveName, m_nameText},
         {&fields.driveType, m_driveTypeText},
@@ -89,7 +112,11 @@ void CDriveMediumDlg::OnRefresh() {
 }
 
 void CDriveMediumDlg::OnEject() {
-    if (!m_discMaster.EjectDisc())
+    const bool ejected = [this] {
+        const CBusyCursor busy;
+        return m_discMaster.EjectDisc();
+    }();
+    if (!ejected)
         platform::Tell(AppMessageBox(), m_discMaster.GetFailureText());
 }
 

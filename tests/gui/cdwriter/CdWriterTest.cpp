@@ -660,7 +660,7 @@ void CdWriterTest::driveMediumShowsTheChosenRecorderAndErasesItsDisc() {
     Choose(res::IDC_CD_DRIVE, 1);
     // The four fields and Erase: at opening, after Eject and Erase (not refreshed), after Refresh.
     QStringList seen;
-    bool cancelGreyed = false;
+    bool cancelGreyed = false, busyCursorLeft = true;
     InDriveMedium([&](gui::CDriveMediumDlg* dialog) {
         auto* erase = res::Control<QPushButton>(dialog, res::IDC_ERASE);
         const auto look = [&] {
@@ -679,7 +679,9 @@ void CdWriterTest::driveMediumShowsTheChosenRecorderAndErasesItsDisc() {
         look();
         QTest::mouseClick(res::Control<QPushButton>(dialog, res::IDC_REFRESH), Qt::LeftButton);
         look();
+        busyCursorLeft = QApplication::overrideCursor() != nullptr; // only while the recorder is asked
     });
+    QVERIFY(!busyCursorLeft);
     const QString shown = "TESTVEND, CD-RW RECORDER, 1.00|CDRW Recorder|CDDA_CDROM|";
     QCOMPARE(seen,
              (QStringList{shown + "RW erase", shown + "RW erase", shown + " "})); // now blank and writable
@@ -717,6 +719,7 @@ void CdWriterTest::driveMediumFailuresAndTheDiscImage() {
     m_backend->FailCall("CreateDiscMaster", cdwriter::IMAPI_E_GENERIC);
     DriveMediumCommand()->trigger();
     QCOMPARE(Texts(), std::vector<std::string>{"A generic error occurred."});
+    QVERIFY(!QApplication::overrideCursor());
     m_main.reset();
 
     // The disc image: a CD-R recorder with a blank CD whose Eject does nothing and succeeds.
