@@ -181,7 +181,7 @@ bool CPeakCache::Store(const std::string& audioPath, const wave::Peaks& peaks) {
     return m_usable && ReadFileKey(audioPath, &key) && Store(key, peaks);
 }
 
-bool CPeakCache::Store(const FileKey& key, const wave::Peaks& peaks) {
+bool CPeakCache::Store(const FileKey& key, const wave::Peaks& peaks, bool trim) {
     if (!m_usable || !CreateFolders(m_folder))
         return false;
     const std::string entry = EntryPathOf(key.path);
@@ -199,7 +199,8 @@ bool CPeakCache::Store(const FileKey& key, const wave::Peaks& peaks) {
         platform::DeleteFile(part);
         return false;
     }
-    Trim();
+    if (trim)
+        Trim();
     return true;
 }
 
@@ -289,24 +290,31 @@ SongPeaksResult RunSongPeaks(const SongPeaksParams& params, platform::IMessageBo
     if (progress)
         progress->SetRange(0, total);
     int64_t base = 0;
+    bool stored = false;
+    // The cap is kept once for the whole song, not after each file.
+    const auto finish = [&](SongPeaksOutcome outcome) {
+        if (stored)
+            cache.Trim();
+        result.outcome = outcome;
+    };
     for (const Missing& m : missing) {
         if (status)
             status->SetText("Reading " + m.name);
         wave::Peaks peaks;
         const wave::PeaksStatus read = wave::ComputePeaks(m.path, &peaks, progress, base, cancel);
         if (read == wave::PeaksStatus::Cancelled) {
-            result.outcome = SongPeaksOutcome::Cancelled;
+            finish(SongPeaksOutcome::Cancelled);
             return result;
         }
         if (read != wave::PeaksStatus::Complete)
             continue;
         base += static_cast<int64_t>(2 * peaks.samples);
         if (m.keyed)
-            cache.Store(m.key, peaks);
+            stored = cache.Store(m.key, peaks, false) || stored;
         result.peaks[m.name] = std::move(peaks);
         ++result.computed;
     }
-    result.outcome = SongPeaksOutcome::Finished;
+    finish(SongPeaksOutcome::Finished);
     return result;
 }
 

@@ -42,7 +42,11 @@ public:
     // Keeps the peaks of the file (written beside and renamed into place), then trims the folder to
     // its cap. False when nothing was kept (the folder cannot be written, or lies on the card).
     bool Store(const std::string& audioPath, const wave::Peaks& peaks);
-    bool Store(const FileKey& key, const wave::Peaks& peaks);
+    // The same for a key already read; with `trim` false the folder is left for one Trim after a batch.
+    bool Store(const FileKey& key, const wave::Peaks& peaks, bool trim = true);
+    // Removes the entries used least recently until the folder is within its cap, and part files that
+    // writers which ended halfway left.
+    void Trim() const;
     // True when the folder may be written: it is not on the card.
     bool IsUsable() const { return m_usable; }
     // The entry file for an audio file.
@@ -50,7 +54,6 @@ public:
 
 private:
     std::string EntryPathOf(const std::string& resolvedPath) const;
-    void Trim() const;
 
     std::string m_folder;
     uint64_t m_cap;
